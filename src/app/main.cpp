@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("Brantwick has no window yet.");
+  return 0;
+}

@@ -1,0 +1,93 @@
+// Failure classes shared by every subsystem. Each carries a fixed English
+// message and names its own class, which the error report shows.
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <string>
+
+namespace bw {
+
+class Exception : public std::exception {
+public:
+  explicit Exception(std::string message);
+  const char* what() const noexcept override { return FMessage.c_str(); }
+  const std::string& Message() const noexcept { return FMessage; }
+  virtual const char* ClassName() const noexcept { return "Exception"; }
+  // The call stack captured when the exception was made, rendered on demand:
+  // capturing is cheap, resolving symbols is not.
+  std::string StackTrace() const;
+
+private:
+  struct Frames;
+  std::string FMessage;
+  std::shared_ptr<const Frames> FFrames;
+};
+
+class ArgumentException : public Exception {
+public:
+  explicit ArgumentException(std::string message) : Exception(std::move(message)) {}
+  ArgumentException(std::string message, std::string paramName)
+      : Exception(std::move(message)), FParamName(std::move(paramName)) {}
+  const std::string& ParamName() const noexcept { return FParamName; }
+  const char* ClassName() const noexcept override { return "ArgumentException"; }
+
+private:
+  std::string FParamName;
+};
+
+class ArgumentNullException : public ArgumentException {
+public:
+  explicit ArgumentNullException(std::string paramName)
+      : ArgumentException("Value cannot be null.", std::move(paramName)) {}
+  const char* ClassName() const noexcept override { return "ArgumentNullException"; }
+};
+
+// Deliberately not an ArgumentException: a handler for bad arguments must not
+// catch range errors.
+class ArgumentOutOfRangeException : public Exception {
+public:
+  using Exception::Exception;
+  const char* ClassName() const noexcept override { return "ArgumentOutOfRangeException"; }
+};
+
+class InvalidOperationException : public Exception {
+public:
+  using Exception::Exception;
+  const char* ClassName() const noexcept override { return "InvalidOperationException"; }
+};
+
+class FormatException : public Exception {
+public:
+  using Exception::Exception;
+  const char* ClassName() const noexcept override { return "FormatException"; }
+};
+
+// The class library's list error ("Element not found").
+class ListError : public Exception {
+public:
+  using Exception::Exception;
+  const char* ClassName() const noexcept override { return "EListError"; }
+};
+
+// A text that is not a number, or a number out of range.
+class ConvertError : public Exception {
+public:
+  using Exception::Exception;
+  const char* ClassName() const noexcept override { return "EConvertError"; }
+};
+
+// A programming error caught by BW_ASSERT.
+class AssertionFailure : public Exception {
+public:
+  AssertionFailure(const char* unit, int line);
+  const std::string& Unit() const noexcept { return FUnit; }
+  int Line() const noexcept { return FLine; }
+  const char* ClassName() const noexcept override { return "EAssertionFailed"; }
+
+private:
+  std::string FUnit;
+  int FLine;
+};
+
+} // namespace bw
