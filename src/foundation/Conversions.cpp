@@ -13,8 +13,10 @@ namespace bw {
 namespace {
 
 std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+    s.remove_prefix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+    s.remove_suffix(1);
   return s;
 }
 
@@ -27,7 +29,8 @@ std::string PadLeft(int value, size_t width) {
 // The integer conversion of the date columns: leading blanks, optional sign,
 // digits to the end; a Word at most.
 bool ColumnToInt(std::string_view s, int& value) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.front() == ' ')
+    s.remove_prefix(1);
   if (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') return false;
   int64_t v;
   if (!TryStrToInt64(s, v) || v < 0 || v > 65535) return false;
@@ -74,7 +77,8 @@ std::string FloatToInvariantStr(double value) {
   std::string_view exp = sci.substr(e + 1);
   if (exp.front() == '+') exp.remove_prefix(1);
   std::from_chars(exp.data(), exp.data() + exp.size(), exponent);
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  while (digits.size() > 1 && digits.back() == '0')
+    digits.pop_back();
 
   std::string out = negative ? "-" : "";
   if (exponent >= -5 && exponent < 15) {
@@ -110,7 +114,8 @@ bool TryInvariantStrToFloat(std::string_view text, double& value) {
     text.remove_prefix(1);
   }
   // from_chars would also take "inf", "nan" and a second sign.
-  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.'))
+  if (text.empty() ||
+      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.'))
     return false;
   double v;
   auto res = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::general);
@@ -149,8 +154,10 @@ bool TryStrToInt(std::string_view text, int& value) {
 }
 
 std::string FontStylesToStr(TFontStyles styles) {
-  static const std::pair<TFontStyle, const char*> Words[] = {
-      {fsBold, "Bold"}, {fsItalic, "Italic"}, {fsUnderline, "Underline"}, {fsStrikeOut, "Strikeout"}};
+  static const std::pair<TFontStyle, const char*> Words[] = {{fsBold, "Bold"},
+                                                             {fsItalic, "Italic"},
+                                                             {fsUnderline, "Underline"},
+                                                             {fsStrikeOut, "Strikeout"}};
   std::string out;
   for (auto [style, word] : Words) {
     if (!(styles & style)) continue;

@@ -17,7 +17,8 @@ bool DateTime::IsLeapYear(int year) {
 }
 
 int64_t DateTime::DateToTicks(int year, int month, int day) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12) throw ArgumentOutOfRangeException(InvalidDateMessage);
+  if (year < 1 || year > 9999 || month < 1 || month > 12)
+    throw ArgumentOutOfRangeException(InvalidDateMessage);
   const int* table = IsLeapYear(year) ? DaysToMonth366 : DaysToMonth365;
   if (day < 1 || day > table[month] - table[month - 1])
     throw ArgumentOutOfRangeException(InvalidDateMessage);
@@ -53,8 +54,8 @@ DateTime DateTime::Now() {
   clock_gettime(CLOCK_REALTIME, &now);
   tm local{};
   localtime_r(&now.tv_sec, &local);
-  return Create(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                local.tm_min, local.tm_sec, static_cast<int>(now.tv_nsec / 1000000));
+  return Create(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                local.tm_sec, static_cast<int>(now.tv_nsec / 1000000));
 }
 
 int DateTime::GetDatePart(DatePart part) const {
@@ -74,7 +75,8 @@ int DateTime::GetDatePart(DatePart part) const {
   bool leap = y1 == 3 && (y4 != 24 || y100 == 3);
   const int* table = leap ? DaysToMonth366 : DaysToMonth365;
   int64_t m = n / 64;
-  while (n >= table[m]) ++m;
+  while (n >= table[m])
+    ++m;
   if (part == dpMonth) return static_cast<int>(m);
   return static_cast<int>(n - table[m - 1] + 1);
 }

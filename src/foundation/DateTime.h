@@ -27,8 +27,8 @@ struct DateTime {
   static constexpr int DaysToMonth366[13] = {0,   31,  60,  91,  121, 152, 182,
                                              213, 244, 274, 305, 335, 366};
 
-  static DateTime Create(int year, int month, int day, int hour = 0, int minute = 0,
-                         int second = 0, int millisecond = 0);
+  static DateTime Create(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+                         int millisecond = 0);
   static DateTime Now();
   static DateTime FromTDateTime(TDateTime value);
   static TDateTime ToTDateTime(DateTime value);

@@ -65,10 +65,6 @@ Guid Guid::NewGuid() {
   return g;
 }
 
-bool Guid::Equals(const Guid& a, const Guid& b) {
-  return a.D1 == b.D1 && a.D2 == b.D2 && a.D3 == b.D3 && std::memcmp(a.D4, b.D4, 8) == 0;
-}
-
 std::string Guid::ToString(const Guid& g, std::string_view format) {
   char letter = 'D';
   if (!format.empty() && format != NullText) {
@@ -79,11 +75,25 @@ std::string Guid::ToString(const Guid& g, std::string_view format) {
   const char* suffix = "";
   bool dashes = true;
   switch (letter) {
-  case 'D': case 'd': break;
-  case 'N': case 'n': dashes = false; break;
-  case 'B': case 'b': prefix = "{"; suffix = "}"; break;
-  case 'P': case 'p': prefix = "("; suffix = ")"; break;
-  default: throw FormatException(FormatStringMessage);
+  case 'D':
+  case 'd':
+    break;
+  case 'N':
+  case 'n':
+    dashes = false;
+    break;
+  case 'B':
+  case 'b':
+    prefix = "{";
+    suffix = "}";
+    break;
+  case 'P':
+  case 'p':
+    prefix = "(";
+    suffix = ")";
+    break;
+  default:
+    throw FormatException(FormatStringMessage);
   }
   std::string out;
   out.reserve(38);
@@ -111,10 +121,14 @@ uint32_t HexToCardinal(std::string_view text) {
   for (size_t i = text.size(); i-- > 0;) {
     char c = text[i];
     uint32_t v;
-    if (c >= '0' && c <= '9') v = static_cast<uint32_t>(c - '0');
-    else if (c >= 'a' && c <= 'f') v = static_cast<uint32_t>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F') v = static_cast<uint32_t>(c - 'A' + 10);
-    else throw InvalidOperationException(std::string("Not a valid hexadecimal character: ") + c);
+    if (c >= '0' && c <= '9')
+      v = static_cast<uint32_t>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      v = static_cast<uint32_t>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      v = static_cast<uint32_t>(c - 'A' + 10);
+    else
+      throw InvalidOperationException(std::string("Not a valid hexadecimal character: ") + c);
     result += v << shift;
     shift += 4;
   }
@@ -123,8 +137,10 @@ uint32_t HexToCardinal(std::string_view text) {
 
 Guid Guid::Parse(std::string_view s) {
   if (s == NullText) throw ArgumentNullException("s");
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32)
+    s.remove_prefix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32)
+    s.remove_suffix(1);
   if (s.empty()) throw FormatException(GuidFormatMessage);
   if (s.front() == '(' || s.front() == '{') s.remove_prefix(1);
   if (s.empty()) throw FormatException(GuidFormatMessage);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -23,14 +24,20 @@ struct Guid {
   // InvalidOperationException when that source fails.
   static Guid NewGuid();
   static Guid Empty() { return Guid{}; }
-  static bool Equals(const Guid& a, const Guid& b);
+  static bool Equals(const Guid& a, const Guid& b) {
+    return a.D1 == b.D1 && a.D2 == b.D2 && a.D3 == b.D3 && std::memcmp(a.D4, b.D4, 8) == 0;
+  }
   // Layouts "D", "N", "B", "P" (either case); "" and NullText mean "D".
   static std::string ToString(const Guid& g, std::string_view format);
   static std::string ToString(const Guid& g) { return ToString(g, "D"); }
   static Guid Parse(std::string_view s);
 
   std::string ToString() const { return ToString(*this); }
-  bool IsEmpty() const { return Equals(*this, Guid{}); }
+  bool IsEmpty() const {
+    uint64_t tail;
+    std::memcpy(&tail, D4, 8);
+    return (D1 | D2 | D3 | tail) == 0;
+  }
   friend bool operator==(const Guid& a, const Guid& b) { return Equals(a, b); }
 };
 

@@ -99,8 +99,10 @@ public:
 
   void Remove(const T& item, bool raiseIfMissing) {
     int index = IndexOf(item);
-    if (index >= 0) Delete(index);
-    else if (raiseIfMissing) throw ListError("Element not found");
+    if (index >= 0)
+      Delete(index);
+    else if (raiseIfMissing)
+      throw ListError("Element not found");
   }
 
   bool Contains(const T& item) const { return IndexOf(item) != -1; }
@@ -127,7 +129,19 @@ public:
     return item;
   }
 
-  TPrivateArrayListEnumerator<T> GetEnumerator() const { return TPrivateArrayListEnumerator<T>(this); }
+  // Exchanges contents, capacities and flags with another list.
+  void Swap(TPrivateArrayList& other) noexcept {
+    std::swap(FItems, other.FItems);
+    std::swap(FCount, other.FCount);
+    std::swap(FInitialCapacity, other.FInitialCapacity);
+    std::swap(FCapacity, other.FCapacity);
+    std::swap(FAutoShrink, other.FAutoShrink);
+    std::swap(FOwnsObjects, other.FOwnsObjects);
+  }
+
+  TPrivateArrayListEnumerator<T> GetEnumerator() const {
+    return TPrivateArrayListEnumerator<T>(this);
+  }
 
   const T* begin() const { return FItems.get(); }
   const T* end() const { return FItems.get() + FCount; }

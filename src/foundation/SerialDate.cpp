@@ -1,4 +1,5 @@
 #include "SerialDate.h"
+#include "Rounding.h"
 
 #include <cmath>
 #include <ctime>
@@ -6,11 +7,12 @@
 namespace bw {
 
 namespace {
-constexpr int DaysToMonth[2][13] = {
-    {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
-    {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
+constexpr int DaysToMonth[2][13] = {{0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
+                                    {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
 
-bool Leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool Leap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 constexpr int32_t MaxDays = 3652058; // 9999-12-31
 } // namespace
@@ -40,7 +42,8 @@ void DaysToDate(int32_t n, int& year, int& month, int& day) {
   year = y400 * 400 + y100 * 100 + y4 * 4 + y1 + 1;
   const int* table = DaysToMonth[Leap(year)];
   int m = n / 64;
-  while (n >= table[m]) ++m;
+  while (n >= table[m])
+    ++m;
   month = m;
   day = n - table[m - 1] + 1;
 }
@@ -52,8 +55,8 @@ bool TryEncodeDate(int year, int month, int day, TDateTime& result) {
 }
 
 bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& result) {
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
-      msec < 0 || msec > 999)
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
+      msec > 999)
     return false;
   int64_t ms = ((hour * 60LL + minute) * 60 + second) * 1000 + msec;
   result = static_cast<double>(ms) / static_cast<double>(MSecsPerDay);
@@ -64,7 +67,7 @@ bool TryDecodeSerial(TDateTime serial, DecodedSerial& r) {
   // Beyond these bounds no date between the years 1 and 9999 can result, and
   // the scaled value could not be held in an integer.
   if (!std::isfinite(serial) || serial < -700000.0 || serial > 3000000.0) return false;
-  auto ms = static_cast<int64_t>(std::nearbyint(serial * static_cast<double>(MSecsPerDay)));
+  auto ms = static_cast<int64_t>(RoundHalfEven(serial * static_cast<double>(MSecsPerDay)));
   int64_t days = ms / MSecsPerDay; // toward zero, as the platform date wants
   int64_t time = (ms < 0 ? -ms : ms) % MSecsPerDay;
   int64_t epochDays = days + SerialDateDelta;

@@ -39,13 +39,26 @@ TEST(Conversions, FloatToInvariantStrGeneralForm) {
   struct {
     double Value;
     const char* Text;
-  } cases[] = {{0, "0"},           {1234.5, "1234.5"},  {0.1, "0.1"},
-               {0.1 + 0.2, "0.3"}, {-0.5, "-0.5"},      {1e20, "1E20"},
-               {1e15, "1E15"},     {1e14, "100000000000000"}, {999999999999999, "999999999999999"},
-               {0.00001, "0.00001"}, {0.00005, "0.00005"}, {5e-6, "5E-6"},
-               {-2.5e-7, "-2.5E-7"}, {1.5e300, "1.5E300"}, {123456789.123456789, "123456789.123457"},
-               {1.0 / 3, "0.333333333333333"}, {100, "100"}, {12.34567, "12.34567"}};
-  for (auto& c : cases) EXPECT_EQ(FloatToInvariantStr(c.Value), c.Text) << c.Text;
+  } cases[] = {{0, "0"},
+               {1234.5, "1234.5"},
+               {0.1, "0.1"},
+               {0.1 + 0.2, "0.3"},
+               {-0.5, "-0.5"},
+               {1e20, "1E20"},
+               {1e15, "1E15"},
+               {1e14, "100000000000000"},
+               {999999999999999, "999999999999999"},
+               {0.00001, "0.00001"},
+               {0.00005, "0.00005"},
+               {5e-6, "5E-6"},
+               {-2.5e-7, "-2.5E-7"},
+               {1.5e300, "1.5E300"},
+               {123456789.123456789, "123456789.123457"},
+               {1.0 / 3, "0.333333333333333"},
+               {100, "100"},
+               {12.34567, "12.34567"}};
+  for (auto& c : cases)
+    EXPECT_EQ(FloatToInvariantStr(c.Value), c.Text) << c.Text;
 }
 
 TEST(Conversions, InvariantStrToFloatAcceptsAndRefuses) {
@@ -54,8 +67,8 @@ TEST(Conversions, InvariantStrToFloatAcceptsAndRefuses) {
   EXPECT_EQ(InvariantStrToFloat("-2.5E-7"), -2.5e-7);
   EXPECT_EQ(InvariantStrToFloat("1e20"), 1e20);
   EXPECT_EQ(InvariantStrToFloat(".5"), 0.5);
-  for (const char* bad : {"1,5", "", "  ", "inf", "-inf", "nan", "1e400", "0x10", "1.5x", "+-1",
-                          "--1", "1 2"}) {
+  for (const char* bad :
+       {"1,5", "", "  ", "inf", "-inf", "nan", "1e400", "0x10", "1.5x", "+-1", "--1", "1 2"}) {
     EXPECT_THROW(InvariantStrToFloat(bad), ConvertError) << bad;
   }
   try {

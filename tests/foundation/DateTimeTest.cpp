@@ -40,22 +40,31 @@ TEST(DateTime, CreateFailuresInTheirOrder) {
   EXPECT_EQ(MessageOf<ArgumentException>([] { DateTime::Create(9999, 12, 31, 24, 0, 0, 0); }),
             MaxTicks);
   EXPECT_EQ(MessageOf<ArgumentException>([] { DateTime::Create(1, 1, 1, -1, 0, 0, 0); }), MaxTicks);
-  for (auto [y, m, d] : {std::tuple{1900, 2, 29}, {2023, 2, 29}, {2024, 0, 1}, {2024, 13, 1},
-                         {2024, 1, 0}, {0, 1, 1}, {10000, 1, 1}, {2024, 4, 31}})
+  for (auto [y, m, d] : {std::tuple{1900, 2, 29},
+                         {2023, 2, 29},
+                         {2024, 0, 1},
+                         {2024, 13, 1},
+                         {2024, 1, 0},
+                         {0, 1, 1},
+                         {10000, 1, 1},
+                         {2024, 4, 31}})
     EXPECT_EQ(MessageOf<ArgumentOutOfRangeException>([&] { DateTime::Create(y, m, d); }), BadDate);
   EXPECT_NO_THROW(DateTime::Create(2000, 2, 29));
   EXPECT_NO_THROW(DateTime::Create(2024, 2, 29));
   // The date is judged before the milliseconds, the time total before both.
-  EXPECT_EQ(MessageOf<ArgumentOutOfRangeException>([] { DateTime::Create(0, 1, 1, 0, 0, 0, 5000); }),
-            BadDate);
-  EXPECT_EQ(MessageOf<ArgumentOutOfRangeException>(
-                [] { TTimeSpan::TimeToTicks(256204778, 48, 6); }),
-            "TTimeSpan.TimeToTicks Error");
+  EXPECT_EQ(
+      MessageOf<ArgumentOutOfRangeException>([] { DateTime::Create(0, 1, 1, 0, 0, 0, 5000); }),
+      BadDate);
+  EXPECT_EQ(
+      MessageOf<ArgumentOutOfRangeException>([] { TTimeSpan::TimeToTicks(256204778, 48, 6); }),
+      "TTimeSpan.TimeToTicks Error");
   EXPECT_EQ(TTimeSpan::TimeToTicks(256204778, 48, 5), 922337203685 * DateTime::TicksPerSecond);
-  EXPECT_EQ(MessageOf<ArgumentOutOfRangeException>([] { DateTime::Create(2024, 1, 1, 0, 0, 0, 1000); }),
-            "Milliseconds must be between 0 and 1000");
-  EXPECT_EQ(MessageOf<ArgumentOutOfRangeException>([] { DateTime::Create(2024, 1, 1, 0, 0, 0, -1); }),
-            "Milliseconds must be between 0 and 1000");
+  EXPECT_EQ(
+      MessageOf<ArgumentOutOfRangeException>([] { DateTime::Create(2024, 1, 1, 0, 0, 0, 1000); }),
+      "Milliseconds must be between 0 and 1000");
+  EXPECT_EQ(
+      MessageOf<ArgumentOutOfRangeException>([] { DateTime::Create(2024, 1, 1, 0, 0, 0, -1); }),
+      "Milliseconds must be between 0 and 1000");
   EXPECT_NO_THROW(DateTime::Create(2024, 1, 1, 0, 0, 0, 999));
   // A sum that would overflow 64 bits is the range error, not undefined behaviour.
   EXPECT_EQ(MessageOf<ArgumentException>([] { DateTime::Create(9999, 1, 1, 256204778, 48, 5); }),
@@ -101,8 +110,8 @@ TEST(DateTime, PlatformDateConversions) {
   // Rounding to the millisecond comes first.
   DateTime almost = DateTime::FromTDateTime(45657.9999999999);
   EXPECT_EQ(almost.Ticks, DateTime::Create(2025, 1, 1).Ticks);
-  for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(), 1e300, -693594.0,
-                     2958466.0})
+  for (double bad :
+       {std::nan(""), std::numeric_limits<double>::infinity(), 1e300, -693594.0, 2958466.0})
     EXPECT_EQ(MessageOf<ArgumentOutOfRangeException>([&] { DateTime::FromTDateTime(bad); }),
               BadDate)
         << bad;

@@ -1,5 +1,5 @@
-#include "Assert.h"
 #include "Exceptions.h"
+#include "Assert.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "Exceptions.h"
 #include "Guid.h"
+#include "Exceptions.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,8 @@ TEST(Guid, LayoutsAreLowerCaseAndMostSignificantFirst) {
   EXPECT_EQ(Guid::ToString(g, "d"), d);
   EXPECT_EQ(Guid::ToString(g, ""), d);
   EXPECT_EQ(Guid::ToString(g, NullText), d);
-  EXPECT_EQ(Guid::ToString(g, "N"), "abcdef0123456789" "0abcdef012345678");
+  EXPECT_EQ(Guid::ToString(g, "N"), "abcdef0123456789"
+                                    "0abcdef012345678");
   EXPECT_EQ(Guid::ToString(g, "B"), "{" + d + "}");
   EXPECT_EQ(Guid::ToString(g, "p"), "(" + d + ")");
   EXPECT_EQ(Guid::ToString(Guid::Empty(), "D"), "00000000-0000-0000-0000-000000000000");
@@ -54,7 +55,8 @@ TEST(Guid, LayoutsAreLowerCaseAndMostSignificantFirst) {
 
 TEST(Guid, UnknownFormatsRaiseTheFormatMessage) {
   Guid g = Sample();
-  for (std::string f : {std::string("DD"), std::string("x"), std::string("X"), std::string(1, '\0')})
+  for (std::string f :
+       {std::string("DD"), std::string("x"), std::string("X"), std::string(1, '\0')})
     EXPECT_EQ(MessageOf<FormatException>([&] { Guid::ToString(g, f); }), FormatLetters) << f;
 }
 
@@ -64,13 +66,18 @@ TEST(Guid, ParseReadsEveryLayoutAndVariant) {
     std::string text = Guid::ToString(g, f);
     EXPECT_TRUE(Guid::Equals(Guid::Parse(text), g)) << text;
     std::string upper = text;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     EXPECT_EQ(Guid::Parse(upper), g) << upper;
   }
   EXPECT_EQ(Guid::Parse("  \t{abcdef01-2345-6789-0abc-def012345678}\r\n"), g);
   EXPECT_EQ(Guid::Parse("a-bcdef0123456789--0abcdef01234567-8"), g);
-  EXPECT_EQ(Guid::Parse("{abcdef0123456789" "0abcdef012345678)"), g);
-  EXPECT_EQ(Guid::Parse("(abcdef0123456789" "0abcdef012345678"), g);
+  EXPECT_EQ(Guid::Parse("{abcdef0123456789"
+                        "0abcdef012345678)"),
+            g);
+  EXPECT_EQ(Guid::Parse("(abcdef0123456789"
+                        "0abcdef012345678"),
+            g);
 }
 
 TEST(Guid, ParseRefusesMalformedTexts) {
@@ -81,11 +88,11 @@ TEST(Guid, ParseRefusesMalformedTexts) {
   } catch (const ArgumentNullException& e) {
     EXPECT_EQ(e.ParamName(), "s");
   }
-  for (std::string s : {std::string(), std::string("   "), std::string("{"), std::string("()"),
-                        std::string(1, '\0'), std::string(" \0\0", 3), std::string(31, 'a'),
-                        std::string(33, 'a'), std::string("abcdef01-2345-6789-0abc-def01234567\xc3\xa9")})
-    EXPECT_EQ(MessageOf<FormatException>([&] { Guid::Parse(s); }), GuidFormat)
-        << "[" << s << "]";
+  for (std::string s :
+       {std::string(), std::string("   "), std::string("{"), std::string("()"),
+        std::string(1, '\0'), std::string(" \0\0", 3), std::string(31, 'a'), std::string(33, 'a'),
+        std::string("abcdef01-2345-6789-0abc-def01234567\xc3\xa9")})
+    EXPECT_EQ(MessageOf<FormatException>([&] { Guid::Parse(s); }), GuidFormat) << "[" << s << "]";
   EXPECT_EQ(MessageOf<InvalidOperationException>(
                 [] { Guid::Parse("abcdef01-2345-6789-0abc-def01234567g"); }),
             "Not a valid hexadecimal character: g");

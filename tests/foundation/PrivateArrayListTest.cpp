@@ -1,5 +1,5 @@
-#include "Guid.h"
 #include "PrivateArrayList.h"
+#include "Guid.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +16,21 @@ struct Counted {
 TEST(PrivateArrayList, CapacityDoublesAndHalvesButNeverBelowInitial) {
   TPrivateArrayList<int> list(32, true);
   EXPECT_EQ(list.Capacity(), 32);
-  for (int i = 0; i < 33; ++i) list.Add(i);
+  for (int i = 0; i < 33; ++i)
+    list.Add(i);
   EXPECT_EQ(list.Capacity(), 64);
-  while (list.Count() > 33) list.Delete(0);
+  while (list.Count() > 33)
+    list.Delete(0);
   EXPECT_EQ(list.Capacity(), 64);
   list.Delete(0); // leaves 32
   EXPECT_EQ(list.Capacity(), 32);
-  while (list.Count() > 0) list.Delete(list.Count() - 1);
+  while (list.Count() > 0)
+    list.Delete(list.Count() - 1);
   EXPECT_EQ(list.Capacity(), 32);
   // Items moved down in order.
   TPrivateArrayList<int> order(2, true);
-  for (int i = 0; i < 5; ++i) order.Add(i);
+  for (int i = 0; i < 5; ++i)
+    order.Add(i);
   order.Delete(1);
   EXPECT_EQ(order[0], 0);
   EXPECT_EQ(order[1], 2);
@@ -35,9 +39,11 @@ TEST(PrivateArrayList, CapacityDoublesAndHalvesButNeverBelowInitial) {
 
 TEST(PrivateArrayList, WithoutAutoShrinkOnlyClearReturnsToInitial) {
   TPrivateArrayList<int> list(2, false);
-  for (int i = 0; i < 9; ++i) list.Add(i);
+  for (int i = 0; i < 9; ++i)
+    list.Add(i);
   EXPECT_EQ(list.Capacity(), 16);
-  while (list.Count() > 0) list.Delete(0);
+  while (list.Count() > 0)
+    list.Delete(0);
   EXPECT_EQ(list.Capacity(), 16);
   list.Add(1);
   list.Clear();
@@ -65,8 +71,12 @@ TEST(PrivateArrayList, IndexErrorsAreAssertionsAndLeaveTheListAlone) {
 TEST(PrivateArrayList, GuidListEqualityContainsRemove) {
   Guid a = Guid::NewGuid(), b = Guid::NewGuid(), c = Guid::NewGuid();
   TPrivateArrayList<Guid> x, y;
-  x.Add(a); x.Add(a); x.Add(b);
-  y.Add(a); y.Add(b); y.Add(b);
+  x.Add(a);
+  x.Add(a);
+  x.Add(b);
+  y.Add(a);
+  y.Add(b);
+  y.Add(b);
   EXPECT_TRUE(x.Equals(y, true));
   EXPECT_FALSE(x.Equals(y, false));
   y.Add(c);
@@ -91,7 +101,8 @@ TEST(PrivateArrayList, GuidListEqualityContainsRemove) {
 TEST(PrivateArrayList, OwningListsFreeWhatTheyDeleteOrClear) {
   {
     TPrivateArrayList<Counted*> owning(32, true, true);
-    for (int i = 0; i < 3; ++i) owning.Add(new Counted);
+    for (int i = 0; i < 3; ++i)
+      owning.Add(new Counted);
     EXPECT_EQ(Counted::Alive, 3);
     owning.Delete(0);
     EXPECT_EQ(Counted::Alive, 2);
