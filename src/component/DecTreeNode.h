@@ -5,6 +5,7 @@
 
 #include "Currency.h"
 #include "PrivateArrayList.h"
+#include "TreeContext.h"
 #include "TreeTypes.h"
 
 #include <array>
@@ -15,6 +16,7 @@
 
 namespace bw {
 
+class TCanvas;
 class TDecTreeNode;
 using TDecTreeNodeList = TPrivateArrayList<TDecTreeNode*>;
 using TDecTreeNodeDynArray = std::vector<TDecTreeNode*>;
@@ -94,11 +96,20 @@ public:
   std::string DecisionCaption;
   std::string PayoffSource;
   // Computed by layout.
+  uint16_t PlacedElements = 0;
   TNodeRect Bounds;
-  std::array<TNodeRect, NodeElementTypeCount> ElementRects{};
 
-  TNodeRect& Rect(TNodeElementType type) { return ElementRects[type]; }
-  const TNodeRect& Rect(TNodeElementType type) const { return ElementRects[type]; }
+  // The rectangle of each element of the drawn node. They are held apart and
+  // made at the first layout: undo snapshots, which are never laid out, stay
+  // small.
+  TNodeRect& Rect(TNodeElementType type) {
+    if (!FElementRects) FElementRects = std::make_unique<TElementRects>();
+    return (*FElementRects)[type];
+  }
+  const TNodeRect& Rect(TNodeElementType type) const {
+    static const TNodeRect None;
+    return FElementRects ? (*FElementRects)[type] : None;
+  }
 
   // Structure.
   int ChildCount() const { return Children.Count(); }
@@ -148,6 +159,35 @@ public:
   void TakeOption();
   void OptimizeDecisions();
 
+  // Texts of the decision-property lines.
+  void GetDecisionPropertyLines(std::vector<std::string>& lines) const;
+  std::string GetDecisionCaptionText() const { return DecisionCaption; }
+  std::string GetDecisionOwnerText() const { return DecisionOwner; }
+  std::string GetBudgetText() const;
+  std::string GetInvestmentText() const;
+  std::string GetDueDateText() const;
+  std::string GetModeText() const;
+  // "TRUE"/"FALSE" under a decision, the number (and "%") under a chance node.
+  std::string GetProbabilityText() const;
+  // The texts at the end of a branch.
+  std::string GetPathProbabilityText() const;
+  std::string GetPathPayoffText() const;
+
+  // Measuring and layout: element sizes of the whole subtree, collapsed parts
+  // included; then positions of the shown part.
+  void Measure(TCanvas& canvas);
+  void Layout(int x, int y, int columnWidth, TCanvas& canvas);
+  // Whether the last layout placed the element (lines not shown, and the
+  // root's probability and payoff, keep a size but no place).
+  bool IsPlaced(TNodeElementType type) const { return (PlacedElements >> type) & 1; }
+  // The buttons are drawn, and can be hit, only on nodes with children. On a
+  // clone the decision-property button is not drawn, but a click on its place
+  // still hits it, so that it does nothing rather than select what is under it.
+  bool HasButtons() const { return Children.Count() > 0; }
+  // The node and element at a point of the drawing; children of collapsed
+  // nodes are not visited.
+  TNodeHit HitTest(int x, int y);
+
   // Clones.
   bool IsClone() const { return !Ref.IsEmpty(); }
   bool HasCloneAncestor() const;
@@ -160,6 +200,9 @@ public:
   std::string SetCloneMaster(const Guid& masterId);
 
 private:
+  using TElementRects = std::array<TNodeRect, NodeElementTypeCount>;
+  std::unique_ptr<TElementRects> FElementRects;
+
   template <bool WithPaths>
   void RollBack(double pathProbability, double pathPayoff);
   void SyncClone(TDecTreeNode* master);

@@ -1,6 +1,7 @@
 // Types shared by the node model, the layout and the tree control.
 #pragma once
 
+#include "Currency.h"
 #include "Guid.h"
 #include "PrivateArrayList.h"
 #include "SerialDate.h"
@@ -53,18 +54,28 @@ struct TTreeOptions {
   friend bool operator==(const TTreeOptions&, const TTreeOptions&) = default;
 };
 
-// What a node needs of the tree it belongs to: the options and the selection.
-// The tree control derives from it; tests use it as it is.
-class TTreeContext {
-public:
-  TTreeContext() = default;
-  TTreeContext(const TTreeContext&) = delete;
-  TTreeContext& operator=(const TTreeContext&) = delete;
-  virtual ~TTreeContext() = default;
-
-  TTreeOptions Options;
-  // Ids of the selected nodes, in the order in which they were selected.
-  TPrivateArrayList<Guid> Selection{32, true};
+// The font of the node texts as the tree file and the options keep it: the
+// family asked for (not the one the system substituted), whole points and
+// styles. The control turns it into a real font.
+struct TFontSpec {
+  std::string Name = "Verdana";
+  int Size = 8;
+  uint8_t Style = 0; // TFontStyles
+  friend bool operator==(const TFontSpec&, const TFontSpec&) = default;
 };
+
+class TDecTreeNode;
+
+// A node and one of its elements, as hit-testing finds them; nothing hit is
+// (nullptr, htOutside).
+struct TNodeHit {
+  TDecTreeNode* Node = nullptr;
+  TNodeElementType ElementType = htOutside;
+  friend bool operator==(const TNodeHit&, const TNodeHit&) = default;
+};
+
+inline TNodeHit MakeNodeHit(TDecTreeNode* node, TNodeElementType type) {
+  return {node, type};
+}
 
 } // namespace bw

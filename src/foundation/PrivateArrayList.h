@@ -9,6 +9,7 @@
 #include <memory>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace bw {
 
@@ -35,8 +36,10 @@ public:
   }
 
   int Count() const { return FCount; }
-  // The length of the storage. Storage itself is only allocated by the first
-  // Add, so an unused list costs nothing beyond its header.
+  // The capacity the list's growth rules give: doubled when full, halved
+  // after deletes. Memory follows the items actually held, so a node's empty
+  // child list or a short one costs little, while this number behaves as the
+  // rules say.
   int Capacity() const { return FCapacity; }
   int InitialCapacity() const { return FInitialCapacity; }
   bool AutoShrink() const { return FAutoShrink; }
@@ -44,30 +47,30 @@ public:
   void SetOwnsObjects(bool value) { FOwnsObjects = value; }
 
   void AddAll(const TPrivateArrayList& other) {
-    for (int i = 0; i < other.FCount; ++i)
-      Add(other.FItems[i]);
+    for (const T& item : other.FItems)
+      Add(item);
   }
 
   void Clear() {
     if constexpr (IsObjectList) {
       if (FOwnsObjects)
         for (int i = 0; i < FCount; ++i)
-          delete FItems[i];
+          delete FItems[static_cast<size_t>(i)];
     }
-    FItems.reset();
+    std::vector<T>().swap(FItems);
     FCapacity = FInitialCapacity;
     FCount = 0;
   }
 
   void Add(T item) {
-    if (!FItems) FItems = std::make_unique<T[]>(static_cast<size_t>(FCapacity));
-    if (FCount == FCapacity) Resize(FCapacity * 2);
-    FItems[FCount++] = std::move(item);
+    if (FCount == FCapacity) FCapacity *= 2;
+    FItems.push_back(std::move(item));
+    ++FCount;
   }
 
   T GetItem(int index) const {
     CheckIndex(index);
-    return FItems[index];
+    return FItems[static_cast<size_t>(index)];
   }
   void GetItem(int index, T& item) const { item = GetItem(index); }
   T operator[](int index) const { return GetItem(index); }
@@ -75,25 +78,25 @@ public:
   void Delete(int index) {
     CheckIndex(index);
     if constexpr (IsObjectList) {
-      if (FOwnsObjects) delete FItems[index];
+      if (FOwnsObjects) delete FItems[static_cast<size_t>(index)];
     }
-    std::move(&FItems[index + 1], &FItems[FCount], &FItems[index]);
+    FItems.erase(FItems.begin() + index);
     --FCount;
     int half = FCapacity / 2;
-    if (FAutoShrink && half >= FInitialCapacity && half >= FCount) Resize(half);
+    if (FAutoShrink && half >= FInitialCapacity && half >= FCount) FCapacity = half;
   }
 
   bool Equals(const TPrivateArrayList& other, bool ignoreOrder) const {
     if (FCount != other.FCount) return false;
     if (!ignoreOrder) {
-      for (int i = 0; i < FCount; ++i)
+      for (size_t i = 0; i < FItems.size(); ++i)
         if (!(FItems[i] == other.FItems[i])) return false;
       return true;
     }
-    for (int i = 0; i < FCount; ++i)
-      if (!other.Contains(FItems[i])) return false;
-    for (int i = 0; i < other.FCount; ++i)
-      if (!Contains(other.FItems[i])) return false;
+    for (const T& item : FItems)
+      if (!other.Contains(item)) return false;
+    for (const T& item : other.FItems)
+      if (!Contains(item)) return false;
     return true;
   }
 
@@ -110,12 +113,13 @@ public:
   void Exchange(int index1, int index2) {
     CheckIndex(index1);
     CheckIndex(index2);
-    if (index1 != index2) std::swap(FItems[index1], FItems[index2]);
+    if (index1 != index2)
+      std::swap(FItems[static_cast<size_t>(index1)], FItems[static_cast<size_t>(index2)]);
   }
 
   int IndexOf(const T& item) const {
-    for (int i = 0; i < FCount; ++i)
-      if (FItems[i] == item) return i;
+    for (size_t i = 0; i < FItems.size(); ++i)
+      if (FItems[i] == item) return static_cast<int>(i);
     return -1;
   }
 
@@ -143,8 +147,8 @@ public:
     return TPrivateArrayListEnumerator<T>(this);
   }
 
-  const T* begin() const { return FItems.get(); }
-  const T* end() const { return FItems.get() + FCount; }
+  const T* begin() const { return FItems.data(); }
+  const T* end() const { return FItems.data() + FItems.size(); }
 
 private:
   void CheckIndex(int index) const {
@@ -152,14 +156,7 @@ private:
     BW_LIST_ASSERT(index >= 0);
   }
 
-  void Resize(int capacity) {
-    auto items = std::make_unique<T[]>(static_cast<size_t>(capacity));
-    std::move(FItems.get(), FItems.get() + FCount, items.get());
-    FItems = std::move(items);
-    FCapacity = capacity;
-  }
-
-  std::unique_ptr<T[]> FItems;
+  std::vector<T> FItems;
   int FCount = 0;
   int FInitialCapacity;
   int FCapacity;
