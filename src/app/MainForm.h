@@ -1,0 +1,118 @@
+// The program's one main window: the tree control in a scrolling area, the
+// menus, the tool bar, the status bar, the document (file name, modified
+// state, undo and redo) and the recent-file list.
+#pragma once
+
+#include "DecTreeWidget.h"
+#include "NamedMutex.h"
+#include "RecentFileList.h"
+#include "Registry.h"
+#include "UndoHistory.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QToolButton>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class TMainForm;
+}
+
+namespace bw {
+
+// The window's questions, notices and file dialogs; tests replace them.
+struct TMainFormDialogs {
+  // Yes, No, Cancel: 1, 0, -1.
+  std::function<int(const QString& text)> AskYesNoCancel;
+  std::function<bool(const QString& text)> AskYesNo;
+  std::function<void(const QString& text)> Information;
+  std::function<void(const QString& text)> Warning;
+  std::function<void(const QString& text)> Error;
+  // Empty: cancelled.
+  std::function<QString()> OpenFileName;
+  std::function<QString(const QString& proposed)> SaveFileName;
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+public:
+  // store: where the recent-file list lives; the window does not own it.
+  explicit TMainForm(RegistryStore& store, const QString& commandLineFile = {},
+                     QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  TDecTreeWidget& DecTreeWidget() { return *FDecTree; }
+  TDecTree& DecTree() { return FDecTree->Tree(); }
+  Ui::TMainForm& Form() { return *FUi; }
+  QMenu* NodePopupMenu() const { return FPopupMenu; }
+  QToolButton* LevelsToolButton() const { return FLevelsToolButton; }
+  QLabel* StatusPanel(int index) const { return FPanels[index]; }
+  TFileHistory& RecentFileList() { return FRecentFiles; }
+  const TUndoHistory& UndoHistory() const { return FUndo; }
+  const std::string& FileName() const { return FFileName; }
+  bool IsModified() const;
+  TMainFormDialogs Dialogs;
+
+  // The document.
+  bool SavePrompt();
+  void SetModified(bool value);
+  void SetFileName(const std::string& fileName, bool removeOld);
+  void OpenFile(const std::string& fileName);
+  bool SaveFile(bool saveAs);
+  void FileNew();
+
+  // Undo and redo.
+  void SaveUndo(const std::string& undoMessage);
+  void ClearUndoRedo(bool clearUndo, bool clearRedo);
+  void UpdateUndoRedo();
+  void EditUndo();
+  void EditRedo();
+
+  void DrawLevelsGlyph(int level);
+  // The recent files between the separator N1 and Exit.
+  void UpdateRecentFileMenu();
+  void OpenHelp();
+  // The first local file of a drop, after the save prompt; the rest are
+  // ignored.
+  void OpenDroppedFiles(const QMimeData& data);
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+private:
+  void CreateStatusPanels();
+  void CreatePopupMenus();
+  void ConnectCommands();
+  void DecTreeCalculated();
+  void PopupMenuPopup();
+  void SwitchMode(bool business);
+  void ToggleHighlightClones();
+  void LevelsPopupMenuPopup();
+  void OpenDroppedOrRecent(const std::string& fileName);
+  bool Wheel(class QWheelEvent* event);
+
+  std::unique_ptr<Ui::TMainForm> FUi;
+  TDecTreeWidget* FDecTree;
+  QMenu* FPopupMenu;
+  QMenu* FLevelsPopupMenu;
+  QToolButton* FLevelsToolButton;
+  QLabel* FPanels[4];
+  QAction* FHistorySeparator = nullptr;
+  std::vector<QAction*> FHistoryActions;
+  NamedMutex FMutex;
+  RegistryStore& FStore;
+  TFileHistory FRecentFiles;
+  TUndoHistory FUndo;
+  Guid FCloneMasterId;
+  std::string FFileName;
+};
+
+} // namespace bw

@@ -1,0 +1,38 @@
+// Windows need a QApplication: one for the whole test program, on the
+// offscreen platform unless the caller chose another, with settings kept in
+// a folder of the test's own.
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class WidgetsApplicationEnvironment : public ::testing::Environment {
+public:
+  void SetUp() override {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    Config = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", Config->path().toUtf8());
+    App = std::make_unique<QApplication>(Argc, Argv);
+    QApplication::setApplicationDisplayName("Brantwick");
+  }
+  void TearDown() override {
+    App.reset();
+    Config.reset();
+  }
+
+private:
+  int Argc = 1;
+  char Name[16] = "widget_tests";
+  char* Argv[2] = {Name, nullptr};
+  std::unique_ptr<QTemporaryDir> Config;
+  std::unique_ptr<QApplication> App;
+};
+
+[[maybe_unused]] ::testing::Environment* const Registered =
+    ::testing::AddGlobalTestEnvironment(new WidgetsApplicationEnvironment);
+
+} // namespace
