@@ -576,25 +576,21 @@ void TMainForm::UpdateUndoRedo() {
 }
 
 void TMainForm::EditUndo() {
-  if (!FUndo.CanUndo()) return;
-  TDecTree& tree = FDecTree->Tree();
-  tree.HideInplaceEditor();
-  TTreeOptions options = tree.Options;
-  auto live = tree.ExchangeRoot(nullptr);
-  tree.ExchangeRoot(FUndo.Undo(std::move(live), options));
-  tree.Options = options;
-  UpdateUndoRedo();
-  tree.Recalculate();
-  SetModified(true);
+  ExchangeWithHistory(true);
 }
 
 void TMainForm::EditRedo() {
-  if (!FUndo.CanRedo()) return;
+  ExchangeWithHistory(false);
+}
+
+void TMainForm::ExchangeWithHistory(bool undo) {
+  if (undo ? !FUndo.CanUndo() : !FUndo.CanRedo()) return;
   TDecTree& tree = FDecTree->Tree();
   tree.HideInplaceEditor();
   TTreeOptions options = tree.Options;
   auto live = tree.ExchangeRoot(nullptr);
-  tree.ExchangeRoot(FUndo.Redo(std::move(live), options));
+  tree.ExchangeRoot(undo ? FUndo.Undo(std::move(live), options)
+                         : FUndo.Redo(std::move(live), options));
   tree.Options = options;
   UpdateUndoRedo();
   tree.Recalculate();

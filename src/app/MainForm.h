@@ -88,6 +88,8 @@ protected:
   void dropEvent(QDropEvent* event) override;
 
 private:
+  // The live tree goes onto the other stack; the top of this one comes back.
+  void ExchangeWithHistory(bool undo);
   void CreateStatusPanels();
   void CreatePopupMenus();
   void ConnectCommands();

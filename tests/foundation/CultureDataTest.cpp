@@ -1,6 +1,8 @@
 #include "CultureData.h"
 #include "Exceptions.h"
 
+#include "MessageOf.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,18 +12,9 @@
 #include <vector>
 
 using namespace bw;
+using bw::test::MessageOf;
 
 namespace {
-
-template <typename E>
-std::string MessageOf(auto&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
 
 const TCultureData* Find(int32_t lcid) {
   for (const TCultureData& c : CultureDataArray)

@@ -2,25 +2,17 @@
 #include "Exceptions.h"
 #include "SerialDate.h"
 
+#include "MessageOf.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
 using namespace bw;
+using bw::test::MessageOf;
 
 namespace {
-template <typename E>
-std::string MessageOf(auto&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  } catch (const std::exception& e) {
-    return std::string("<other exception> ") + e.what();
-  }
-  return "<no exception>";
-}
 const std::string BadDate = "Invalid values specified for Year, Month or Day";
 const std::string MaxTicks = "DateTime.Create max Ticks exceeded";
 } // namespace

@@ -1,6 +1,8 @@
 #include "Guid.h"
 #include "Exceptions.h"
 
+#include "MessageOf.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <set>
 
 using namespace bw;
+using bw::test::MessageOf;
 
 namespace {
 
@@ -19,16 +22,6 @@ Guid Sample() {
   const uint8_t d4[8] = {0x0A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78};
   std::copy(d4, d4 + 8, g.D4);
   return g;
-}
-
-template <typename E>
-std::string MessageOf(auto&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no exception>";
 }
 
 const std::string GuidFormat =
