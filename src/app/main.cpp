@@ -1,15 +1,14 @@
+#include "Application.h"
 #include "MainForm.h"
 #include "QSettingsRegistry.h"
 
-#include <QApplication>
-
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Brantwick");
-  QApplication::setApplicationDisplayName("Brantwick");
-  QApplication::setOrganizationName("Calverick");
+  bw::TApplication app(argc, argv);
+  bw::TApplication::setApplicationName("Brantwick");
+  bw::TApplication::setApplicationDisplayName("Brantwick");
+  bw::TApplication::setOrganizationName("Calverick");
   bw::QSettingsRegistryStore registry;
-  const QStringList arguments = QApplication::arguments();
+  const QStringList arguments = bw::TApplication::arguments();
   bw::TMainForm window(registry, arguments.size() > 1 ? arguments.at(1) : QString());
   window.show();
   window.DecTreeWidget().setFocus();

@@ -943,6 +943,12 @@ void TDecTree::MouseMove(TShiftState, int x, int y) {
   }
 }
 
+void TDecTree::MouseLeave() {
+  if (FHint.empty()) return;
+  FHint.clear();
+  if (FView) FView->SetHint(FHint);
+}
+
 void TDecTree::MouseUp(TMouseButton button, TShiftState, int x, int y) {
   if (button != TMouseButton::Left) return;
   if (FBandActive) {

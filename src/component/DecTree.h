@@ -145,6 +145,8 @@ public:
   void MouseMove(TShiftState shift, int x, int y);
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   void DblClick(int x, int y);
+  // The mouse left the control: its hint goes.
+  void MouseLeave();
   TRect GetRubberBandRect() const;
   // The context menu asked for from the keyboard.
   void ContextMenuFromKeyboard();

@@ -1145,6 +1145,11 @@ TEST(DecTree, HintsPerElement) {
   t.Tree.MouseMove({}, p.X + 1, p.Y);
   EXPECT_EQ(t.View.Starting("hint:"), Strings{"hint:about A"});
   EXPECT_EQ(t.Tree.Hint(), "about A");
+  // Leaving the control takes the hint (and the status bar's text) away.
+  t.Tree.MouseLeave();
+  t.Tree.MouseLeave();
+  EXPECT_EQ(t.View.Starting("hint:"), (Strings{"hint:about A", "hint:"}));
+  EXPECT_EQ(t.Tree.Hint(), "");
 }
 
 TEST(DecTree, IndicatorHintsUseThePaintersTolerance) {

@@ -383,6 +383,11 @@ void TDecTreeWidget::mouseDoubleClickEvent(QMouseEvent* event) {
   event->accept();
 }
 
+void TDecTreeWidget::leaveEvent(QEvent* event) {
+  FTree->MouseLeave();
+  QWidget::leaveEvent(event);
+}
+
 void TDecTreeWidget::contextMenuEvent(QContextMenuEvent* event) {
   if (event->reason() == QContextMenuEvent::Keyboard) {
     FTree->ContextMenuFromKeyboard();

@@ -1,7 +1,8 @@
-// Windows need a QApplication: one for the whole test program, on the
+// Windows need the application object: one for the whole test program, on the
 // offscreen platform unless the caller chose another, with settings kept in
 // a folder of the test's own.
-#include <QApplication>
+#include "Application.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ public:
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     Config = std::make_unique<QTemporaryDir>();
     qputenv("XDG_CONFIG_HOME", Config->path().toUtf8());
-    App = std::make_unique<QApplication>(Argc, Argv);
+    App = std::make_unique<bw::TApplication>(Argc, Argv);
     QApplication::setApplicationDisplayName("Brantwick");
   }
   void TearDown() override {
@@ -29,7 +30,7 @@ private:
   char Name[16] = "widget_tests";
   char* Argv[2] = {Name, nullptr};
   std::unique_ptr<QTemporaryDir> Config;
-  std::unique_ptr<QApplication> App;
+  std::unique_ptr<bw::TApplication> App;
 };
 
 [[maybe_unused]] ::testing::Environment* const Registered =
