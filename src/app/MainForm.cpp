@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyle>
@@ -492,6 +493,7 @@ void TMainForm::OpenFile(const std::string& fileName) {
     SetFileName(fileName, false);
     tree.SelectNode(tree.TreeRoot(), htBox);
     tree.Recalculate();
+    ScrollToRoot();
     if (tree.TreeRoot()->HasImportedPayoffs()) {
       // The external-data overview comes with the spreadsheet import; the
       // question is asked as the program has always asked it.
@@ -833,6 +835,18 @@ bool TMainForm::event(QEvent* event) {
     return true;
   }
   return QMainWindow::event(event);
+}
+
+void TMainForm::ScrollToRoot() {
+  const TNodeRect& box = FDecTree->Tree().TreeRoot()->Rect(htBox);
+  FUi->ScrollBox->ensureVisible(box.Left, box.Top + box.Height / 2, 50,
+                                FUi->ScrollBox->viewport()->height() / 3);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The viewport has its real size only now.
+  if (!event->spontaneous()) ScrollToRoot();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

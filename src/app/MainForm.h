@@ -80,7 +80,12 @@ public:
   // ignored.
   void OpenDroppedFiles(const QMimeData& data);
 
+  // Scrolls the root's box into view: a large tree's root lies in the middle
+  // of its height, out of sight of a fresh window.
+  void ScrollToRoot();
+
 protected:
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -320,3 +320,18 @@ TEST(MainForm, DroppedFilesOpenTheFirstAfterThePrompt) {
   EXPECT_EQ(w.Form->FileName(), first);
   EXPECT_EQ(w.Tree().TreeRoot()->Caption, "dropped");
 }
+
+TEST(MainForm, AnOpenedTreeShowsItsRoot) {
+  Window w;
+  w.Form->resize(527, 452);
+  w.Form->OpenFile(BW_EXAMPLE_TREE);
+  QApplication::processEvents();
+  ASSERT_TRUE(w.Messages.isEmpty()) << w.Messages.join("|").toStdString();
+  const TNodeRect& box = w.Tree().TreeRoot()->Rect(htBox);
+  QScrollArea* scroll = w.Ui().ScrollBox;
+  QPoint centre = w.Form->DecTreeWidget().mapTo(scroll->viewport(),
+                                                QPoint(box.Left + 5, box.Top + box.Height / 2));
+  EXPECT_TRUE(scroll->viewport()->rect().contains(centre))
+      << centre.x() << "," << centre.y() << " tree " << w.Tree().Height();
+  EXPECT_GT(w.Tree().Height(), scroll->viewport()->height()); // a tree taller than the window
+}
