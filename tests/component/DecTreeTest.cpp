@@ -23,19 +23,6 @@ const std::string InfoMaster =
 const std::string Overdue =
     "Decision is overdue (Status date behind Due date but actual not checked)";
 
-// Root with the options A (taken, payoff 5) and B (payoff -3), business mode.
-struct TwoOptions : TControl {
-  TDecTreeNode* A;
-  TDecTreeNode* B;
-  TwoOptions() {
-    Tree.Options.ShowPayoff = true;
-    A = Add(Root(), "A", 100, 5);
-    B = Add(Root(), "B", 0, -3);
-    Tree.Recalculate();
-    Log.clear();
-  }
-};
-
 // The entries of the log that are undo steps, questions, notices, dialogs,
 // events or recalculations: what the order tests compare.
 Strings Effects(const Strings& log) {

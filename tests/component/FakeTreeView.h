@@ -165,4 +165,18 @@ struct TControl {
   TNodeHit Hit(TPoint p) { return Tree.HitTest(p.X, p.Y); }
 };
 
+// Root "Root" with the options A (taken, payoff 5) and B (payoff -3),
+// recalculated, with an empty log.
+struct TwoOptions : TControl {
+  TDecTreeNode* A;
+  TDecTreeNode* B;
+  explicit TwoOptions(bool showPayoff = true) {
+    Tree.Options.ShowPayoff = showPayoff;
+    A = Add(Root(), "A", 100, 5);
+    B = Add(Root(), "B", 0, -3);
+    Tree.Recalculate();
+    Log.clear();
+  }
+};
+
 } // namespace bw::test

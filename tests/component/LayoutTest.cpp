@@ -16,18 +16,6 @@ void ExpectRect(const TNodeRect& r, int left, int top, int width, int height) {
       << "got " << r.Left << "," << r.Top << " " << r.Width << "x" << r.Height;
 }
 
-// Root "Root" with the options A (taken, payoff 5) and B (payoff -3).
-struct TwoOptions : TControl {
-  TDecTreeNode* A;
-  TDecTreeNode* B;
-  explicit TwoOptions(bool showPayoff = true) {
-    Tree.Options.ShowPayoff = showPayoff;
-    A = Add(Root(), "A", 100, 5);
-    B = Add(Root(), "B", 0, -3);
-    Tree.Recalculate();
-  }
-};
-
 } // namespace
 
 TEST(Layout, LoneRoot) {

@@ -37,17 +37,6 @@ const TDrawCall* TextAt(const TFakeCanvas& canvas, int x, int y) {
   return nullptr;
 }
 
-struct TwoOptions : TControl {
-  TDecTreeNode* A;
-  TDecTreeNode* B;
-  explicit TwoOptions(bool showPayoff = true) {
-    Tree.Options.ShowPayoff = showPayoff;
-    A = Add(Root(), "A", 100, 5);
-    B = Add(Root(), "B", 0, -3);
-    Tree.Recalculate();
-  }
-};
-
 } // namespace
 
 TEST(Painter, ScreenOnlyParts) {
