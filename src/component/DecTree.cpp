@@ -5,7 +5,6 @@
 #include "UIStringsComponent.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <unordered_map>
 #include <unordered_set>

@@ -87,12 +87,6 @@ TDecTreeNode* TDecTreeNode::GetRoot() {
   return n;
 }
 
-bool TDecTreeNode::IsInSubtreeOf(const TDecTreeNode* ancestor) const {
-  for (const TDecTreeNode* n = this; n; n = n->Parent)
-    if (n == ancestor) return true;
-  return false;
-}
-
 std::unique_ptr<TDecTreeNode> TDecTreeNode::CopySubtree(TDecTreeNode* newParent, bool newIds,
                                                         const TDecTreeNode* counterpart) const {
   auto copy = std::make_unique<TDecTreeNode>(

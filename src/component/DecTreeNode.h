@@ -118,8 +118,6 @@ public:
   TDecTreeNode* AddChild(std::unique_ptr<TDecTreeNode> child);
   int IndexInParent() const;
   TDecTreeNode* GetRoot();
-  // True when this node lies in the subtree of the given one (itself included).
-  bool IsInSubtreeOf(const TDecTreeNode* ancestor) const;
 
   // A deep copy of this subtree under NewParent (not added to its list).
   std::unique_ptr<TDecTreeNode> CopySubtree(TDecTreeNode* newParent, bool newIds,
