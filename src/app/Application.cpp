@@ -1,6 +1,6 @@
-#include "Application.h"
+#include "app/Application.h"
 
-#include "Exceptions.h"
+#include "foundation/Exceptions.h"
 
 #include <QMessageBox>
 

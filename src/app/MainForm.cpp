@@ -1,9 +1,9 @@
-#include "MainForm.h"
+#include "app/MainForm.h"
 
-#include "Conversions.h"
-#include "CurrencyLayout.h"
-#include "TreeFile.h"
-#include "UIStrings.h"
+#include "app/core/CurrencyLayout.h"
+#include "app/core/UIStrings.h"
+#include "foundation/Conversions.h"
+#include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
 
 #include <QActionGroup>
@@ -495,8 +495,8 @@ void TMainForm::OpenFile(const std::string& fileName) {
     tree.Recalculate();
     ScrollToRoot();
     if (tree.TreeRoot()->HasImportedPayoffs()) {
-      // The external-data overview comes with the spreadsheet import; the
-      // question is asked as the program has always asked it.
+      // The external-data overview comes with the spreadsheet import; until
+      // then the question is asked and its answer has nothing to open.
       QString question = Q(Str(SAskCheckExternalData));
       if (Dialogs.AskYesNo)
         Dialogs.AskYesNo(question);

@@ -3,11 +3,11 @@
 // state, undo and redo) and the recent-file list.
 #pragma once
 
-#include "DecTreeWidget.h"
-#include "NamedMutex.h"
-#include "RecentFileList.h"
-#include "Registry.h"
-#include "UndoHistory.h"
+#include "app/core/UndoHistory.h"
+#include "app/recentfiles/RecentFileList.h"
+#include "platform/registry/Registry.h"
+#include "platform/system/NamedMutex.h"
+#include "widgets/DecTreeWidget.h"
 
 #include <QLabel>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
-#include "Application.h"
-#include "MainForm.h"
-#include "QSettingsRegistry.h"
+#include "app/Application.h"
+#include "app/MainForm.h"
+#include "platform/registry/QSettingsRegistry.h"
 
 int main(int argc, char** argv) {
   bw::TApplication app(argc, argv);

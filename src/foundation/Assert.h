@@ -3,19 +3,20 @@
 // report.
 #pragma once
 
-#include "Exceptions.h"
+#include "foundation/Exceptions.h"
 
-#define BW_ASSERT_UNIT(cond, unit)                                                                 \
+#define BW_ASSERT_IN(cond, source)                                                                 \
   do {                                                                                             \
     if (!(cond)) [[unlikely]]                                                                      \
-      throw ::bw::AssertionFailure((unit), __LINE__);                                              \
+      throw ::bw::AssertionFailure((source), __LINE__);                                            \
   } while (false)
 
-#define BW_ASSERT(cond) BW_ASSERT_UNIT(cond, ::bw::detail::UnitName(__FILE__))
+#define BW_ASSERT(cond) BW_ASSERT_IN(cond, ::bw::detail::SourceName(__FILE__))
 
 namespace bw::detail {
-// The unit is the source file's name without folder and extension.
-constexpr const char* UnitName(const char* path) {
+// The name an assertion reports: the source file's name without its folder
+// (the extension stays, "Layout.cpp").
+constexpr const char* SourceName(const char* path) {
   const char* name = path;
   for (const char* p = path; *p; ++p)
     if (*p == '/') name = p + 1;

@@ -1,8 +1,9 @@
-#include "Conversions.h"
+#include "foundation/Conversions.h"
 
-#include "Exceptions.h"
-#include "Version.h"
+#include "foundation/Exceptions.h"
+#include "foundation/Version.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -27,7 +28,7 @@ std::string PadLeft(int value, size_t width) {
 }
 
 // The integer conversion of the date columns: leading blanks, optional sign,
-// digits to the end; a Word at most.
+// digits to the end; at most 65535.
 bool ColumnToInt(std::string_view s, int& value) {
   while (!s.empty() && s.front() == ' ')
     s.remove_prefix(1);
@@ -180,10 +181,12 @@ TFontStyles StrToFontStyles(std::string_view text) {
 }
 
 std::string GetVersionStr(int parts) {
-  std::string s = std::to_string(version::Major);
-  if (parts >= 2) s += "." + std::to_string(version::Minor);
-  if (parts >= 3) s += "." + std::to_string(version::Release);
-  if (parts >= 4) s += "." + std::to_string(version::Build);
+  const int numbers[] = {version::Major, version::Minor, version::Release, version::Build};
+  std::string s = std::to_string(numbers[0]);
+  for (int i = 1; i < std::clamp(parts, 1, 4); ++i) {
+    s += '.';
+    s += std::to_string(numbers[i]);
+  }
   return s;
 }
 

@@ -2,8 +2,8 @@
 // invariant: "." whatever the user's locale.
 #pragma once
 
-#include "Guid.h"
-#include "SerialDate.h"
+#include "foundation/Guid.h"
+#include "foundation/SerialDate.h"
 
 #include <cstdint>
 #include <string>

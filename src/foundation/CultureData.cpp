@@ -1,6 +1,6 @@
-#include "CultureData.h"
+#include "foundation/CultureData.h"
 
-#include "Exceptions.h"
+#include "foundation/Exceptions.h"
 
 #include <algorithm>
 #include <utility>
@@ -193,7 +193,7 @@ void DateTimeFormatInfo::SetYearMonthPattern(std::string value) {
   FYearMonthPattern = std::move(value);
 }
 
-// Made on first use rather than at start-up: no other unit's static
+// Made on first use rather than at start-up: no other file's static
 // initialisers can see them half-built.
 const CultureInfo& InvariantCulture() {
   static const CultureInfo culture = [] {

@@ -1,6 +1,6 @@
-#include "DateTime.h"
+#include "foundation/DateTime.h"
 
-#include "Exceptions.h"
+#include "foundation/Exceptions.h"
 
 #include <clocale>
 #include <ctime>

@@ -1,7 +1,7 @@
 // A date and time as 100-nanosecond ticks since 0001-01-01 00:00, local time.
 #pragma once
 
-#include "SerialDate.h"
+#include "foundation/SerialDate.h"
 
 #include <cstdint>
 #include <string>

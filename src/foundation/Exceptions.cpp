@@ -1,4 +1,4 @@
-#include "Exceptions.h"
+#include "foundation/Exceptions.h"
 
 #include <boost/stacktrace.hpp>
 
@@ -22,8 +22,9 @@ std::string Exception::StackTrace() const {
   return out.str();
 }
 
-AssertionFailure::AssertionFailure(const char* unit, int line)
-    : Exception("Assertion failure (" + std::string(unit) + ", line " + std::to_string(line) + ")"),
-      FUnit(unit), FLine(line) {}
+AssertionFailure::AssertionFailure(const char* source, int line)
+    : Exception("Assertion failure (" + std::string(source) + ", line " + std::to_string(line) +
+                ")"),
+      FSource(source), FLine(line) {}
 
 } // namespace bw

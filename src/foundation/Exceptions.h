@@ -80,13 +80,13 @@ public:
 // A programming error caught by BW_ASSERT.
 class AssertionFailure : public Exception {
 public:
-  AssertionFailure(const char* unit, int line);
-  const std::string& Unit() const noexcept { return FUnit; }
+  AssertionFailure(const char* source, int line);
+  const std::string& Source() const noexcept { return FSource; }
   int Line() const noexcept { return FLine; }
   const char* ClassName() const noexcept override { return "EAssertionFailed"; }
 
 private:
-  std::string FUnit;
+  std::string FSource;
   int FLine;
 };
 

@@ -1,6 +1,6 @@
-#include "Guid.h"
+#include "foundation/Guid.h"
 
-#include "Exceptions.h"
+#include "foundation/Exceptions.h"
 
 #include <cerrno>
 #include <cstring>

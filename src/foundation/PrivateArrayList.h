@@ -2,8 +2,8 @@
 // deletes, checks every index. Object lists may own their items.
 #pragma once
 
-#include "Assert.h"
-#include "Exceptions.h"
+#include "foundation/Assert.h"
+#include "foundation/Exceptions.h"
 
 #include <algorithm>
 #include <memory>
@@ -13,7 +13,7 @@
 
 namespace bw {
 
-#define BW_LIST_ASSERT(cond) BW_ASSERT_UNIT(cond, "_ArrayListTemplate")
+#define BW_LIST_ASSERT(cond) BW_ASSERT_IN(cond, "_ArrayListTemplate")
 
 template <typename T>
 class TPrivateArrayListEnumerator;

@@ -1,5 +1,5 @@
-#include "SerialDate.h"
-#include "Rounding.h"
+#include "foundation/SerialDate.h"
+#include "foundation/Rounding.h"
 
 #include <cmath>
 #include <ctime>

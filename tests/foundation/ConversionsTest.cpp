@@ -1,6 +1,6 @@
-#include "Conversions.h"
-#include "Exceptions.h"
-#include "Version.h"
+#include "foundation/Conversions.h"
+#include "foundation/Exceptions.h"
+#include "foundation/Version.h"
 
 #include <gtest/gtest.h>
 

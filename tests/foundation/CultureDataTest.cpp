@@ -1,5 +1,5 @@
-#include "CultureData.h"
-#include "Exceptions.h"
+#include "foundation/CultureData.h"
+#include "foundation/Exceptions.h"
 
 #include "MessageOf.h"
 

@@ -1,6 +1,6 @@
-#include "DateTime.h"
-#include "Exceptions.h"
-#include "SerialDate.h"
+#include "foundation/DateTime.h"
+#include "foundation/Exceptions.h"
+#include "foundation/SerialDate.h"
 
 #include "MessageOf.h"
 

@@ -1,5 +1,5 @@
-#include "Exceptions.h"
-#include "Assert.h"
+#include "foundation/Exceptions.h"
+#include "foundation/Assert.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ TEST(Exceptions, AssertionNamesUnitAndLineAndStaysOnInRelease) {
     BW_ASSERT(1 + 1 == 3);
     FAIL() << "assertion did not fire";
   } catch (const AssertionFailure& e) {
-    EXPECT_EQ(e.Unit(), "ExceptionsTest.cpp");
+    EXPECT_EQ(e.Source(), "ExceptionsTest.cpp");
     EXPECT_EQ(e.Line(), line);
     EXPECT_NE(e.Message().find("Assertion failure"), std::string::npos);
     EXPECT_NE(e.Message().find("ExceptionsTest.cpp"), std::string::npos);

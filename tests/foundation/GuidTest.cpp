@@ -1,5 +1,5 @@
-#include "Guid.h"
-#include "Exceptions.h"
+#include "foundation/Guid.h"
+#include "foundation/Exceptions.h"
 
 #include "MessageOf.h"
 

@@ -1,5 +1,5 @@
-#include "PrivateArrayList.h"
-#include "Guid.h"
+#include "foundation/PrivateArrayList.h"
+#include "foundation/Guid.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +64,7 @@ TEST(PrivateArrayList, IndexErrorsAreAssertionsAndLeaveTheListAlone) {
   try {
     list.GetItem(5);
   } catch (const AssertionFailure& e) {
-    EXPECT_EQ(e.Unit(), "_ArrayListTemplate");
+    EXPECT_EQ(e.Source(), "_ArrayListTemplate");
   }
 }
 

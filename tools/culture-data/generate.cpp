@@ -221,8 +221,8 @@ const std::vector<Row> Rows = {
   {63, Invariant, "kk", true, "", "kk", "kk", "KKZ"},
   {1087, 63, "kk-KZ", false, "kk_KZ", "kk_KZ", "kk_KZ", "KKZ"},
   {64, Invariant, "ky", true, "", "ky", "ky", "KYR"},
-  // LCID 1088 is Kyrgyz in Kyrgyzstan; "ky-KZ" is the name the program
-  // has always used for it.
+  // LCID 1088 is Kyrgyz in Kyrgyzstan; the table keeps "ky-KZ" as its name,
+  // which stored culture names rely on.
   {1088, 64, "ky-KZ", false, "ky_KG", "ky_KG", "ky_KG", "KYR"},
   {65, Invariant, "sw", true, "", "sw", "sw", "SWK"},
   {1089, 65, "sw-KE", false, "sw_KE", "sw_KE", "sw_KE", "SWK"},

@@ -1,9 +1,9 @@
 // Builds the bundled example tree, a product launch, and writes it with the
 // tree-file writer: make_example <path of Example.bwk>.
-#include "Conversions.h"
-#include "DecTreeNode.h"
-#include "SerialDate.h"
-#include "TreeFile.h"
+#include "foundation/Conversions.h"
+#include "foundation/SerialDate.h"
+#include "model/DecTreeNode.h"
+#include "treefile/TreeFile.h"
 
 #include <cstdio>
 #include <string>

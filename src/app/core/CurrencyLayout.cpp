@@ -1,4 +1,4 @@
-#include "CurrencyLayout.h"
+#include "app/core/CurrencyLayout.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-// The user's currency layout as the Windows codes that the tree options keep:
+// The user's currency layout as the layout codes that the tree options keep:
 // found by matching the locale's money texts for 1 and -1 against the four
 // positive and sixteen negative layouts.
 #pragma once

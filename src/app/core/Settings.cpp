@@ -1,6 +1,6 @@
-#include "Settings.h"
+#include "app/core/Settings.h"
 
-#include "Exceptions.h"
+#include "foundation/Exceptions.h"
 
 #include <bit>
 #include <cstring>

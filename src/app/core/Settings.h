@@ -4,8 +4,8 @@
 // read or changed, saved, dropped.
 #pragma once
 
-#include "DateTime.h"
-#include "Registry.h"
+#include "foundation/DateTime.h"
+#include "platform/registry/Registry.h"
 
 #include <cstdint>
 

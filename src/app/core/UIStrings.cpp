@@ -1,4 +1,4 @@
-#include "UIStrings.h"
+#include "app/core/UIStrings.h"
 
 #include <array>
 #include <utility>

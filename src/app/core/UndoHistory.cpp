@@ -1,6 +1,6 @@
-#include "UndoHistory.h"
+#include "app/core/UndoHistory.h"
 
-#include "UIStrings.h"
+#include "app/core/UIStrings.h"
 
 namespace bw {
 

@@ -3,8 +3,8 @@
 // tree with the top of one stack and push it onto the other.
 #pragma once
 
-#include "DecTreeNode.h"
-#include "TreeTypes.h"
+#include "model/DecTreeNode.h"
+#include "model/TreeTypes.h"
 
 #include <deque>
 #include <memory>
@@ -20,7 +20,7 @@ struct TUndoRedoBufferElement {
 
 class TUndoHistory {
 public:
-  // Not 500: the history has always held one more.
+  // 500 steps back, plus the one that brings back the state before them.
   static constexpr size_t Limit = 501;
 
   // Pushes a copy of the live tree (same ids) and the options; beyond the

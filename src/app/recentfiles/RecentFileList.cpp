@@ -1,6 +1,6 @@
-#include "RecentFileList.h"
+#include "app/recentfiles/RecentFileList.h"
 
-#include "Assert.h"
+#include "foundation/Assert.h"
 
 #include <algorithm>
 #include <charconv>
@@ -79,7 +79,9 @@ bool TFileHistory::Save() const {
 
 std::string TFileHistory::MenuCaption(int index) const {
   BW_ASSERT(index >= 0 && index < static_cast<int>(FFiles.size()));
-  std::string caption = "&" + IntToStr(index + 1) + " ";
+  std::string caption = "&";
+  caption += IntToStr(index + 1);
+  caption += ' ';
   for (char c : FFiles[index]) {
     if (c == '&') caption += '&';
     caption += c;

@@ -4,7 +4,7 @@
 // part knows nothing of menus beyond the caption of an entry.
 #pragma once
 
-#include "Registry.h"
+#include "platform/registry/Registry.h"
 
 #include <string>
 #include <string_view>

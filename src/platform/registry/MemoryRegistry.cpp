@@ -1,4 +1,4 @@
-#include "MemoryRegistry.h"
+#include "platform/registry/MemoryRegistry.h"
 
 namespace bw {
 

@@ -2,7 +2,7 @@
 // layer. Keys and value names compare exactly, as in the file backend.
 #pragma once
 
-#include "Registry.h"
+#include "platform/registry/Registry.h"
 
 #include <map>
 #include <string>

@@ -1,4 +1,4 @@
-#include "QSettingsRegistry.h"
+#include "platform/registry/QSettingsRegistry.h"
 
 #include <QByteArray>
 #include <QSettings>

@@ -15,7 +15,7 @@
 // written).
 #pragma once
 
-#include "Registry.h"
+#include "platform/registry/Registry.h"
 
 namespace bw {
 

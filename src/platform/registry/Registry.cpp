@@ -1,4 +1,4 @@
-#include "Registry.h"
+#include "platform/registry/Registry.h"
 
 namespace bw {
 

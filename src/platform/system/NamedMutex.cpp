@@ -1,4 +1,4 @@
-#include "NamedMutex.h"
+#include "platform/system/NamedMutex.h"
 
 #include <cerrno>
 #include <cstdlib>

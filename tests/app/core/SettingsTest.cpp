@@ -1,5 +1,5 @@
-#include "Settings.h"
-#include "MemoryRegistry.h"
+#include "app/core/Settings.h"
+#include "platform/registry/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "UndoHistory.h"
-#include "CurrencyLayout.h"
-#include "UIStrings.h"
+#include "app/core/UndoHistory.h"
+#include "app/core/CurrencyLayout.h"
+#include "app/core/UIStrings.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +74,7 @@ TEST(UndoHistory, HoldsFiveHundredAndOneStepsAndANewStepEmptiesRedo) {
   EXPECT_EQ(history.RedoCaption(), "Redo");
 }
 
-TEST(CurrencyLayout, MatchesTheWindowsCodes) {
+TEST(CurrencyLayout, MatchesTheLayoutCodes) {
   struct Case {
     const char* Positive;
     const char* Negative;

@@ -1,5 +1,5 @@
-#include "Application.h"
-#include "Assert.h"
+#include "app/Application.h"
+#include "foundation/Assert.h"
 
 #include <QEvent>
 

@@ -1,6 +1,6 @@
-#include "MainForm.h"
-#include "MemoryRegistry.h"
-#include "TreeFile.h"
+#include "app/MainForm.h"
+#include "platform/registry/MemoryRegistry.h"
+#include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
 
 #include <QDir>

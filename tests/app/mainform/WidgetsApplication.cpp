@@ -1,7 +1,7 @@
-// Windows need the application object: one for the whole test program, on the
+// Widgets need the application object: one for the whole test program, on the
 // offscreen platform unless the caller chose another, with settings kept in
 // a folder of the test's own.
-#include "Application.h"
+#include "app/Application.h"
 
 #include <QTemporaryDir>
 

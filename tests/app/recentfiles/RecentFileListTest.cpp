@@ -1,7 +1,7 @@
-#include "RecentFileList.h"
-#include "MemoryRegistry.h"
+#include "app/recentfiles/RecentFileList.h"
+#include "platform/registry/MemoryRegistry.h"
 
-#include "Exceptions.h"
+#include "foundation/Exceptions.h"
 
 #include <gtest/gtest.h>
 

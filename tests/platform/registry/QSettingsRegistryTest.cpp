@@ -1,6 +1,6 @@
 // The settings file itself: where it lies, what it holds, and what a file
 // edited by hand reads as.
-#include "QSettingsRegistry.h"
+#include "platform/registry/QSettingsRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // What every registry store must do, run against the in-memory store and the
 // settings file alike, so that tests of the code built on the in-memory store
 // say something about the program.
-#include "MemoryRegistry.h"
-#include "QSettingsRegistry.h"
+#include "platform/registry/MemoryRegistry.h"
+#include "platform/registry/QSettingsRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "NamedMutex.h"
+#include "platform/system/NamedMutex.h"
 
 #include <gtest/gtest.h>
 

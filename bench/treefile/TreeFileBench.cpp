@@ -1,0 +1,176 @@
+// Tree files on generated trees: opening (parse, build, clone copies and
+// roll-back, no layout), saving, and the heap an opening takes at its peak.
+#include "support/TreeGenerator.h"
+#include "treefile/TreeFile.h"
+
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <malloc.h>
+#include <new>
+#include <string>
+#include <sys/stat.h>
+
+using namespace bw;
+using namespace bw::bench;
+
+// Heap bytes in use and their peak, counted at every allocation of this
+// program (operator new here, pugixml's through its hooks below).
+namespace {
+size_t HeapInUse = 0;
+size_t HeapPeak = 0;
+
+void* Counted(void* p) {
+  if (p) {
+    HeapInUse += malloc_usable_size(p);
+    if (HeapInUse > HeapPeak) HeapPeak = HeapInUse;
+  }
+  return p;
+}
+// Not inlined: the replaced operator delete frees what the replaced operator
+// new took from malloc, which the compiler would otherwise flag.
+[[gnu::noinline]] void Uncounted(void* p) {
+  if (p) HeapInUse -= malloc_usable_size(p);
+  std::free(p);
+}
+void* CountedMalloc(size_t n) {
+  return Counted(std::malloc(n));
+}
+} // namespace
+
+void* operator new(size_t n) {
+  if (void* p = Counted(std::malloc(n ? n : 1))) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](size_t n) {
+  return operator new(n);
+}
+void operator delete(void* p) noexcept {
+  Uncounted(p);
+}
+void operator delete[](void* p) noexcept {
+  Uncounted(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  Uncounted(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+  Uncounted(p);
+}
+
+namespace {
+
+struct TreeOnDisk {
+  TTreeContext Context;
+  GeneratedTree Tree;
+  std::string Folder;
+  std::string Path;
+  double FileBytes = 0;
+
+  explicit TreeOnDisk(int nodes) : Tree(GenerateTree(Context, nodes)) {
+    pugi::set_memory_management_functions(CountedMalloc, Uncounted);
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "bw-treefile-bench-XXXXXX").string();
+    Folder = ::mkdtemp(pattern.data());
+    Path = Folder + "/tree.bwk";
+    WriteTreeFile(Path, *Tree.Root, Context.Options, TFontSpec{});
+    FileBytes = static_cast<double>(std::filesystem::file_size(Path));
+  }
+  ~TreeOnDisk() { std::filesystem::remove_all(Folder); }
+};
+
+TreeOnDisk& Large() {
+  static TreeOnDisk t(100000);
+  return t;
+}
+TreeOnDisk& Small() {
+  static TreeOnDisk t(1000);
+  return t;
+}
+
+// What File > Open does short of layout and painting.
+std::unique_ptr<TDecTreeNode> Open(TreeOnDisk& t, TTreeContext& context) {
+  TTreeFileContents c = ReadTreeFile(t.Path, &context, TFontSpec{});
+  c.Root->OnPath = true;
+  c.Root->SyncClones();
+  c.Root->EvaluateAndPropagate(1.0, CurrencyToDouble(c.Root->Payoff));
+  return std::move(c.Root);
+}
+
+void OpenBench(benchmark::State& state, TreeOnDisk& t) {
+  TTreeContext context;
+  int nodes = 0;
+  for (auto _ : state) {
+    auto root = Open(t, context);
+    benchmark::DoNotOptimize(root->Value);
+    state.PauseTiming();
+    nodes = CountNodes(root.get());
+    root.reset();
+    state.ResumeTiming();
+  }
+  state.counters["nodes"] = nodes;
+  state.counters["file_MB"] = t.FileBytes / 1e6;
+}
+
+void SaveBench(benchmark::State& state, TreeOnDisk& t) {
+  std::string path = t.Folder + "/saved.bwk";
+  for (auto _ : state)
+    WriteTreeFile(path, *t.Tree.Root, t.Context.Options, TFontSpec{});
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * t.FileBytes));
+}
+
+} // namespace
+
+static void BM_TreeFileOpen100k(benchmark::State& state) {
+  OpenBench(state, Large());
+}
+BENCHMARK(BM_TreeFileOpen100k)->Unit(benchmark::kMillisecond);
+
+// Temporary file, fsync and rename included.
+static void BM_TreeFileSave100k(benchmark::State& state) {
+  SaveBench(state, Large());
+}
+BENCHMARK(BM_TreeFileSave100k)->Unit(benchmark::kMillisecond);
+
+// The document in memory only: the writer without the disk.
+static void BM_TreeFileSerialize100k(benchmark::State& state) {
+  TreeOnDisk& t = Large();
+  for (auto _ : state) {
+    std::string bytes = SerializeTree(*t.Tree.Root, t.Context.Options, TFontSpec{});
+    benchmark::DoNotOptimize(bytes.data());
+  }
+}
+BENCHMARK(BM_TreeFileSerialize100k)->Unit(benchmark::kMillisecond);
+
+// The highest heap use during an opening, above what was in use before,
+// against the size of the file.
+static void BM_TreeFileOpenPeakMemory100k(benchmark::State& state) {
+  TreeOnDisk& t = Large();
+  TTreeContext context;
+  double peak = 0;
+  for (auto _ : state) {
+    size_t before = HeapInUse;
+    HeapPeak = before;
+    auto root = Open(t, context);
+    peak = static_cast<double>(HeapPeak - before);
+    state.PauseTiming();
+    root.reset();
+    state.ResumeTiming();
+  }
+  state.counters["peak_MB"] = peak / 1e6;
+  state.counters["file_MB"] = t.FileBytes / 1e6;
+  state.counters["peak_per_file_byte"] = peak / t.FileBytes;
+}
+BENCHMARK(BM_TreeFileOpenPeakMemory100k)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+static void BM_TreeFileOpen1k(benchmark::State& state) {
+  OpenBench(state, Small());
+}
+BENCHMARK(BM_TreeFileOpen1k)->Unit(benchmark::kMillisecond);
+
+static void BM_TreeFileSave1k(benchmark::State& state) {
+  SaveBench(state, Small());
+}
+BENCHMARK(BM_TreeFileSave1k)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,235 @@
+// Roll-back of expected, minimum and maximum values, path values, taking
+// options and optimisation. Intermediates are formed in the 80-bit extended
+// format and rounded to Double where they are stored, which the results
+// depend on to the last digit.
+#include "foundation/Assert.h"
+#include "foundation/Rounding.h"
+#include "model/DecTreeNode.h"
+#include "model/MultiOptionSolver.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+namespace bw {
+
+#define NODE_ASSERT(cond) BW_ASSERT_IN(cond, "DecTreeComponent")
+
+namespace {
+
+using Extended = long double;
+
+// ((p / S) * (x * 10000 + payoff) + acc * 10000) / 10000, stored as a Double.
+inline double Accumulate(double acc, Extended weight, double x, Currency payoff) {
+  Extended sum = weight * (static_cast<Extended>(x) * 10000 + static_cast<Extended>(payoff)) +
+                 static_cast<Extended>(acc) * 10000;
+  return static_cast<double>(sum / 10000);
+}
+
+// Two decimals, ties to the even hundredth.
+inline double RoundCents(double x) {
+  return static_cast<double>(RoundHalfEven(static_cast<Extended>(x) * 100) / 100);
+}
+
+// Bit for bit: equal inputs give equal results, which saves the work twice.
+inline bool Same(double a, double b) {
+  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
+
+inline double ChildPathProbability(double pathProbability, double probability, double sum) {
+  return sum == 0 ? 0
+                  : static_cast<double>(static_cast<Extended>(pathProbability) * probability / sum);
+}
+
+inline double ChildPathPayoff(double pathPayoff, Currency payoff) {
+  return static_cast<double>(
+      (static_cast<Extended>(pathPayoff) * 10000 + static_cast<Extended>(payoff)) / 10000);
+}
+
+// The worth of an option: its expected value plus its own payoff.
+inline double Worth(const TDecTreeNode* c) {
+  return static_cast<double>(
+      (static_cast<Extended>(c->Value) * 10000 + static_cast<Extended>(c->Payoff)) / 10000);
+}
+
+} // namespace
+
+void TDecTreeNode::Evaluate() {
+  RollBack<false>(0, 0);
+}
+
+void TDecTreeNode::EvaluateAndPropagate(double pathProbability, double pathPayoff) {
+  RollBack<true>(pathProbability, pathPayoff);
+}
+
+// Path values flow down before a child is visited and values flow up after
+// it, so one walk can do both; the arithmetic is that of Evaluate and
+// PropagatePath, step for step.
+template <bool WithPaths>
+void TDecTreeNode::RollBack(double pathProbability, double pathPayoff) {
+  // A leaf of any type rolls back to zero: the rounding would change nothing.
+  if (Children.Count() == 0) {
+    Value = MinValue = MaxValue = 0;
+    if constexpr (WithPaths) {
+      PathProbability = pathProbability;
+      PathPayoff = pathPayoff;
+    }
+    return;
+  }
+  double pathSum = 100;
+  if constexpr (WithPaths) {
+    if (NodeType != ntMultiDecision) {
+      pathSum = 0;
+      for (const TDecTreeNode* c : Children)
+        pathSum += c->Probability;
+    }
+  }
+  double s = 0;
+  for (TDecTreeNode* c : Children) {
+    c->OnPath = OnPath && c->Probability > 0;
+    if constexpr (WithPaths)
+      c->RollBack<true>(ChildPathProbability(pathProbability, c->Probability, pathSum),
+                        ChildPathPayoff(pathPayoff, c->Payoff));
+    else
+      c->RollBack<false>(0, 0);
+    s += c->Probability;
+  }
+  if (NodeType != ntChance) s = 100;
+
+  if (NodeType == ntMultiDecision && !DecisionFixed) {
+    Value = 0;
+    std::tie(MinValue, MaxValue) = SolveMultiDecision(true);
+    for (const TDecTreeNode* c : Children)
+      Value = Accumulate(Value, static_cast<Extended>(c->Probability) / s, c->Value, c->Payoff);
+  } else if (NodeType == ntDecision && !DecisionFixed) {
+    Value = 0;
+    double lo = 1.7E308, hi = -1.7E308;
+    for (const TDecTreeNode* c : Children) {
+      Value = Accumulate(Value, static_cast<Extended>(c->Probability) / s, c->Value, c->Payoff);
+      Extended m = static_cast<Extended>(c->MinValue) * 10000 + static_cast<Extended>(c->Payoff);
+      if (static_cast<Extended>(lo) * 10000 > m) lo = static_cast<double>(m / 10000);
+      Extended M = static_cast<Extended>(c->MaxValue) * 10000 + static_cast<Extended>(c->Payoff);
+      if (static_cast<Extended>(hi) * 10000 < M) hi = static_cast<double>(M / 10000);
+    }
+    MinValue = lo;
+    MaxValue = hi;
+  } else {
+    Value = MinValue = MaxValue = 0;
+    if (s != 0) {
+      for (const TDecTreeNode* c : Children) {
+        Extended w = static_cast<Extended>(c->Probability) / s;
+        // Equal inputs give equal results: a subtree without decisions has
+        // one value for all three, worked out once.
+        if (Same(Value, MinValue) && Same(Value, MaxValue) && Same(c->Value, c->MinValue) &&
+            Same(c->Value, c->MaxValue)) {
+          Value = MinValue = MaxValue = Accumulate(Value, w, c->Value, c->Payoff);
+        } else {
+          Value = Accumulate(Value, w, c->Value, c->Payoff);
+          MinValue = Accumulate(MinValue, w, c->MinValue, c->Payoff);
+          MaxValue = Accumulate(MaxValue, w, c->MaxValue, c->Payoff);
+        }
+      }
+    }
+  }
+  double rounded = RoundCents(Value);
+  MinValue = Same(MinValue, Value) ? rounded : RoundCents(MinValue);
+  MaxValue = Same(MaxValue, Value) ? rounded : RoundCents(MaxValue);
+  Value = rounded;
+}
+
+std::pair<double, double> TDecTreeNode::SolveMultiDecision(bool evaluateOnly) {
+  double minimum = 0, maximum = 0;
+  if (DecisionMultiBudget == -1) {
+    for (TDecTreeNode* c : Children) {
+      double v = Worth(c);
+      if (v > 0) {
+        maximum += v;
+        if (!evaluateOnly) c->Probability = 100;
+      } else {
+        minimum += v;
+        if (!evaluateOnly) c->Probability = 0;
+      }
+    }
+    return {minimum, maximum};
+  }
+  TProjectList projects(32, true, true);
+  for (TDecTreeNode* c : Children)
+    projects.Add(
+        new TProject(c, -static_cast<double>(static_cast<Extended>(c->Payoff) / 10000), Worth(c)));
+  double budget = DecisionMultiBudget;
+  TMultiOptionFullSolverQuick().Solve(projects, budget);
+  for (TProject* p : projects) {
+    if (!evaluateOnly) p->Node->Probability = p->InMax ? 100 : 0;
+    if (p->InMax) maximum += p->Value;
+    if (p->InMin) minimum += p->Value;
+  }
+  return {minimum, maximum};
+}
+
+void TDecTreeNode::PropagatePath(double pathProbability, double pathPayoff) {
+  if (Children.Count() == 0) {
+    PathProbability = pathProbability;
+    PathPayoff = pathPayoff;
+    return;
+  }
+  double s = 0;
+  if (NodeType == ntMultiDecision)
+    s = 100;
+  else
+    for (const TDecTreeNode* c : Children)
+      s += c->Probability;
+  for (TDecTreeNode* c : Children)
+    c->PropagatePath(ChildPathProbability(pathProbability, c->Probability, s),
+                     ChildPathPayoff(pathPayoff, c->Payoff));
+}
+
+void TDecTreeNode::TakeOption() {
+  NODE_ASSERT(Parent && Parent->IsDecisionType());
+  TDecTreeNode* option = this;
+  if (HasCloneAncestor()) {
+    // The clone's copies are rebuilt from the master: change the master. A
+    // master that is missing, or has no such option, leaves nothing to do.
+    option = GetMasterNode();
+    if (!option || option == this || !option->Parent || !option->Parent->IsDecisionType()) return;
+  }
+  TDecTreeNode* parent = option->Parent;
+  if (parent->NodeType == ntDecision) {
+    for (TDecTreeNode* c : parent->Children)
+      c->Probability = c == option ? 100 : 0;
+  } else {
+    option->Probability = option->Probability == 0 ? 100 : 0;
+  }
+}
+
+void TDecTreeNode::OptimizeDecisions() {
+  // Clones mirror their masters: the masters are optimised, and the clones
+  // follow at the next recalculation.
+  if (Children.Count() == 0 || IsCloneOrInClone()) return;
+  for (TDecTreeNode* c : Children)
+    c->OptimizeDecisions();
+  if (NodeType == ntDecision) {
+    if (!DecisionFixed) {
+      TDecTreeNode* best = nullptr;
+      double bestValue = 0;
+      for (TDecTreeNode* c : Children) {
+        c->TakeOption();
+        Evaluate();
+        if (!best || Value > bestValue) {
+          best = c;
+          bestValue = Value;
+        }
+      }
+      best->TakeOption();
+    }
+    Evaluate();
+  } else if (NodeType == ntMultiDecision) {
+    if (!DecisionFixed) {
+      // The options' values must reflect the decisions optimised below them.
+      Evaluate();
+      SolveMultiDecision(false);
+    }
+    Evaluate();
+  }
+}
+
+} // namespace bw

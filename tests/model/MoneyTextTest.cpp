@@ -1,0 +1,154 @@
+#include "model/MoneyText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace bw;
+
+namespace {
+
+TTreeOptions Money(std::string symbol, int decimals, int pos = 0, int neg = 0) {
+  TTreeOptions o;
+  o.CurrencySymbol = std::move(symbol);
+  o.CurrencyDecimals = decimals;
+  o.CurrencyPosFormat = pos;
+  o.CurrencyNegFormat = neg;
+  return o;
+}
+
+const TMoneyLocale English;                      // "," and "."
+const TMoneyLocale German{".", ",", 3};          // 1.234,50
+const TMoneyLocale French{"\u00A0", ",", 3};     // no-break space, several bytes
+const TMoneyLocale ArabicPoint{"", "\u066B", 3}; // a separator of two bytes
+
+Currency C(double units) {
+  return DoubleToCurrency(units);
+}
+
+} // namespace
+
+TEST(MoneyText, FourPositiveLayouts) {
+  const char* expected[] = {"$1,234.50", "1,234.50$", "$ 1,234.50", "1,234.50 $"};
+  const char* zero[] = {"$0", "0$", "$ 0", "0 $"};
+  for (int pos = 0; pos < 4; ++pos) {
+    EXPECT_EQ(FormatMoney(C(1234.5), Money("$", 2, pos), English), expected[pos]) << pos;
+    // Zero is positive, whatever the negative layout.
+    for (int neg = 0; neg < 16; ++neg)
+      EXPECT_EQ(FormatMoney(0, Money("$", 0, pos, neg), English), zero[pos]) << pos << " " << neg;
+  }
+}
+
+TEST(MoneyText, SixteenNegativeLayouts) {
+  const char* expected[] = {"($1,234.50)", "-$1,234.50",  "$-1,234.50",   "$1,234.50-",
+                            "(1,234.50$)", "-1,234.50$",  "1,234.50-$",   "1,234.50$-",
+                            "-1,234.50 $", "-$ 1,234.50", "1,234.50 $-",  "$ 1,234.50-",
+                            "$ -1,234.50", "1,234.50- $", "($ 1,234.50)", "(1,234.50 $)"};
+  for (int neg = 0; neg < 16; ++neg) {
+    // The positive layout plays no part for a negative value.
+    EXPECT_EQ(FormatMoney(-C(1234.5), Money("$", 2, 3, neg), English), expected[neg]) << neg;
+    EXPECT_EQ(FormatMoney(C(1234.5), Money("$", 2, 1, neg), English), "1,234.50$") << neg;
+  }
+}
+
+TEST(MoneyText, OutOfRangeCodesCountAsZero) {
+  for (int pos : {4, -1, 255, 1000})
+    EXPECT_EQ(FormatMoney(C(5), Money("$", 0, pos, 1), English), "$5") << pos;
+  for (int neg : {16, -1, 255})
+    EXPECT_EQ(FormatMoney(-C(5), Money("$", 0, 1, neg), English), "($5)") << neg;
+}
+
+TEST(MoneyText, RoundsTiesAwayFromZeroInIntegers) {
+  const TTreeOptions two = Money("", 2, 0, 1);
+  EXPECT_EQ(FormatMoney(1250, two, English), "0.13"); // 0.125: ties to even would give 0.12
+  EXPECT_EQ(FormatMoney(-1250, two, English), "-0.13");
+  EXPECT_EQ(FormatMoney(1249, two, English), "0.12");
+  EXPECT_EQ(FormatMoney(C(2.5), Money("", 0), English), "3");
+  EXPECT_EQ(FormatMoney(C(0.5), Money("", 0), English), "1");
+  EXPECT_EQ(FormatMoney(1235, Money("", 3), English), "0.124");
+  EXPECT_EQ(FormatMoney(C(9999.95), Money("", 1), English), "10,000.0");
+  // Rounded to zero it is no longer negative.
+  EXPECT_EQ(FormatMoney(-49, two, English), "0.00");
+  EXPECT_EQ(FormatMoney(-50, two, English), "-0.01");
+  EXPECT_EQ(FormatMoney(-C(0.4), Money("$", 0, 0, 0), English), "$0");
+}
+
+TEST(MoneyText, DecimalsBeyondTheCurrencyPadAndAreCapped) {
+  EXPECT_EQ(FormatMoney(12345, Money("", 4), English), "1.2345");
+  EXPECT_EQ(FormatMoney(12345, Money("", 6), English), "1.234500");
+  EXPECT_EQ(FormatMoney(12345, Money("", 255), English), "1.234500000000000000");
+  EXPECT_EQ(FormatMoney(12345, Money("", 19), English), "1.234500000000000000");
+  EXPECT_EQ(FormatMoney(C(7), Money("", -3), English), "7");
+}
+
+TEST(MoneyText, ExtremesOfTheCurrencyRange) {
+  const Currency max = std::numeric_limits<Currency>::max();
+  const Currency min = std::numeric_limits<Currency>::min();
+  EXPECT_EQ(FormatMoney(max, Money("$", 4), English), "$922,337,203,685,477.5807");
+  EXPECT_EQ(FormatMoney(max, Money("$", 0), English), "$922,337,203,685,478");
+  EXPECT_EQ(FormatMoney(min, Money("$", 4, 0, 1), English), "-$922,337,203,685,477.5808");
+  EXPECT_EQ(FormatMoney(min, Money("$", 3, 0, 1), English), "-$922,337,203,685,477.581");
+  EXPECT_EQ(FormatMoney(min, Money("$", 2, 0, 1), English), "-$922,337,203,685,477.58");
+  EXPECT_EQ(FormatMoney(min, Money("$", 0, 0, 1), English), "-$922,337,203,685,478");
+  EXPECT_EQ(FormatMoney(min, Money("$", 18, 0, 15), English),
+            "(922,337,203,685,477.580800000000000000 $)");
+}
+
+TEST(MoneyText, SeparatorsOfTheUsersLocale) {
+  const TTreeOptions o = Money("\u20AC", 2, 3, 8); // the euro sign, three bytes
+  EXPECT_EQ(FormatMoney(C(1234567.891), o, German), "1.234.567,89 \u20AC");
+  EXPECT_EQ(FormatMoney(-C(1234567.891), o, French), "-1\u00A0234\u00A0567,89 \u20AC");
+  EXPECT_EQ(FormatMoney(C(1234.5), o, ArabicPoint), "1234\u066B50 \u20AC");
+  EXPECT_EQ(FormatMoney(C(1234567), Money("", 0), TMoneyLocale{",", ".", 0}), "1234567");
+  EXPECT_EQ(FormatMoney(C(1234567), Money("", 0), TMoneyLocale{",", ".", 4}), "123,4567");
+  const std::vector<std::pair<double, const char*>> grouping = {
+      {999, "999"}, {1000, "1,000"}, {100000, "100,000"}, {1000000, "1,000,000"}};
+  for (auto [units, text] : grouping)
+    EXPECT_EQ(FormatMoney(C(units), Money("", 0), English), text);
+}
+
+TEST(NumberText, FloatToTextUsesTheUsersSeparatorAndNoGroups) {
+  EXPECT_EQ(FloatToText(1500, German), "1500");
+  EXPECT_EQ(FloatToText(0.5, German), "0,5");
+  EXPECT_EQ(FloatToText(-2.25, German), "-2,25");
+  EXPECT_EQ(FloatToText(99.999, English), "99.999");
+  EXPECT_EQ(FloatToText(1.0 / 3, German), "0,333333333333333");
+  EXPECT_EQ(FloatToText(1e-7, German), "1E-7");
+  EXPECT_EQ(FloatToText(1.5e20, German), "1,5E20");
+  EXPECT_EQ(FloatToText(2.5, ArabicPoint), "2\u066B5");
+  EXPECT_EQ(FloatToText(0, German), "0");
+}
+
+TEST(NumberText, TextToFloatReadsTheUsersSeparator) {
+  EXPECT_EQ(TextToFloat("1,5", German), 1.5);
+  EXPECT_EQ(TextToFloat(" -2,25 ", German), -2.25);
+  EXPECT_EQ(TextToFloat("1,5E2", German), 150);
+  EXPECT_EQ(TextToFloat("3\u066B5", ArabicPoint), 3.5);
+  EXPECT_EQ(TextToFloat("1.5", English), 1.5);
+  EXPECT_EQ(TextToFloat("42", German), 42);
+  for (double v : {0.1, 99.999, -1234.5678, 1e-7, 123456789012345.0, 1.5e20})
+    EXPECT_EQ(TextToFloat(FloatToText(v, German), German), v) << v;
+}
+
+TEST(NumberText, TextToFloatGivesZeroForNoFiniteNumber) {
+  const std::vector<std::pair<const char*, const TMoneyLocale*>> cases = {
+      {"inf", &English},   {"-inf", &English},      {"INF", &German},    {"nan", &English},
+      {"NaN", &German},    {"infinity", &English},  {"1e400", &English}, {"-1E400", &German},
+      {"1,500", &English}, {"1.500", &German},      {"1,5,3", &German},  {"1.5", &German},
+      {"", &English},      {"abc", &English},       {"12abc", &German},  {"0x10", &English},
+      {"1 500", &English}, {"1\u00A0500", &French}, {"--1", &English},   {"1.2.3", &English}};
+  for (auto [text, locale] : cases)
+    EXPECT_EQ(TextToFloat(text, *locale), 0) << text;
+}
+
+TEST(NumberText, SameFloatWithinATenThousandthInclusive) {
+  EXPECT_TRUE(SameFloat(100, 99.99995));
+  EXPECT_FALSE(SameFloat(100, 99.9998));
+  EXPECT_TRUE(SameFloat(0, 0.0001));
+  EXPECT_TRUE(SameFloat(-0.0001, 0));
+  EXPECT_FALSE(SameFloat(0, -0.0002));
+  EXPECT_TRUE(SameFloat(7, 7));
+}
