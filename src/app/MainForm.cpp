@@ -439,7 +439,7 @@ void TMainForm::FileNew() {
   root->Payoff = 0;
   root->PayoffSource.clear();
 
-  QLocale locale = QLocale::system();
+  QLocale locale = QLocale();
   TTreeOptions& o = tree.Options;
   o.StatusDate = 0;
   o.OutlineCodes = true;

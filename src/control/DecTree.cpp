@@ -357,6 +357,7 @@ void TDecTree::StartInplaceEdit(TDecTreeNode* node, TNodeElementType type, int u
     break;
   }
   }
+  FView->ScrollIntoView(rect);
   FView->ShowEditor(rect, text);
 }
 
@@ -748,7 +749,18 @@ void TDecTree::MoveSelection(TKey key) {
       Selection.Add(target->Id);
     }
   }
+  ScrollSelectionIntoView();
   if (FView) FView->Invalidate();
+}
+
+void TDecTree::ScrollSelectionIntoView() {
+  TDecTreeNodeDynArray nodes = GetSelectedNodes();
+  if (!FView || nodes.empty()) return;
+  const TDecTreeNode* n = nodes[0];
+  if (n->IsPlaced(SelectionElementType))
+    FView->ScrollIntoView(n->Rect(SelectionElementType));
+  else if (n->IsPlaced(htBox))
+    FView->ScrollIntoView(n->Rect(htBox));
 }
 
 bool TDecTree::KeyDown(TKey key, TShiftState shift) {
@@ -768,6 +780,7 @@ bool TDecTree::KeyDown(TKey key, TShiftState shift) {
       next = TabOrder[i];
     }
     SelectionElementType = next;
+    ScrollSelectionIntoView();
     if (FView) FView->Invalidate();
     return true;
   }

@@ -72,6 +72,9 @@ public:
   virtual void ShowPopupMenu(int x, int y) = 0;
   virtual void SetHint(const std::string& hint) = 0;
 
+  // Scrolls the window around the control so that the rectangle shows.
+  virtual void ScrollIntoView(const TNodeRect& rect) = 0;
+
   // Rubber band: start with a white back buffer; draw one band frame.
   virtual void BeginBand() = 0;
   virtual void DrawBandFrame() = 0;
@@ -167,6 +170,8 @@ private:
   void RestoreSavedValue();
   bool IsApplicable(TNodeElementType type) const;
   void MoveSelection(TKey key);
+  // Brings the selected element of the first selected node into view.
+  void ScrollSelectionIntoView();
   int EditorLabelWidth(TNodeElementType type);
   void ShowPropertyMenu(TDecTreeNode* node);
   void UpdateBand(int x, int y);

@@ -200,7 +200,9 @@ Currency TDecTreeNode::GetInvestment() const {
 bool TDecTreeNode::IsOverdue() const {
   if (Children.Count() == 0 || !IsDecisionType() || DecisionDueDate == 0 || DecisionFixed)
     return false;
-  TDateTime status = Tree && Tree->Options.StatusDate != 0 ? Tree->Options.StatusDate : Today();
+  TDateTime status = Tree && Tree->Options.StatusDate != 0 ? Tree->Options.StatusDate
+                     : Tree                                 ? Tree->Clock()
+                                                            : Today();
   return std::trunc(status) > std::trunc(DecisionDueDate);
 }
 

@@ -29,6 +29,9 @@ public:
   TFontSpec DefaultFont;
   // The user's separators; the widget fills them from the system locale.
   TMoneyLocale Locale;
+  // Today's date, against which a decision without status date is overdue;
+  // tests pin it.
+  std::function<TDateTime()> Clock = [] { return Today(); };
   // The user's short date; empty gives the C library's "%x".
   std::function<std::string(TDateTime)> ShortDateFormatter;
 

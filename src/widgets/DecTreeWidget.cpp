@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollArea>
 #include <QStatusTipEvent>
 #include <QTextDocument>
 #include <QToolTip>
@@ -98,11 +99,11 @@ TDecTreeWidget::~TDecTreeWidget() {
 }
 
 void TDecTreeWidget::ApplySystemLocale() {
-  QLocale locale = QLocale::system();
+  QLocale locale = QLocale();
   FTree->Locale.DecimalSeparator = U(locale.decimalPoint());
   FTree->Locale.ThousandSeparator = U(locale.groupSeparator());
   FTree->ShortDateFormatter = [](TDateTime date) {
-    return U(QLocale::system().toString(SerialToDate(date), QLocale::ShortFormat));
+    return U(QLocale().toString(SerialToDate(date), QLocale::ShortFormat));
   };
 }
 
@@ -196,6 +197,17 @@ void TDecTreeWidget::ShowEditor(const TNodeRect& rect, const std::string& text) 
   FEditor->setFocus();
 }
 
+void TDecTreeWidget::ScrollIntoView(const TNodeRect& rect) {
+  for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+    if (auto* area = qobject_cast<QScrollArea*>(w)) {
+      // The centre with half the size as margins, plus a little room around.
+      area->ensureVisible(rect.Left + rect.Width / 2, rect.Top + rect.Height / 2,
+                          rect.Width / 2 + 10, rect.Height / 2 + 10);
+      return;
+    }
+  }
+}
+
 void TDecTreeWidget::PlaceEditor(int left, int top, int width) {
   FEditor->setGeometry(left, top, width, FEditor->height());
   // Back to the start and forth again: the text scrolls back into view.
@@ -233,7 +245,7 @@ void TDecTreeWidget::ShowInformation(const std::string& text) {
 bool TDecTreeWidget::ExecuteDueDateDialog(int x, int y, TDateTime& date) {
   QPoint screen = mapToGlobal(QPoint(x, y));
   if (DueDateHandler) return DueDateHandler(screen, date);
-  return TEditDueDateForm::Execute(screen.x(), screen.y(), date);
+  return TEditDueDateForm::Execute(screen.x(), screen.y(), date, SerialToDate(FTree->Clock()));
 }
 
 void TDecTreeWidget::ShowDecisionPropertyMenu(const std::vector<TPropertyMenuItem>& items, int x,

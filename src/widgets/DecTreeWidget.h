@@ -45,6 +45,7 @@ public:
   void HideEditor() override;
   bool EditorVisible() const override { return FEditor->isVisible(); }
   void SetEditorText(const std::string& text) override;
+  void ScrollIntoView(const TNodeRect& rect) override;
   bool AskYesNo(const std::string& question) override;
   void ShowInformation(const std::string& text) override;
   bool ExecuteDueDateDialog(int x, int y, TDateTime& date) override;

@@ -25,7 +25,7 @@ TEditDueDateForm::TEditDueDateForm(QWidget* parent)
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       FUi(std::make_unique<Ui::TEditDueDateForm>()) {
   FUi->setupUi(this);
-  FUi->DueDateDateTimePicker->setDisplayFormat(QLocale::system().dateFormat(QLocale::LongFormat));
+  FUi->DueDateDateTimePicker->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
   // The form's size, unless the user's font and date format need more: the
   // controls are laid out, never cut.
   setFixedSize(size().expandedTo(sizeHint()));
@@ -43,8 +43,8 @@ void TEditDueDateForm::HasDueDateCheckBoxClick() {
   FUi->DueDateDateTimePicker->setEnabled(on);
 }
 
-void TEditDueDateForm::Load(TDateTime dueDate) {
-  FUi->DueDateDateTimePicker->setDate(dueDate != 0 ? SerialToDate(dueDate) : QDate::currentDate());
+void TEditDueDateForm::Load(TDateTime dueDate, const QDate& today) {
+  FUi->DueDateDateTimePicker->setDate(dueDate != 0 ? SerialToDate(dueDate) : today);
   FUi->HasDueDateCheckBox->setChecked(dueDate != 0);
   HasDueDateCheckBoxClick();
 }
@@ -54,10 +54,10 @@ TDateTime TEditDueDateForm::Result() const {
                                               : 0;
 }
 
-bool TEditDueDateForm::Execute(int left, int top, TDateTime& dueDate) {
+bool TEditDueDateForm::Execute(int left, int top, TDateTime& dueDate, const QDate& today) {
   TEditDueDateForm form;
   form.move(left, top);
-  form.Load(dueDate);
+  form.Load(dueDate, today);
   if (form.exec() != QDialog::Accepted) return false;
   dueDate = form.Result();
   return true;

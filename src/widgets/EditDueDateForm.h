@@ -22,10 +22,12 @@ public:
 
   // Shows the dialog at a screen position; True on OK, with dueDate set to
   // the picked date, or 0 when the box is unchecked. Cancel leaves it alone.
-  static bool Execute(int left, int top, TDateTime& dueDate);
+  // Without a due date the picker offers today.
+  static bool Execute(int left, int top, TDateTime& dueDate,
+                      const QDate& today = QDate::currentDate());
 
   // Fills the dialog from a due date (0: none, today is shown disabled).
-  void Load(TDateTime dueDate);
+  void Load(TDateTime dueDate, const QDate& today = QDate::currentDate());
   // The date the dialog holds now.
   TDateTime Result() const;
 

@@ -237,9 +237,10 @@ TEST(DecTreeNode, OverdueNeedsAnOpenDecisionWithChildren) {
   EXPECT_TRUE(t.Root->IsOverdue());
   // No status date: judged against today.
   t.Context.Options.StatusDate = 0;
-  t.Root->DecisionDueDate = Today() - 1;
+  t.Context.Clock = [] { return 45100.75; };
+  t.Root->DecisionDueDate = 45099.9;
   EXPECT_TRUE(t.Root->IsOverdue());
-  t.Root->DecisionDueDate = Today();
+  t.Root->DecisionDueDate = 45100;
   EXPECT_FALSE(t.Root->IsOverdue());
 }
 

@@ -36,6 +36,9 @@ public:
   TPoint PopupAt{-1, -1};
   std::string HintText;
 
+  // The last rectangle the control asked to bring into view.
+  TNodeRect ScrolledTo{-1, -1, -1, -1};
+
   TCanvas& MeasureCanvas() override { return Canvas; }
   void SetControlSize(int width, int height) override {
     Width = width;
@@ -67,6 +70,7 @@ public:
     Log.push_back("hide-editor");
   }
   bool EditorVisible() const override { return EditorShown; }
+  void ScrollIntoView(const TNodeRect& rect) override { ScrolledTo = rect; }
   void SetEditorText(const std::string& text) override {
     EditorText = text;
     Log.push_back("editor-text " + text);

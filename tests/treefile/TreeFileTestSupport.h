@@ -1,6 +1,7 @@
 // Temporary folders, file contents and small trees for the tree-file tests.
 #pragma once
 
+#include "support/Unprivileged.h"
 #include "treefile/TreeFile.h"
 
 #include <gtest/gtest.h>

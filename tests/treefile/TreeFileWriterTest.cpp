@@ -456,10 +456,13 @@ TEST_F(TreeFileSave, ReportsWhyItCannotSave) {
 }
 
 TEST_F(TreeFileSave, RespectsAReadOnlyFile) {
-  if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
   WriteBytes(Path, "kept");
-  ASSERT_EQ(chmod(Path.c_str(), 0444), 0);
-  EXPECT_EQ(SaveError(Path), "Cannot write '" + Path + "': Permission denied");
+  EXPECT_EQ(AsOrdinaryUser(Dir.Path(),
+                           [&] {
+                             chmod(Path.c_str(), 0444);
+                             return SaveError(Path);
+                           }),
+            "Cannot write '" + Path + "': Permission denied");
   EXPECT_EQ(ReadBytes(Path), "kept");
 }
 

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -314,3 +315,30 @@ TEST_F(TreeWidgetKeys, UndoAndRedoInTheEditorReachTheWindowMenu) {
 }
 
 } // namespace
+
+TEST_F(TreeWidgetKeys, TheSelectionAndTheEditorScrollIntoView) {
+  Area->resize(300, 200);
+  Tree().SetMinWidth(Area->viewport()->width());
+  Tree().SetMinHeight(Area->viewport()->height());
+  for (int i = 0; i < 40; ++i)
+    AddNode(Root(), "Option " + std::to_string(i), ntDecision, i == 0 ? 100 : 0);
+  Tree().Recalculate();
+  Tree().SelectNode(Root()->Child(0), htBox);
+  const auto shown = [&](const TDecTreeNode* node) {
+    const TNodeRect& box = node->Rect(htBox);
+    const QRect onScreen(Widget->mapTo(Area->viewport(), QPoint(box.Left, box.Top)),
+                         QSize(box.Width, box.Height));
+    return Area->viewport()->rect().contains(onScreen);
+  };
+  for (int i = 0; i < 39; ++i)
+    Key(Qt::Key_Down);
+  EXPECT_THAT(SelectedCaptions(), ElementsAre("Option 39"));
+  EXPECT_TRUE(shown(Root()->Child(39)));
+
+  // An editor opened on a node out of sight brings it back first.
+  Area->verticalScrollBar()->setValue(0);
+  ASSERT_FALSE(shown(Root()->Child(39)));
+  Key(Qt::Key_F2);
+  ASSERT_TRUE(Widget->InplaceEdit()->isVisible());
+  EXPECT_TRUE(shown(Root()->Child(39)));
+}

@@ -80,13 +80,13 @@ TEST(EditDueDateForm, NoDueDateShowsTodayDisabledAndOkKeepsNone) {
     EXPECT_EQ(form.windowTitle(), "Edit Due Date");
     EXPECT_EQ(form.pos(), QPoint(120, 80));
     EXPECT_FALSE(ui.HasDueDateCheckBox->isChecked());
-    EXPECT_EQ(ui.DueDateDateTimePicker->date(), QDate::currentDate());
+    EXPECT_EQ(ui.DueDateDateTimePicker->date(), QDate(2024, 3, 5));
     EXPECT_FALSE(ui.DueDateDateTimePicker->isEnabled());
     EXPECT_FALSE(ui.DueDateCaption->isEnabled());
     EXPECT_TRUE(ui.OKButton->isDefault());
     Push(ui.OKButton);
   });
-  EXPECT_TRUE(TEditDueDateForm::Execute(120, 80, date));
+  EXPECT_TRUE(TEditDueDateForm::Execute(120, 80, date, QDate(2024, 3, 5)));
   EXPECT_EQ(date, 0);
 }
 

@@ -1,6 +1,7 @@
 // Widgets need a QApplication for the whole program; headless unless the
 // caller chose a platform.
 #include <QApplication>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -8,5 +9,8 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  // Number and date texts as in the United States, whatever the machine's
+  // locale is.
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   return RUN_ALL_TESTS();
 }

@@ -284,6 +284,8 @@ TEST(MainForm, WheelScrollsFortyPixelsOnTheBarThatShows) {
   QApplication::processEvents();
   QScrollBar* vertical = box->verticalScrollBar();
   ASSERT_TRUE(vertical->isVisible());
+  // Each new node's editor brought it into view; start from the top.
+  vertical->setValue(0);
   auto turn = [&](int delta, Qt::KeyboardModifiers mods) {
     QPoint at(10, 10);
     QWheelEvent wheel(at, box->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta),

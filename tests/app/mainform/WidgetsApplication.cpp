@@ -3,6 +3,7 @@
 // a folder of the test's own.
 #include "app/Application.h"
 
+#include <QLocale>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,6 +20,9 @@ public:
     qputenv("XDG_CONFIG_HOME", Config->path().toUtf8());
     App = std::make_unique<bw::TApplication>(Argc, Argv);
     QApplication::setApplicationDisplayName("Brantwick");
+    // Number, money and date texts as in the United States, whatever the
+    // machine's locale is.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   }
   void TearDown() override {
     App.reset();
