@@ -1,7 +1,11 @@
 #include "foundation/Exceptions.h"
 #include "foundation/Assert.h"
+#include "foundation/ErrorReport.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 using namespace bw;
 
@@ -45,4 +49,22 @@ TEST(Exceptions, AssertionNamesUnitAndLineAndStaysOnInRelease) {
     EXPECT_NE(e.Message().find(std::to_string(line)), std::string::npos);
     EXPECT_FALSE(e.StackTrace().empty());
   }
+}
+
+TEST(ErrorReport, GuardedHandsEveryKindOfExceptionToTheReporter) {
+  std::vector<std::string> reports;
+  auto previous = SetExceptionReporter([&](std::exception_ptr e) {
+    reports.push_back(ExceptionClassName(e) + ": " + ExceptionMessage(e));
+  });
+  Guarded([] { throw InvalidOperationException("not now"); });
+  Guarded([] { std::vector<int>().at(3); });
+  Guarded([] { throw 42; });
+  bool ran = false;
+  Guarded([&] { ran = true; });
+  SetExceptionReporter(previous);
+  EXPECT_TRUE(ran);
+  ASSERT_EQ(reports.size(), 3u);
+  EXPECT_EQ(reports[0], "InvalidOperationException: not now");
+  EXPECT_EQ(reports[1].substr(0, 14), "out_of_range: ");
+  EXPECT_EQ(reports[2], "int: ");
 }
