@@ -476,3 +476,27 @@ TEST(MainForm, FileNewGivesAFreshRootAndForgetsTheCloneMaster) {
   PopupItem(w, "PopupDefineAsCloneOfMenuItem")->trigger();
   EXPECT_EQ(w.Messages, QStringList{"Clone master not set."});
 }
+
+TEST(MainForm, ARightClickOpensTheNodeMenuAndItsItemsAct) {
+  Window w;
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.Form.get()));
+  AddTwoChildren(w);
+  TDecTree& tree = w.Tree();
+  TDecTreeNode* second = tree.TreeRoot()->Child(1);
+  const TNodeRect& box = second->Rect(htBox);
+  TDecTreeWidget& widget = w.Form->DecTreeWidget();
+  const QPoint at = w.Form->windowHandle()->mapFromGlobal(
+      widget.mapToGlobal(QPoint(box.Left + box.Width / 2, box.Top + box.Height / 2)));
+  QTest::mousePress(w.Form->windowHandle(), Qt::RightButton, {}, at);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_EQ(menu, w.Form->NodePopupMenu());
+  EXPECT_EQ(PopupItem(w, "PopupEditMenuItem")->text(), "Edit Title");
+  EXPECT_EQ(PopupItem(w, "PopupAddChildMenuItem")->text(), "Add subnodes");
+  EXPECT_TRUE(PopupItem(w, "PopupMoveUpMenuItem")->isEnabled());
+  EXPECT_TRUE(PopupItem(w, "PopupCommentMenuItem")->isEnabled());
+  PopupItem(w, "PopupMoveUpMenuItem")->trigger();
+  menu->close();
+  QTest::mouseRelease(w.Form->windowHandle(), Qt::RightButton, {}, at);
+  EXPECT_EQ(tree.TreeRoot()->Child(0), second);
+  EXPECT_EQ(w.Ui().EditUndoMenuItem->text(), "Undo Move up");
+}
