@@ -178,13 +178,16 @@ void TNodeCommands::UnlinkClone() {
   const int answer = FHost.AskYesNoCancel(Str(SAskKeepSubnodes));
   if (answer < 0) return;
   TDecTreeNode* node = GetSelectedNode();
-  TDecTreeNode* master = FTree.TreeRoot()->FindNodeById(node->Ref);
+  const Guid masterId = node->Ref;
   std::string refusal = node->SetCloneMaster(Guid::Empty());
   if (!refusal.empty()) {
     FHost.Warning(refusal);
     return;
   }
   node->Children.Clear();
+  // The master is looked up once the clone's copies are gone, so that it is
+  // never one of them.
+  TDecTreeNode* master = FTree.TreeRoot()->FindNodeById(masterId);
   // Kept subnodes are copies with ids of their own, as a clone's are.
   if (answer == 1 && master)
     for (const TDecTreeNode* c : master->Children)

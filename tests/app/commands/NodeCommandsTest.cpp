@@ -397,6 +397,15 @@ TEST(NodeCommands, UnlinkCloneKeepsCopiesWithIdsOfTheirOwnOrNone) {
   t.Cmd.UnlinkClone();
   EXPECT_FALSE(t.A->IsClone());
   EXPECT_EQ(t.A->ChildCount(), 0);
+
+  // A link to a master that is not there, as a tree file may hold: Yes
+  // keeps what there is, nothing.
+  t.A->Ref = Guid::NewGuid();
+  t.Recalculate();
+  t.Answer = 1;
+  t.Cmd.UnlinkClone();
+  EXPECT_FALSE(t.A->IsClone());
+  EXPECT_EQ(t.A->ChildCount(), 0);
 }
 
 TEST(NodeCommands, OptimisationBelowANodeAndOfTheWholeTree) {
