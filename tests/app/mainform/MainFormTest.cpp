@@ -445,7 +445,6 @@ TEST(MainForm, FileNewGivesAFreshRootAndForgetsTheCloneMaster) {
   ASSERT_GT(w.Tree().TreeRoot()->ChildCount(), 0);
   TDecTreeNode* root = w.Tree().TreeRoot();
   const Guid id = root->Id;
-  root->Comment = "About the example";
   w.Tree().SelectNode(root->Child(0), htIndicator);
   PopupItem(w, "PopupDefineAsCloneMasterMenuItem")->trigger();
   w.Form->SaveUndo("Change");
@@ -459,8 +458,6 @@ TEST(MainForm, FileNewGivesAFreshRootAndForgetsTheCloneMaster) {
 
   EXPECT_EQ(w.Tree().TreeRoot()->Id, id);
   EXPECT_EQ(w.Tree().TreeRoot()->ChildCount(), 0);
-  EXPECT_EQ(w.Tree().TreeRoot()->Caption, "New Decision Tree");
-  EXPECT_EQ(w.Tree().TreeRoot()->Comment, "Right click for options");
   const TTreeOptions& o = w.Tree().Options;
   EXPECT_EQ(o.CurrencySymbol, "");
   EXPECT_EQ(o.CurrencyDecimals, 2);
