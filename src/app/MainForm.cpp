@@ -3,6 +3,7 @@
 #include "app/core/CurrencyLayout.h"
 #include "app/core/UIStrings.h"
 #include "foundation/Conversions.h"
+#include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
 
@@ -145,6 +146,12 @@ void SetHint(QAction* action, const QString& hint) {
   action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
+// A slot whose body runs through Guarded: no exception unwinds into Qt.
+template <typename F>
+auto Slot(F body) {
+  return [body] { Guarded(body); };
+}
+
 bool IsIndicatorType(TNodeElementType t) {
   return t == htIndicator || (t >= htIndicatorCaption && t <= htIndicatorFixed);
 }
@@ -201,11 +208,10 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   // Commands that come with later parts of the program.
   for (QAction* a :
-       {FUi->FileExportPictureMenuItem, FUi->FileExternalDataMenuItem, FUi->FilePropertiesMenuItem,
-        FUi->FilePrintMenuItem, FUi->EditCopyPictureMenuItem, FUi->EditOptimizeWholeMenuItem,
-        FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem, FUi->HelpAboutMenuItem,
-        FUi->ExportPictureToolButton, FUi->PrintToolButton, FUi->CopyPictureToolButton,
-        FUi->OptimizeDecisionsToolButton})
+       {FUi->FileExportPictureMenuItem, FUi->FileExternalDataMenuItem, FUi->FilePrintMenuItem,
+        FUi->EditCopyPictureMenuItem, FUi->EditOptimizeWholeMenuItem,
+        FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem, FUi->ExportPictureToolButton,
+        FUi->PrintToolButton, FUi->CopyPictureToolButton, FUi->OptimizeDecisionsToolButton})
     a->setEnabled(false);
 
   CreateStatusPanels();
@@ -231,6 +237,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   setAcceptDrops(true);
   DrawLevelsGlyph(1);
   ConnectCommands();
+  ConnectDialogCommands();
 
   FileNew();
   FRecentFiles.RegKey = RegKeyPath;
@@ -303,11 +310,11 @@ void TMainForm::CreatePopupMenus() {
   bold.setBold(true);
   FPopupMenu->findChild<QAction*>("PopupEditMenuItem")->setFont(bold);
   FPopupMenu->setDefaultAction(FPopupMenu->findChild<QAction*>("PopupEditMenuItem"));
-  connect(FPopupMenu, &QMenu::aboutToShow, this, &TMainForm::PopupMenuPopup);
+  connect(FPopupMenu, &QMenu::aboutToShow, this, Slot([this] { PopupMenuPopup(); }));
 
   FLevelsPopupMenu = new QMenu(this);
   FLevelsPopupMenu->setObjectName("LevelsPopupMenu");
-  connect(FLevelsPopupMenu, &QMenu::aboutToShow, this, &TMainForm::LevelsPopupMenuPopup);
+  connect(FLevelsPopupMenu, &QMenu::aboutToShow, this, Slot([this] { LevelsPopupMenuPopup(); }));
   FLevelsToolButton = new QToolButton(this);
   FLevelsToolButton->setObjectName("LevelsToolButton");
   FLevelsToolButton->setMenu(FLevelsPopupMenu);
@@ -319,7 +326,7 @@ void TMainForm::CreatePopupMenus() {
 }
 
 void TMainForm::ConnectCommands() {
-  auto on = [this](QAction* a, auto f) { connect(a, &QAction::triggered, this, f); };
+  auto on = [this](QAction* a, auto f) { connect(a, &QAction::triggered, this, Slot(f)); };
   auto open = [this] {
     FDecTree->Tree().HideInplaceEditor();
     if (!SavePrompt()) return;
@@ -346,17 +353,17 @@ void TMainForm::ConnectCommands() {
   on(FUi->ViewDontshowpayoffMenuItem, [this] { SwitchMode(false); });
   on(FUi->ViewHighlightclonesMenuItem, [this] { ToggleHighlightClones(); });
   on(FUi->HelpHelpMenuItem, [this] { OpenHelp(); });
-  connect(FUi->ViewMenuItem, &QMenu::aboutToShow, this, [this] {
-    // Undo changes the options behind the menu's back.
-    const TTreeOptions& o = FDecTree->Tree().Options;
-    FUi->ViewHighlightclonesMenuItem->setChecked(o.HighlightClones);
-    FUi->ViewBusinessmodeMenuItem->setChecked(o.ShowPayoff);
-    FUi->ViewDontshowpayoffMenuItem->setChecked(!o.ShowPayoff);
-  });
-  connect(FUi->FileMenuItem, &QMenu::aboutToShow, this, &TMainForm::UpdateRecentFileMenu);
+  connect(FUi->ViewMenuItem, &QMenu::aboutToShow, this, Slot([this] {
+            // Undo changes the options behind the menu's back.
+            const TTreeOptions& o = FDecTree->Tree().Options;
+            FUi->ViewHighlightclonesMenuItem->setChecked(o.HighlightClones);
+            FUi->ViewBusinessmodeMenuItem->setChecked(o.ShowPayoff);
+            FUi->ViewDontshowpayoffMenuItem->setChecked(!o.ShowPayoff);
+          }));
+  connect(FUi->FileMenuItem, &QMenu::aboutToShow, this, Slot([this] { UpdateRecentFileMenu(); }));
 
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  connect(help, &QShortcut::activated, this, &TMainForm::OpenHelp);
+  connect(help, &QShortcut::activated, this, Slot([this] { OpenHelp(); }));
 
   TDecTree& tree = FDecTree->Tree();
   on(FPopupMenu->findChild<QAction*>("PopupEditMenuItem"), [&tree] { tree.EditElement(false, 0); });
@@ -642,11 +649,11 @@ void TMainForm::LevelsPopupMenuPopup() {
   for (int level = 1; level <= levels; ++level) {
     QAction* item = FLevelsPopupMenu->addAction(Q(FormatStr(Str(SLevel), level)));
     item->setData(level);
-    connect(item, &QAction::triggered, this, [this, level] {
-      SaveUndo(Str(SUndoExpandCollapseLevels));
-      FDecTree->Tree().SetVisibleLevels(level);
-      DrawLevelsGlyph(level);
-    });
+    connect(item, &QAction::triggered, this, Slot([this, level] {
+              SaveUndo(Str(SUndoExpandCollapseLevels));
+              FDecTree->Tree().SetVisibleLevels(level);
+              DrawLevelsGlyph(level);
+            }));
   }
 }
 
@@ -732,12 +739,13 @@ void TMainForm::PopupMenuPopup() {
   item("PopupTakeOptionMenuItem")
       ->setText(Q(Str(takeOption && one->Parent->NodeType == ntMultiDecision ? SToggleThisOption
                                                                              : STakeThisOption)));
+  item("PopupEditPayoffAdvancedMenuItem")->setEnabled(n == 1 && !inClone && e == htPayoff);
+  item("PopupCommentMenuItem")->setEnabled(e == htBox && n == 1 && !inClone);
   // The other node commands come with a later part of the program.
-  for (const char* name :
-       {"PopupEditPayoffAdvancedMenuItem", "PopupMoveUpMenuItem", "PopupMoveDownMenuItem",
-        "PopupTypeMenuItem", "PopupTakeThisPathMenuItem", "PopupDefineAsCloneMasterMenuItem",
-        "PopupDefineAsCloneOfMenuItem", "PopupUnlinkCloneMenuItem",
-        "PopupOptimizeSubnodeDecisionsMenuItem", "PopupCommentMenuItem"})
+  for (const char* name : {"PopupMoveUpMenuItem", "PopupMoveDownMenuItem", "PopupTypeMenuItem",
+                           "PopupTakeThisPathMenuItem", "PopupDefineAsCloneMasterMenuItem",
+                           "PopupDefineAsCloneOfMenuItem", "PopupUnlinkCloneMenuItem",
+                           "PopupOptimizeSubnodeDecisionsMenuItem"})
     item(name)->setEnabled(false);
 }
 
@@ -757,7 +765,7 @@ void TMainForm::UpdateRecentFileMenu() {
     // The path itself, not parsed back from the caption.
     entry->setData(Q(files[static_cast<size_t>(i)]));
     connect(entry, &QAction::triggered, this,
-            [this, entry] { OpenDroppedOrRecent(U(entry->data().toString())); });
+            Slot([this, entry] { OpenDroppedOrRecent(U(entry->data().toString())); }));
     menu->insertAction(FUi->FileExitMenuItem, entry);
     FHistoryActions.push_back(entry);
   }
@@ -783,13 +791,15 @@ void TMainForm::OpenHelp() {
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) return event->acceptProposedAction();
+  Guarded([&] {
+    for (const QUrl& url : event->mimeData()->urls())
+      if (url.isLocalFile()) return event->acceptProposedAction();
+  });
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
-  OpenDroppedFiles(*event->mimeData());
+  Guarded([&] { OpenDroppedFiles(*event->mimeData()); });
 }
 
 void TMainForm::OpenDroppedFiles(const QMimeData& data) {
@@ -810,28 +820,33 @@ bool TMainForm::Wheel(QWheelEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Wheel &&
-      (watched == FDecTree || watched == FUi->ScrollBox->viewport()))
-    return Wheel(static_cast<QWheelEvent*>(event));
-  if (watched == FUi->ScrollBox->viewport()) {
-    if (event->type() == QEvent::Resize) {
-      QSize size = FUi->ScrollBox->viewport()->size();
-      FDecTree->Tree().SetMinWidth(size.width());
-      FDecTree->Tree().SetMinHeight(size.height());
-    } else if (event->type() == QEvent::MouseButtonPress) {
-      FDecTree->Tree().HideInplaceEditor();
+  bool handled = false;
+  Guarded([&] {
+    if (event->type() == QEvent::Wheel &&
+        (watched == FDecTree || watched == FUi->ScrollBox->viewport())) {
+      handled = Wheel(static_cast<QWheelEvent*>(event));
+      return;
     }
-  }
-  if (event->type() == QEvent::Enter)
-    for (int i = 0; i < 3; ++i)
-      if (watched == FPanels[i]) FPanels[3]->clear();
-  return QMainWindow::eventFilter(watched, event);
+    if (watched == FUi->ScrollBox->viewport()) {
+      if (event->type() == QEvent::Resize) {
+        QSize size = FUi->ScrollBox->viewport()->size();
+        FDecTree->Tree().SetMinWidth(size.width());
+        FDecTree->Tree().SetMinHeight(size.height());
+      } else if (event->type() == QEvent::MouseButtonPress) {
+        FDecTree->Tree().HideInplaceEditor();
+      }
+    }
+    if (event->type() == QEvent::Enter)
+      for (int i = 0; i < 3; ++i)
+        if (watched == FPanels[i]) FPanels[3]->clear();
+  });
+  return handled || QMainWindow::eventFilter(watched, event);
 }
 
 bool TMainForm::event(QEvent* event) {
   if (event->type() == QEvent::StatusTip) {
     // The long hint goes to the last panel; the panels stay.
-    FPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip());
+    Guarded([&] { FPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip()); });
     return true;
   }
   return QMainWindow::event(event);
@@ -846,17 +861,19 @@ void TMainForm::ScrollToRoot() {
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // The viewport has its real size only now.
-  if (!event->spontaneous()) ScrollToRoot();
+  if (!event->spontaneous()) Guarded([this] { ScrollToRoot(); });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  FDecTree->Tree().HideInplaceEditor();
-  if (!SavePrompt()) {
-    event->ignore();
-    return;
-  }
-  FRecentFiles.Save();
-  event->accept();
+  // The window stays open unless the prompt lets it go: a failure in the
+  // prompt loses nothing.
+  event->ignore();
+  Guarded([&] {
+    FDecTree->Tree().HideInplaceEditor();
+    if (!SavePrompt()) return;
+    FRecentFiles.Save();
+    event->accept();
+  });
 }
 
 } // namespace bw

@@ -98,6 +98,9 @@ private:
   void CreateStatusPanels();
   void CreatePopupMenus();
   void ConnectCommands();
+  // Comment, the advanced payoff edit, tree properties, About and the
+  // hidden node format (MainFormDialogs.cpp).
+  void ConnectDialogCommands();
   void DecTreeCalculated();
   void PopupMenuPopup();
   void SwitchMode(bool business);
