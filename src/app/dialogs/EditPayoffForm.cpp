@@ -18,6 +18,16 @@ TEditPayoffForm::TEditPayoffForm(QWidget* parent)
   face.setColor(QPalette::Base, face.color(QPalette::Button));
   FUi->ImportEdit->setPalette(face);
   FUi->AdvancedEdit->setPalette(face);
+  // The result column is as wide as its widest text, so that the edits do
+  // not move when a number turns invalid.
+  FUi->PayoffModeLayout->setColumnMinimumWidth(
+      5, fontMetrics().horizontalAdvance("= -000,000,000.00") + 8);
+  // Room for an amount in the income and cost edits; the form's size,
+  // unless the user's font needs more.
+  const int amount = fontMetrics().horizontalAdvance("-00000000.00") + 12;
+  FUi->PayoffEdit->setMinimumWidth(amount);
+  FUi->CostEdit->setMinimumWidth(amount);
+  resize(size().expandedTo(minimumSizeHint()));
 
   const std::pair<QRadioButton*, TPayoffMode> radios[] = {
       {FUi->ValueRadioButton, TPayoffMode::Value},

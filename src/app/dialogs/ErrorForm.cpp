@@ -41,6 +41,7 @@ void TErrorForm::ShowReport(const TExceptionDescription& report) {
   FUi->DescriptionEdit->setText(QString::fromStdString(report.Message));
   FUi->DescriptionEdit->setCursorPosition(0);
   FUi->StackTraceMemo->setPlainText(QString::fromStdString(report.StackTrace));
+  FUi->OKButton->setFocus();
   // Over the window the user works in.
   if (QWidget* main = QApplication::activeWindow(); main && main != this)
     move(main->frameGeometry().center() - rect().center());
