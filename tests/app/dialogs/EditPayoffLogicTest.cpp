@@ -107,6 +107,10 @@ TEST(EditPayoffLogic, ImportedAndAdvancedPayoffsAreReadBackFromTheirPanels) {
   EXPECT_EQ(chosen.S().ImportResultPanel.Text, "= 1,234.50");
   EXPECT_EQ(chosen.S().CostEdit, "0.00");
   EXPECT_EQ(chosen.Ok().Payoff, Money(1234.5));
+  // A value read from a workbook that no payoff can hold is refused there.
+  chosen.Logic.ImportChosen({true, "Excel(\"c.xls\";\"S\";\"D4\")", 1e300});
+  EXPECT_EQ(chosen.S().ImportResultPanel.Text, "Invalid number");
+  EXPECT_FALSE(chosen.S().OkEnabled);
 
   Payoff advanced("Advanced: anything", Money(7));
   EXPECT_EQ(advanced.S().Mode, TPayoffMode::Advanced);

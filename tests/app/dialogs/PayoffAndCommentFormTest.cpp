@@ -125,6 +125,9 @@ TEST(CommentForm, KeepsLinesApartWithCrLfAndChangesNothingOnCancel) {
   EXPECT_EQ(CommentToMemoText("one\r\ntwo"), "one\ntwo");
   EXPECT_EQ(MemoTextToComment("one\ntwo\n"), "one\r\ntwo\r\n");
   EXPECT_EQ(MemoTextToComment("one\r\ntwo"), "one\r\ntwo");
+  // A comment is free text: long and non-ASCII texts come back unchanged.
+  const std::string text = std::string(10000, 'x') + "\r\n١٢٣ 1,000 nan";
+  EXPECT_EQ(MemoTextToComment(CommentToMemoText(text)), text);
 
   WhenModal<TCommentForm>([](TCommentForm& form) {
     EXPECT_EQ(form.windowTitle(), "Comment");
