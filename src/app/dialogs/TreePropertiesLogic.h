@@ -4,8 +4,8 @@
 // change it makes on OK.
 #pragma once
 
-#include "canvas/FontSpec.h"
 #include "foundation/SerialDate.h"
+#include "model/TreeTypes.h"
 
 #include <QDateTime>
 #include <QFont>
