@@ -101,6 +101,9 @@ private:
   void CreatePopupMenus();
   void CreateNodeCommands();
   void ConnectCommands();
+  // Comment, the advanced payoff edit, tree properties, About and the
+  // hidden node format (MainFormDialogs.cpp).
+  void ConnectDialogCommands();
   void DecTreeCalculated();
   void PopupMenuPopup();
   void SwitchMode(bool business);
