@@ -1,5 +1,6 @@
 #include "app/dialogs/DialogCommands.h"
 
+#include "app/commands/NodeCommands.h"
 #include "app/core/UIStrings.h"
 #include "control/DecTree.h"
 #include "foundation/Exceptions.h"
@@ -8,17 +9,8 @@ namespace bw {
 
 using namespace UIStrings;
 
-TDecTreeNode* SelectedNode(const TDecTree& tree) {
-  const TDecTreeNodeDynArray nodes = tree.GetSelectedNodes();
-  if (nodes.empty()) throw InvalidOperationException(Str(SSelectionRequired));
-  if (nodes.size() > 1)
-    throw InvalidOperationException(Str(SSelectionOnlyOne) + std::to_string(nodes.size()) +
-                                    " are selected");
-  return nodes[0];
-}
-
 void ChangeComment(TDecTree& tree, const TSaveUndo& saveUndo, const TCommentDialog& dialog) {
-  TDecTreeNode* node = SelectedNode(tree);
+  TDecTreeNode* node = GetSelectedNode(tree);
   const TCommentDialogResult result = dialog(node->Comment);
   if (!result.Changed) return;
   if (saveUndo) saveUndo(Str(SChangeComment));

@@ -20,10 +20,6 @@ using TCommentDialog = std::function<TCommentDialogResult(const std::string& com
 using TEditPayoffDialog = std::function<TEditPayoffDialogResult(
     const std::string& payoffSource, int currencyDecimals, Currency payoff)>;
 
-// The one selected node; InvalidOperationException when none or several
-// are selected (the menu items that lead here ask for exactly one).
-TDecTreeNode* SelectedNode(const TDecTree& tree);
-
 // Comment...: the dialog on the selected node's comment; on OK the undo
 // step "Change Comment", the new comment, the recalculation. Cancel changes
 // nothing and takes no step.
