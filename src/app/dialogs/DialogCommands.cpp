@@ -3,7 +3,6 @@
 #include "app/commands/NodeCommands.h"
 #include "app/core/UIStrings.h"
 #include "control/DecTree.h"
-#include "foundation/Exceptions.h"
 
 namespace bw {
 
