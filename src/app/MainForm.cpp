@@ -2,7 +2,9 @@
 
 #include "app/core/CurrencyLayout.h"
 #include "app/core/UIStrings.h"
+#include "export/qt/PictureExport.h"
 #include "foundation/Conversions.h"
+#include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
 
@@ -201,11 +203,9 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   // Commands that come with later parts of the program.
   for (QAction* a :
-       {FUi->FileExportPictureMenuItem, FUi->FileExternalDataMenuItem, FUi->FilePropertiesMenuItem,
-        FUi->FilePrintMenuItem, FUi->EditCopyPictureMenuItem, FUi->EditOptimizeWholeMenuItem,
-        FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem, FUi->HelpAboutMenuItem,
-        FUi->ExportPictureToolButton, FUi->PrintToolButton, FUi->CopyPictureToolButton,
-        FUi->OptimizeDecisionsToolButton})
+       {FUi->FileExternalDataMenuItem, FUi->FilePropertiesMenuItem, FUi->FilePrintMenuItem,
+        FUi->EditOptimizeWholeMenuItem, FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem,
+        FUi->HelpAboutMenuItem, FUi->PrintToolButton, FUi->OptimizeDecisionsToolButton})
     a->setEnabled(false);
 
   CreateStatusPanels();
@@ -346,6 +346,25 @@ void TMainForm::ConnectCommands() {
   on(FUi->ViewDontshowpayoffMenuItem, [this] { SwitchMode(false); });
   on(FUi->ViewHighlightclonesMenuItem, [this] { ToggleHighlightClones(); });
   on(FUi->HelpHelpMenuItem, [this] { OpenHelp(); });
+
+  // Pictures of the whole tree: its laid-out extent with the margin on every
+  // side, drawn as for paper (no selected boxes, buttons or comment marks).
+  auto picture = [this] {
+    TDecTree& tree = FDecTree->Tree();
+    const TNodeRect& bounds = tree.TreeRoot()->Bounds;
+    return TPictureSource{bounds.Width + 2 * tree.BorderSize, bounds.Height + 2 * tree.BorderSize,
+                          FDecTree->logicalDpiY(), [&tree](TCanvas& c) { tree.PaintTo(c); }};
+  };
+  auto copyPicture = [picture] { Guarded([&] { CopyPictureToClipboard(picture()); }); };
+  auto exportPicture = [this, picture] {
+    Guarded([&] {
+      ExportPictureToFile(this, picture(), {Dialogs.PictureFileName, Dialogs.Error});
+    });
+  };
+  on(FUi->EditCopyPictureMenuItem, copyPicture);
+  on(FUi->CopyPictureToolButton, copyPicture);
+  on(FUi->FileExportPictureMenuItem, exportPicture);
+  on(FUi->ExportPictureToolButton, exportPicture);
   connect(FUi->ViewMenuItem, &QMenu::aboutToShow, this, [this] {
     // Undo changes the options behind the menu's back.
     const TTreeOptions& o = FDecTree->Tree().Options;
