@@ -201,8 +201,11 @@ TEST(MetafileReadBack, Wmf2SvgDrawsTheSameShapesAndCharactersInOrder) {
   for (const char* root : {"/usr/share/fonts", "/usr/local/share/fonts"})
     if (fs::exists(root))
       for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (font.empty() && entry.path().extension() == ".ttf") font = entry.path();
-  ASSERT_FALSE(font.empty()) << "no TrueType font for libwmf";
+        if (font.empty() &&
+            (entry.path().extension() == ".ttf" || entry.path().extension() == ".otf" ||
+             entry.path().extension() == ".pfb"))
+          font = entry.path();
+  ASSERT_FALSE(font.empty()) << "no font for libwmf";
   const fs::path fontmap = converter.Dir / "Fontmap";
   {
     std::ofstream map(fontmap);
