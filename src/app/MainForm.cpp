@@ -4,6 +4,7 @@
 #include "app/commands/NodeCommands.h"
 #include "app/core/UIStrings.h"
 #include "app/text/LocaleCurrency.h"
+#include "export/qt/PictureExport.h"
 #include "foundation/Conversions.h"
 #include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
@@ -220,9 +221,8 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   // Commands that come with later parts of the program.
   for (QAction* a :
-       {FUi->FileExportPictureMenuItem, FUi->FileExternalDataMenuItem, FUi->FilePrintMenuItem,
-        FUi->EditCopyPictureMenuItem, FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem,
-        FUi->ExportPictureToolButton, FUi->PrintToolButton, FUi->CopyPictureToolButton})
+       {FUi->FileExternalDataMenuItem, FUi->FilePrintMenuItem, FUi->ToolsCheckUpdatesMenuItem,
+        FUi->ToolsOptionsMenuItem, FUi->PrintToolButton})
     a->setEnabled(false);
 
   CreateStatusPanels();
@@ -365,6 +365,23 @@ void TMainForm::ConnectCommands() {
   on(FUi->ViewDontshowpayoffMenuItem, [this] { SwitchMode(false); });
   on(FUi->ViewHighlightclonesMenuItem, [this] { ToggleHighlightClones(); });
   on(FUi->HelpHelpMenuItem, [this] { OpenHelp(); });
+
+  // Pictures of the whole tree: its laid-out extent with the margin on every
+  // side, drawn as for paper (no selected boxes, buttons or comment marks).
+  auto picture = [this] {
+    TDecTree& tree = FDecTree->Tree();
+    const TNodeRect& bounds = tree.TreeRoot()->Bounds;
+    return TPictureSource{bounds.Width + 2 * tree.BorderSize, bounds.Height + 2 * tree.BorderSize,
+                          FDecTree->logicalDpiY(), [&tree](TCanvas& c) { tree.PaintTo(c); }};
+  };
+  auto copyPicture = Slot([picture] { CopyPictureToClipboard(picture()); });
+  auto exportPicture = Slot([this, picture] {
+    ExportPictureToFile(this, picture(), {Dialogs.PictureFileName, Dialogs.Error});
+  });
+  on(FUi->EditCopyPictureMenuItem, copyPicture);
+  on(FUi->CopyPictureToolButton, copyPicture);
+  on(FUi->FileExportPictureMenuItem, exportPicture);
+  on(FUi->ExportPictureToolButton, exportPicture);
   connect(FUi->ViewMenuItem, &QMenu::aboutToShow, this, Slot([this] {
             // Undo changes the options behind the menu's back.
             const TTreeOptions& o = FDecTree->Tree().Options;

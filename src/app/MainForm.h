@@ -36,6 +36,8 @@ struct TMainFormDialogs {
   // Empty: cancelled.
   std::function<QString()> OpenFileName;
   std::function<QString(const QString& proposed)> SaveFileName;
+  // Of File > Export picture; empty: cancelled.
+  std::function<QString()> PictureFileName;
 };
 
 class TMainForm : public QMainWindow {
