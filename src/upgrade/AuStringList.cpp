@@ -54,14 +54,16 @@ int TauStringList::Add(const std::string& s) {
 }
 
 void TauStringList::Insert(int index, const std::string& s) {
-  if (index < 0 || index > Count()) throw ListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index > Count())
+    throw ListError("List index out of bounds (" + std::to_string(index) + ")");
   Changing();
   FLines.insert(FLines.begin() + index, s);
   Changed();
 }
 
 void TauStringList::Delete(int index) {
-  if (index < 0 || index >= Count()) throw ListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count())
+    throw ListError("List index out of bounds (" + std::to_string(index) + ")");
   Changing();
   FLines.erase(FLines.begin() + index);
   Changed();
@@ -84,8 +86,9 @@ std::string TauStringList::Text() const {
 void TauStringList::SetSorted(bool sorted) {
   if (sorted && !FSorted) {
     Changing();
-    std::stable_sort(FLines.begin(), FLines.end(),
-                     [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; });
+    std::stable_sort(FLines.begin(), FLines.end(), [](const std::string& a, const std::string& b) {
+      return CompareText(a, b) < 0;
+    });
     Changed();
   }
   FSorted = sorted;

@@ -20,7 +20,9 @@ void InitCurlOnce() {
 
 } // namespace
 
-TauCustomHTTP::TauCustomHTTP() : FThread(nullptr), FAlive(std::make_shared<bool>(true)) {
+TauCustomHTTP::TauCustomHTTP()
+    : FThread(nullptr), FPool(std::make_shared<CurlHandlePool>()),
+      FAlive(std::make_shared<bool>(true)) {
   InitCurlOnce();
   FThread.OnTimeout = [this](TauCustomThread*, bool& terminate) { ThreadTimeout(terminate); };
 }
@@ -78,7 +80,7 @@ bool TauCustomHTTP::ReadRange(uint64_t resumeStart, uint64_t resumeEnd, bool wai
   s.OnRedirect = OnRedirect;
   s.OnRequestOpened = OnRequestOpened;
 
-  auto t = std::make_shared<HttpTransfer>(this, std::move(s), resumeStart, resumeEnd);
+  auto t = std::make_shared<HttpTransfer>(this, FPool, std::move(s), resumeStart, resumeEnd);
   FTransfer = t;
   FThread.OnExecute = [t](TauCustomThread*) { t->Execute(); };
   FThread.OnFinish = [this, t](TauCustomThread*) { ThreadFinish(t); };
@@ -160,8 +162,14 @@ void TauCustomHTTP::ThreadFinish(const std::shared_ptr<HttpTransfer>& t) {
   if (data) data->Seek(0);
   if (t->Continue) {
     if (t->Succeeded && !data) {
-      if (!fire([&] { if (OnTransferFailed) OnTransferFailed(this); })) return;
-      if (!fire([&] { if (OnDoneWithoutData) OnDoneWithoutData(this); })) return;
+      if (!fire([&] {
+            if (OnTransferFailed) OnTransferFailed(this);
+          }))
+        return;
+      if (!fire([&] {
+            if (OnDoneWithoutData) OnDoneWithoutData(this);
+          }))
+        return;
       t->Active = false;
       return;
     }
@@ -174,30 +182,44 @@ void TauCustomHTTP::ThreadFinish(const std::shared_ptr<HttpTransfer>& t) {
       }
       TauStream* done = outputIsFile ? nullptr : data;
       int64_t size = t->BytesTransferred + t->ResumeStart;
-      if (!fire([&] { if (OnDone) OnDone(this, t->ContentType, size, done); })) return;
+      if (!fire([&] {
+            if (OnDone) OnDone(this, t->ContentType, size, done);
+          }))
+        return;
     } else {
       int status = t->Status;
       if (status == 200 || status == 206) {
         if (!fire([&] {
               if (OnConnectionLost)
-                OnConnectionLost(this, t->ContentType, t->ContentLength, t->BytesTransferred,
-                                 data);
+                OnConnectionLost(this, t->ContentType, t->ContentLength, t->BytesTransferred, data);
             }))
           return;
       } else if (status == -1) {
-        if (!fire([&] { if (OnNoResponse) OnNoResponse(this); })) return;
+        if (!fire([&] {
+              if (OnNoResponse) OnNoResponse(this);
+            }))
+          return;
       } else {
-        if (!fire([&] { if (OnHTTPError) OnHTTPError(this, status, data); })) return;
+        if (!fire([&] {
+              if (OnHTTPError) OnHTTPError(this, status, data);
+            }))
+          return;
         deleteAfter = outputIsFile;
       }
-      if (!fire([&] { if (OnTransferFailed) OnTransferFailed(this); })) return;
+      if (!fire([&] {
+            if (OnTransferFailed) OnTransferFailed(this);
+          }))
+        return;
     }
   }
   // This transfer's own stream and output name, whatever a handler started
   // meanwhile.
   FreeDataStream(*t);
   if (deleteAfter) unlink(t->S.OutputFileName.c_str());
-  if (!t->Continue) fire([&] { if (OnTransferSkipped) OnTransferSkipped(this); });
+  if (!t->Continue)
+    fire([&] {
+      if (OnTransferSkipped) OnTransferSkipped(this);
+    });
 }
 
 } // namespace bw

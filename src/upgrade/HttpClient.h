@@ -35,6 +35,7 @@ namespace bw {
 
 class TauCustomHTTP;
 class HttpTransfer;
+class CurlHandlePool;
 
 using TauHTTPNotifyEvent = std::function<void(TauCustomHTTP* Sender)>;
 using TauHTTPStatusChangeEvent =
@@ -45,27 +46,26 @@ using TauHTTPRedirectEvent =
 using TauHTTPRequestOpenedEvent = std::function<void(TauCustomHTTP* Sender, void* Request)>;
 using TauHTTPPasswordRequestEvent =
     std::function<void(TauCustomHTTP* Sender, const std::string& Realm, bool& TryAgain)>;
-using TauHTTPProxyAuthenticationEvent =
-    std::function<void(TauCustomHTTP* Sender, std::string& ProxyUsername,
-                       std::string& ProxyPassword, bool& TryAgain)>;
+using TauHTTPProxyAuthenticationEvent = std::function<void(
+    TauCustomHTTP* Sender, std::string& ProxyUsername, std::string& ProxyPassword, bool& TryAgain)>;
 // ContentLength is the announced length plus the resume start; dates are
 // local times, 0 when absent.
-using TauHTTPHeaderInfoEvent = std::function<void(
-    TauCustomHTTP* Sender, int StatusCode, const std::string& RawHeaders,
-    const std::string& ContentType, const std::string& ContentLanguage,
-    const std::string& ContentEncoding, int64_t ContentLength, const std::string& Location,
-    TDateTime Date, TDateTime LastModified, TDateTime Expires, const std::string& ETag,
-    bool& Continue)>;
-using TauHTTPProgressEvent = std::function<void(
-    TauCustomHTTP* Sender, const std::string& ContentType, int64_t DataSize, int64_t BytesRead,
-    uint32_t ElapsedTime, int64_t EstimatedTimeLeft, uint8_t PercentsDone, float TransferRate,
-    TauStream* Data)>;
+using TauHTTPHeaderInfoEvent =
+    std::function<void(TauCustomHTTP* Sender, int StatusCode, const std::string& RawHeaders,
+                       const std::string& ContentType, const std::string& ContentLanguage,
+                       const std::string& ContentEncoding, int64_t ContentLength,
+                       const std::string& Location, TDateTime Date, TDateTime LastModified,
+                       TDateTime Expires, const std::string& ETag, bool& Continue)>;
+using TauHTTPProgressEvent =
+    std::function<void(TauCustomHTTP* Sender, const std::string& ContentType, int64_t DataSize,
+                       int64_t BytesRead, uint32_t ElapsedTime, int64_t EstimatedTimeLeft,
+                       uint8_t PercentsDone, float TransferRate, TauStream* Data)>;
 // Data is null for file output.
 using TauHTTPDoneEvent = std::function<void(TauCustomHTTP* Sender, const std::string& ContentType,
                                             int64_t DataSize, TauStream* Data)>;
 using TauHTTPConnectionLostEvent =
-    std::function<void(TauCustomHTTP* Sender, const std::string& ContentType,
-                       int64_t ContentLength, int64_t BytesRead, TauStream* Data)>;
+    std::function<void(TauCustomHTTP* Sender, const std::string& ContentType, int64_t ContentLength,
+                       int64_t BytesRead, TauStream* Data)>;
 using TauHTTPErrorEvent =
     std::function<void(TauCustomHTTP* Sender, int ErrorCode, TauStream* Data)>;
 using TauHTTPWaitTimeoutEvent = std::function<void(TauCustomHTTP* Sender, bool& Terminate)>;
@@ -175,6 +175,7 @@ private:
 
   TauCustomThread FThread;
   std::shared_ptr<HttpTransfer> FTransfer;
+  std::shared_ptr<CurlHandlePool> FPool;
   uint32_t FTransferBufferSize = 4096;
   std::string FTrustedCertificates;
   std::shared_ptr<bool> FAlive;

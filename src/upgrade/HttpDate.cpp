@@ -68,8 +68,7 @@ TDateTime ParseTimeZoneOffset(std::string_view s) {
   s = Trim(s);
   if (s.empty() || (s[0] != '+' && s[0] != '-')) return 0;
   int hours, minutes;
-  if (s.size() < 5 || !TryStrToInt(s.substr(1, 2), hours) ||
-      !TryStrToInt(s.substr(3, 2), minutes))
+  if (s.size() < 5 || !TryStrToInt(s.substr(1, 2), hours) || !TryStrToInt(s.substr(3, 2), minutes))
     return 0;
   double offset = (hours * 60.0 + minutes) / 1440.0;
   return s[0] == '-' ? -offset : offset;

@@ -121,9 +121,8 @@ bool DecodeLoginInfo(const std::vector<uint8_t>& data, std::string& user, std::s
 bool CrackURLParts(const std::string& url, TauURLParts& parts, bool decode) {
   std::string address = url.find("://") == std::string::npos ? "http://" + url : url;
   UrlHandle handle(curl_url(), &curl_url_cleanup);
-  if (!handle ||
-      curl_url_set(handle.get(), CURLUPART_URL, address.c_str(),
-                   CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE) != CURLUE_OK)
+  if (!handle || curl_url_set(handle.get(), CURLUPART_URL, address.c_str(),
+                              CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE) != CURLUE_OK)
     return false;
   unsigned flags = decode ? CURLU_URLDECODE : 0;
   TauURLParts p;
@@ -146,8 +145,7 @@ bool CrackURLParts(const std::string& url, TauURLParts& parts, bool decode) {
 }
 
 bool CrackURL(const std::string& url, std::string& scheme, std::string& host, uint16_t& port,
-              std::string& userName, std::string& password, std::string& path,
-              std::string& extra) {
+              std::string& userName, std::string& password, std::string& path, std::string& extra) {
   TauURLParts p;
   if (!CrackURLParts(url, p, true)) return false;
   scheme = p.Scheme;

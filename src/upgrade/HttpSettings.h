@@ -119,8 +119,7 @@ bool DecodeLoginInfo(const std::vector<uint8_t>& data, std::string& user, std::s
 // or whose parts are too long (scheme 32, host 256, user and password 128,
 // path and extra 2048 characters); the outputs are then unchanged.
 bool CrackURL(const std::string& url, std::string& scheme, std::string& host, uint16_t& port,
-              std::string& userName, std::string& password, std::string& path,
-              std::string& extra);
+              std::string& userName, std::string& password, std::string& path, std::string& extra);
 // The parts of an address; the path and extra information either decoded
 // (as CrackURL gives them) or as written, for building the request.
 struct TauURLParts {

@@ -34,7 +34,8 @@ int64_t NowMs() {
 std::string_view TrimView(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
     s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
     s.remove_suffix(1);
   return s;
 }
@@ -64,12 +65,9 @@ std::string RealmOf(const std::string& header) {
   return rest;
 }
 
-struct EasyHandle {
-  CURL* Handle = curl_easy_init();
-  ~EasyHandle() {
-    if (Handle) curl_easy_cleanup(Handle);
-  }
-};
+// The transfer whose body runs on this thread, for the sockets libcurl
+// opens for it.
+thread_local const void* tTransfer = nullptr;
 
 } // namespace
 
@@ -81,8 +79,8 @@ struct HttpTransfer::HeaderBlock {
   bool Redirecting = false;
   std::string Raw;
   bool RawTooLong = false;
-  std::string ContentType, ContentLanguage, ContentEncoding, Location, ETag, Date,
-      LastModified, Expires, WwwAuthenticate, ContentRange;
+  std::string ContentType, ContentLanguage, ContentEncoding, Location, ETag, Date, LastModified,
+      Expires, WwwAuthenticate, ContentRange;
   bool HasLength = false, HasContentRange = false, HasWwwAuthenticate = false;
   int64_t Length = 0;
 };
@@ -95,10 +93,34 @@ struct HttpTransfer::PerformState {
   CURL* Handle = nullptr;
 };
 
-HttpTransfer::HttpTransfer(TauCustomHTTP* owner, Settings settings, uint64_t resumeStart,
-                           uint64_t resumeEnd)
+CurlHandlePool::~CurlHandlePool() {
+  if (FSpare) curl_easy_cleanup(FSpare);
+}
+
+CURL* CurlHandlePool::Take() {
+  CURL* handle;
+  {
+    std::lock_guard lock(Lock);
+    handle = FSpare;
+    FSpare = nullptr;
+  }
+  return handle ? handle : curl_easy_init();
+}
+
+void CurlHandlePool::Give(CURL* handle) {
+  CURL* old;
+  {
+    std::lock_guard lock(Lock);
+    old = FSpare;
+    FSpare = handle;
+  }
+  if (old) curl_easy_cleanup(old);
+}
+
+HttpTransfer::HttpTransfer(TauCustomHTTP* owner, std::shared_ptr<CurlHandlePool> pool,
+                           Settings settings, uint64_t resumeStart, uint64_t resumeEnd)
     : Owner(owner), S(std::move(settings)), ResumeStart(static_cast<int64_t>(resumeStart)),
-      ResumeEnd(static_cast<int64_t>(resumeEnd)) {}
+      ResumeEnd(static_cast<int64_t>(resumeEnd)), FPool(std::move(pool)) {}
 
 HttpTransfer::~HttpTransfer() {
   if (FHeaders) curl_slist_free_all(FHeaders);
@@ -114,9 +136,9 @@ void HttpTransfer::Cancel() {
 }
 
 void HttpTransfer::BreakConnection() {
-  std::lock_guard lock(FSocketLock);
-  for (int fd : FSockets)
-    shutdown(fd, SHUT_RDWR);
+  std::lock_guard lock(FPool->Lock);
+  for (auto [fd, user] : FPool->Sockets)
+    if (user == this) shutdown(fd, SHUT_RDWR);
 }
 
 void HttpTransfer::FreeData() {
@@ -160,9 +182,11 @@ bool HttpTransfer::CheckPoint() {
     Aborted = true;
     AbortCleanup();
     TauCustomHTTP* owner = Owner;
-    Sync([owner] { Guarded([owner] {
-      if (owner->OnTransferAborted) owner->OnTransferAborted(owner);
-    }); });
+    Sync([owner] {
+      Guarded([owner] {
+        if (owner->OnTransferAborted) owner->OnTransferAborted(owner);
+      });
+    });
     return true;
   }
   return false;
@@ -248,22 +272,35 @@ void HttpTransfer::Execute() {
 }
 
 HttpTransfer::Outcome HttpTransfer::RunHttp() {
-  EasyHandle easy;
-  if (!easy.Handle) return Outcome::Ended;
-  struct CloseReport {
+  // The client's kept handle, so that its open connection serves this
+  // transfer too; kept again afterwards unless the transfer was stopped.
+  struct Handle {
     HttpTransfer* T;
-    ~CloseReport() { T->FireStatus(70); }
-  } closeReport{this};
+    CURL* H;
+    ~Handle() {
+      T->FireStatus(70);
+      tTransfer = nullptr;
+      if (!H) return;
+      if (T->S.InternetOptions.Has(ioKeepConnection) && !T->StopRequested()) {
+        curl_easy_reset(H);
+        T->FPool->Give(H);
+      } else {
+        curl_easy_cleanup(H);
+      }
+    }
+  } easy{this, FPool->Take()};
+  tTransfer = this;
+  if (!easy.H) return Outcome::Ended;
 
   for (;;) {
     if (CheckPoint()) return Outcome::Aborted;
     PerformState ps;
-    SetupRequest(easy.Handle, ps, false);
-    FireRequestOpened(easy.Handle);
+    SetupRequest(easy.H, ps, false);
+    FireRequestOpened(easy.H);
     if (CheckPoint()) return Outcome::Aborted;
     FPerform = &ps;
     MarkActivity();
-    CURLcode rc = curl_easy_perform(easy.Handle);
+    CURLcode rc = curl_easy_perform(easy.H);
     FPerform = nullptr;
     if (FCallbackError) std::rethrow_exception(FCallbackError);
     if (CheckPoint()) return Outcome::Aborted;
@@ -280,7 +317,7 @@ HttpTransfer::Outcome HttpTransfer::RunHttp() {
     case Stop::Retry:
       continue;
     case Stop::Range416: {
-      int64_t full = GetFullContentLength(easy.Handle);
+      int64_t full = GetFullContentLength(easy.H);
       if (CheckPoint()) return Outcome::Aborted;
       if (full == ResumeStart) return Outcome::NoData;
       Status = -1;
@@ -423,7 +460,8 @@ void HttpTransfer::SetupRequest(CURL* h, PerformState& ps, bool fullLengthProbe)
   }
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, FHeaders);
 
-  uint32_t connect = S.Timeouts.ConnectTimeout ? S.Timeouts.ConnectTimeout : DefaultConnectTimeoutMs;
+  uint32_t connect =
+      S.Timeouts.ConnectTimeout ? S.Timeouts.ConnectTimeout : DefaultConnectTimeoutMs;
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connect));
   long buffer = std::clamp<long>(S.BufferSize, 1024, CURL_MAX_READ_SIZE);
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, buffer);
@@ -438,9 +476,11 @@ void HttpTransfer::SetupRequest(CURL* h, PerformState& ps, bool fullLengthProbe)
   curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &HttpTransfer::PrereqCallback);
   curl_easy_setopt(h, CURLOPT_PREREQDATA, this);
   curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &HttpTransfer::OpenSocketCallback);
-  curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, this);
+  // The pool outlives every handle and connection, and so every call of
+  // these two.
+  curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, FPool.get());
   curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, &HttpTransfer::CloseSocketCallback);
-  curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, this);
+  curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, FPool.get());
 }
 
 HttpTransfer::Stop HttpTransfer::ResponsePhase(PerformState& ps) {
@@ -460,7 +500,7 @@ HttpTransfer::Stop HttpTransfer::ResponsePhase(PerformState& ps) {
     });
   } else if (Status == 407 && S.HasProxyAuthentication) {
     TauCustomHTTP* owner = Owner;
-    auto& proxy = const_cast<TauHTTPProxy&>(S.Proxy);
+    TauHTTPProxy& proxy = S.Proxy;
     Sync([&] {
       if (owner->OnProxyAuthenticationRequest)
         owner->OnProxyAuthenticationRequest(owner, owner->Proxy.ProxyUsername,
@@ -719,9 +759,8 @@ size_t HttpTransfer::HeaderCallback(char* buffer, size_t size, size_t count, voi
     HeaderBlock& b = ps->Block;
     if (line.rfind("HTTP/", 0) == 0) {
       b = HeaderBlock();
-      std::string_view rest = line.substr(line.find(' ') == std::string_view::npos
-                                              ? line.size()
-                                              : line.find(' ') + 1);
+      std::string_view rest =
+          line.substr(line.find(' ') == std::string_view::npos ? line.size() : line.find(' ') + 1);
       int code = 0;
       std::from_chars(rest.data(), rest.data() + std::min<size_t>(3, rest.size()), code);
       b.Code = code;
@@ -863,25 +902,34 @@ int HttpTransfer::ProgressCallback(void* user, curl_off_t, curl_off_t dlNow, cur
 }
 
 int HttpTransfer::PrereqCallback(void* user, char*, char*, int, int) {
-  static_cast<HttpTransfer*>(user)->FireStatus(21);
+  auto* t = static_cast<HttpTransfer*>(user);
+  // A connection kept from an earlier transfer now belongs to this one.
+  curl_socket_t active = CURL_SOCKET_BAD;
+  if (t->FPerform &&
+      curl_easy_getinfo(t->FPerform->Handle, CURLINFO_ACTIVESOCKET, &active) == CURLE_OK &&
+      active != CURL_SOCKET_BAD) {
+    std::lock_guard lock(t->FPool->Lock);
+    t->FPool->Sockets[active] = t;
+  }
+  t->FireStatus(21);
   return CURL_PREREQFUNC_OK;
 }
 
 curl_socket_t HttpTransfer::OpenSocketCallback(void* user, curlsocktype, curl_sockaddr* address) {
-  auto* t = static_cast<HttpTransfer*>(user);
-  std::lock_guard lock(t->FSocketLock);
+  auto* pool = static_cast<CurlHandlePool*>(user);
+  std::lock_guard lock(pool->Lock);
   int fd = socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
   if (fd < 0) return CURL_SOCKET_BAD;
-  t->FSockets.insert(fd);
+  pool->Sockets[fd] = tTransfer;
   return fd;
 }
 
 int HttpTransfer::CloseSocketCallback(void* user, curl_socket_t socket) {
-  auto* t = static_cast<HttpTransfer*>(user);
+  auto* pool = static_cast<CurlHandlePool*>(user);
   // Closed under the lock, so that a shutdown never reaches a number the
   // system has already given to another file.
-  std::lock_guard lock(t->FSocketLock);
-  t->FSockets.erase(socket);
+  std::lock_guard lock(pool->Lock);
+  pool->Sockets.erase(socket);
   return close(socket);
 }
 

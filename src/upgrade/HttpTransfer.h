@@ -12,14 +12,35 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
-
 namespace bw {
+
+// The client's kept libcurl handle, whose open connections the next
+// transfer reuses, and every socket its transfers opened, each with the
+// transfer that uses it now, so that one transfer's connection can be
+// broken from another thread. Shared by the client and its transfers.
+class CurlHandlePool {
+public:
+  CurlHandlePool() = default;
+  CurlHandlePool(const CurlHandlePool&) = delete;
+  CurlHandlePool& operator=(const CurlHandlePool&) = delete;
+  ~CurlHandlePool();
+  // The kept handle, or a new one.
+  CURL* Take();
+  // Keeps the handle (with its connections) for the next transfer.
+  void Give(CURL* handle);
+
+  std::mutex Lock;
+  std::map<curl_socket_t, const void*> Sockets;
+
+private:
+  CURL* FSpare = nullptr;
+};
 
 class HttpTransfer : public std::enable_shared_from_this<HttpTransfer> {
 public:
@@ -48,8 +69,8 @@ public:
   // server announces; it grows as data arrives.
   static constexpr int64_t MaxPresize = 1 << 20;
 
-  HttpTransfer(TauCustomHTTP* owner, Settings settings, uint64_t resumeStart,
-               uint64_t resumeEnd);
+  HttpTransfer(TauCustomHTTP* owner, std::shared_ptr<CurlHandlePool> pool, Settings settings,
+               uint64_t resumeStart, uint64_t resumeEnd);
   HttpTransfer(const HttpTransfer&) = delete;
   HttpTransfer& operator=(const HttpTransfer&) = delete;
   ~HttpTransfer();
@@ -70,7 +91,8 @@ public:
   void AbortCleanup();
 
   TauCustomHTTP* const Owner;
-  const Settings S;
+  // Changed only by the body (credentials a handler supplied).
+  Settings S;
   std::atomic<bool> Active{true};
   std::atomic<bool> Cancelled{false};
   std::atomic<bool> DeleteOnAbort{false};
@@ -117,11 +139,10 @@ private:
 
   static size_t HeaderCallback(char* buffer, size_t size, size_t count, void* user);
   static size_t WriteCallback(char* buffer, size_t size, size_t count, void* user);
-  static int ProgressCallback(void* user, curl_off_t dlTotal, curl_off_t dlNow,
-                              curl_off_t ulTotal, curl_off_t ulNow);
+  static int ProgressCallback(void* user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                              curl_off_t ulNow);
   static int PrereqCallback(void* user, char*, char*, int, int);
-  static curl_socket_t OpenSocketCallback(void* user, curlsocktype purpose,
-                                          curl_sockaddr* address);
+  static curl_socket_t OpenSocketCallback(void* user, curlsocktype purpose, curl_sockaddr* address);
   static int CloseSocketCallback(void* user, curl_socket_t socket);
 
   TauEventThread* FThread = nullptr;
@@ -142,8 +163,7 @@ private:
   int64_t FLastDown = 0, FLastUp = 0;
 
   std::mutex FEventGate;
-  std::mutex FSocketLock;
-  std::set<int> FSockets;
+  std::shared_ptr<CurlHandlePool> FPool;
 };
 
 } // namespace bw

@@ -100,8 +100,7 @@ int64_t TauFileStream::Write(const void* buffer, int64_t count) {
   int64_t done = 0;
   auto* p = static_cast<const char*>(buffer);
   while (done < count) {
-    ssize_t n =
-        pwrite(FHandle, p + done, static_cast<size_t>(count - done), FPosition + done);
+    ssize_t n = pwrite(FHandle, p + done, static_cast<size_t>(count - done), FPosition + done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return -1;
     done += n;

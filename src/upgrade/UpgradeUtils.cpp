@@ -227,8 +227,8 @@ void SplitCommandLine(std::string& command, std::string& params) {
   params = Trim(rest);
 }
 
-void SplitAtDelimiter(std::string_view delimiter, std::string_view s, std::string& left,
-                      int flags, bool missingToRight, std::string& right) {
+void SplitAtDelimiter(std::string_view delimiter, std::string_view s, std::string& left, int flags,
+                      bool missingToRight, std::string& right) {
   size_t at = delimiter.empty() ? std::string_view::npos : s.find(delimiter);
   if (at == std::string_view::npos) {
     left = missingToRight ? std::string() : std::string(s);

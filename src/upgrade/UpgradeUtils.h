@@ -100,8 +100,8 @@ void SplitCommandLine(std::string& command, std::string& params);
 // Splits s at the first delimiter; flag 1 keeps the delimiter at the end of
 // left, flag 2 at the start of right. Without the delimiter s goes to right
 // (missingToRight) or to left.
-void SplitAtDelimiter(std::string_view delimiter, std::string_view s, std::string& left,
-                      int flags, bool missingToRight, std::string& right);
+void SplitAtDelimiter(std::string_view delimiter, std::string_view s, std::string& left, int flags,
+                      bool missingToRight, std::string& right);
 // 1-based position of the last occurrence of sub in s; 0 when absent or
 // either is empty.
 int LastPos(std::string_view sub, std::string_view s);
@@ -128,8 +128,8 @@ int8_t CompareVersions(std::string_view a, std::string_view b);
 // dates (-1 leaves a time as it is). A file's creation time cannot be set
 // here and is ignored. False when the file is missing or the times cannot be
 // set.
-bool SetFileDateTimes(const std::string& fileName, TDateTime creationTime,
-                      TDateTime lastWriteTime, TDateTime lastAccessTime);
+bool SetFileDateTimes(const std::string& fileName, TDateTime creationTime, TDateTime lastWriteTime,
+                      TDateTime lastAccessTime);
 // -1 when the file cannot be read.
 int64_t GetFileSize64(const std::string& fileName);
 // Read-only clears the owner's write permission, its absence gives it back;

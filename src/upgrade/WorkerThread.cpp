@@ -223,7 +223,7 @@ void TauEventThread::Synchronize(const std::function<void()>& method) {
     try {
       method();
     } catch (...) {
-      if (keep && FOwner && !FOwner->HandleExceptions)
+      if (keep && MayRunCalls() && FOwner && !FOwner->HandleExceptions)
         *keep = std::current_exception();
       else
         ReportCurrentException();
@@ -271,9 +271,15 @@ void TauEventThread::DoFinish() {
     try {
       OnFinish(FOwner);
     } catch (...) {
+      if (!MayRunCalls()) {
+        ReportCurrentException();
+        return;
+      }
       if (!(FOwner && FOwner->HandleExceptions)) throw;
       if (OnException) OnException(FOwner);
     }
+    // The handler may have destroyed the owner.
+    if (!MayRunCalls()) return;
     if (FOwner && FOwner->FreeOwnerOnTerminate && FOwner->FOwner) {
       FOwner->FThread = FOwner->FThread->Clone();
       FOwner->FOwner->deleteLater();

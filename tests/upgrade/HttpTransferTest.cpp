@@ -5,6 +5,7 @@
 #include "upgrade/HttpClient.h"
 #include "upgrade/UpgradeUtils.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -36,7 +37,9 @@ protected:
   TauCustomHTTP Http;
   TransferRecorder Rec{Http};
 
-  std::string Path(const std::string& name) { return Dir.filePath(QString::fromStdString(name)).toStdString(); }
+  std::string Path(const std::string& name) {
+    return Dir.filePath(QString::fromStdString(name)).toStdString();
+  }
   // Starts a transfer of the address and waits for its end.
   void Fetch(const std::string& path) {
     Http.URL = Server.Url(path);
@@ -123,9 +126,9 @@ TEST_F(HttpTransferTest, ReadsChunkedBodies) {
 // A connection that breaks is a failure even when no length was announced
 // (chunked, or a reset of a body that ends by closing).
 TEST_F(HttpTransferTest, ABrokenBodyIsAFailureWithOrWithoutALength) {
-  for (const char* path : {"/file?size=30000&chunked=1&break=10000",
-                           "/file?size=30000&nolength=1&break=10000&rst=1",
-                           "/file?size=30000&break=10000"}) {
+  for (const char* path :
+       {"/file?size=30000&chunked=1&break=10000", "/file?size=30000&nolength=1&break=10000&rst=1",
+        "/file?size=30000&break=10000"}) {
     SCOPED_TRACE(path);
     Rec.Events.clear();
     Fetch(path);
@@ -168,7 +171,8 @@ TEST_F(HttpTransferTest, AskesForAPasswordWithTheRealmAndTriesAgain) {
 TEST_F(HttpTransferTest, CredentialsInTheAddressComeFirst) {
   Http.HTTPUsername = "wrong";
   Http.HTTPPassword = "wrong";
-  Http.URL = "http://anna:pw@127.0.0.1:" + std::to_string(Server.Port()) + "/auth?user=anna&pass=pw";
+  Http.URL =
+      "http://anna:pw@127.0.0.1:" + std::to_string(Server.Port()) + "/auth?user=anna&pass=pw";
   ASSERT_TRUE(Http.Read(true));
   EXPECT_EQ(Rec.Body, "secret");
 }
@@ -282,8 +286,12 @@ TEST_F(HttpTransferTest, APartOtherThanTheOneAskedForIsNotWritten) {
 TEST_F(HttpTransferTest, FollowsARedirectToAnotherPath) {
   std::vector<std::string> redirects;
   std::vector<int> statuses;
-  Http.OnRedirect = [&](TauCustomHTTP*, const std::string& address) { redirects.push_back(address); };
-  Http.OnStatusChange = [&](TauCustomHTTP*, int status, const std::string&) { statuses.push_back(status); };
+  Http.OnRedirect = [&](TauCustomHTTP*, const std::string& address) {
+    redirects.push_back(address);
+  };
+  Http.OnStatusChange = [&](TauCustomHTTP*, int status, const std::string&) {
+    statuses.push_back(status);
+  };
   Fetch("/redirect?to=/file%3Fsize%3D100");
   EXPECT_EQ(Rec.Events, (Events{"Done"}));
   EXPECT_EQ(Rec.Body, FixtureContent(0, 100));
@@ -318,8 +326,8 @@ TEST_F(HttpTransferTest, ABodySlowerThanTheTimeOutIsLost) {
 TEST_F(HttpTransferTest, MalformedAndMissingAnswersGetNoResponse) {
   Http.Timeouts.ReceiveTimeout = 200;
   Http.OutputFileName = Path("bad.bin");
-  for (const char* name : {"badstatus", "garbage", "neglength", "nanlength", "hugeheader",
-                           "closeatonce", "silent"}) {
+  for (const char* name :
+       {"badstatus", "garbage", "neglength", "nanlength", "hugeheader", "closeatonce", "silent"}) {
     SCOPED_TRACE(name);
     Rec.Events.clear();
     Fetch(std::string("/raw/") + name);
@@ -402,9 +410,8 @@ TEST_F(HttpTransferTest, AGentleAbortReportsOnceAndDeletesTheFile) {
   std::string out = Path("aborted.bin");
   Http.OutputFileName = out;
   Http.OnDownloadProgress = [&](TauCustomHTTP* sender, const std::string&, int64_t, int64_t,
-                                uint32_t, int64_t, uint8_t, float, TauStream*) {
-    sender->Abort(true, false);
-  };
+                                uint32_t, int64_t, uint8_t, float,
+                                TauStream*) { sender->Abort(true, false); };
   Http.URL = Server.Url("/file?size=5000000");
   ASSERT_TRUE(Http.Read(false));
   ASSERT_TRUE(ProcessUntil([&] { return !Http.Busy(); }));
@@ -420,7 +427,8 @@ TEST_F(HttpTransferTest, AForcedAbortOfASilentServerIsImmediate) {
   bool headers = false;
   Http.OnHeaderInfo = [&](TauCustomHTTP*, int, const std::string&, const std::string&,
                           const std::string&, const std::string&, int64_t, const std::string&,
-                          TDateTime, TDateTime, TDateTime, const std::string&, bool&) { headers = true; };
+                          TDateTime, TDateTime, TDateTime, const std::string&,
+                          bool&) { headers = true; };
   ASSERT_TRUE(Http.Read(false));
   ASSERT_TRUE(ProcessUntil([&] { return headers && Exists(out); }));
   Http.Abort(false, true);
@@ -547,7 +555,8 @@ TEST_F(HttpTransferTest, AWaitThatRunsOutStopsTheTransferUnlessTheHandlerWaitsOn
 
 TEST_F(HttpTransferTest, AHandlerExceptionIsReportedAndTheTransferStillEnds) {
   std::vector<std::string> reported;
-  auto previous = SetExceptionReporter([&](std::exception_ptr e) { reported.push_back(ExceptionMessage(e)); });
+  auto previous =
+      SetExceptionReporter([&](std::exception_ptr e) { reported.push_back(ExceptionMessage(e)); });
   Http.OnDone = [](TauCustomHTTP*, const std::string&, int64_t, TauStream*) {
     throw std::runtime_error("handler failed");
   };
@@ -555,6 +564,39 @@ TEST_F(HttpTransferTest, AHandlerExceptionIsReportedAndTheTransferStillEnds) {
   SetExceptionReporter(previous);
   EXPECT_EQ(reported, (std::vector<std::string>{"handler failed"}));
   EXPECT_FALSE(Http.Active());
+}
+
+int CountEntries(const char* folder) {
+  return static_cast<int>(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+}
+
+// Each transfer started from the previous one's completion, as the upgrade
+// does; afterwards no thread and no file handle is left.
+TEST_F(HttpTransferTest, TransfersInARowLeaveNoThreadOrFileBehind) {
+  Fetch("/file?size=10");
+  int threads = CountEntries("/proc/self/task"), files = CountEntries("/proc/self/fd");
+  {
+    TauCustomHTTP http;
+    int done = 0;
+    QEventLoop loop;
+    http.OnDone = [&](TauCustomHTTP* sender, const std::string&, int64_t, TauStream*) {
+      sender->FreeDataStream();
+      if (++done < 100)
+        EXPECT_TRUE(sender->Read(false));
+      else
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    };
+    http.OnTransferFailed = [&](TauCustomHTTP*) { loop.quit(); };
+    http.URL = Server.Url("/file?size=100");
+    http.OutputFileName = Path("many.bin");
+    ASSERT_TRUE(http.Read(false));
+    loop.exec();
+    EXPECT_EQ(done, 100);
+    ASSERT_TRUE(ProcessUntil([&] { return !http.Busy(); }));
+  }
+  ASSERT_TRUE(ProcessUntil([] { return TauEventThread::UnjoinedThreadCount() == 0; }));
+  EXPECT_EQ(CountEntries("/proc/self/task"), threads);
+  EXPECT_EQ(CountEntries("/proc/self/fd"), files);
 }
 
 TEST_F(HttpTransferTest, DestroyingTheClientMidTransferReportsNothing) {

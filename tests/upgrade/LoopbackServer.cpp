@@ -1,15 +1,15 @@
 #include "LoopbackServer.h"
 
 #include <cstdio>
-#include <fcntl.h>
-#include <vector>
 #include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 

@@ -8,8 +8,8 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -180,7 +180,8 @@ TEST(UpgradeUtilsTest, OpenURLPutsHttpInFront) {
   OpenURL("https://example.org/", true);
   QDesktopServices::unsetUrlHandler("http");
   QDesktopServices::unsetUrlHandler("https");
-  EXPECT_EQ(catcher.Opened, (QList<QUrl>{QUrl("http://example.org/news"), QUrl("https://example.org/")}));
+  EXPECT_EQ(catcher.Opened,
+            (QList<QUrl>{QUrl("http://example.org/news"), QUrl("https://example.org/")}));
 }
 
 class RefusingWindow : public QMainWindow {

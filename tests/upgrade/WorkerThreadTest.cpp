@@ -43,7 +43,8 @@ TEST(WorkerThreadTest, TheBodyRunsOnAWorkerAndItsEventsOnTheUiThread) {
 
 TEST(WorkerThreadTest, ExceptionsOfTheBodyAndOfSynchronousCalls) {
   std::vector<std::string> reported;
-  auto previous = SetExceptionReporter([&](std::exception_ptr e) { reported.push_back(ExceptionMessage(e)); });
+  auto previous =
+      SetExceptionReporter([&](std::exception_ptr e) { reported.push_back(ExceptionMessage(e)); });
   TauCustomThread thread;
   int exceptions = 0;
   std::atomic<bool> rethrown{false};
