@@ -69,9 +69,10 @@ inline constexpr std::array<std::string_view, 12> FolderMacros = {
 std::string GetTempFolder();
 // Kind 0 the program's folder, 1 the desktop, 2 documents, 3 pictures, 4 the
 // per-user data folder, 8 the temporary folder, each with a trailing "/";
-// kind 12 the empty text. Kinds 5, 6, 7, 9, 10 and 11 name system folders
-// of another platform and, like a folder the desktop does not define, give
-// the empty text: no folder.
+// kind 12 the empty text. Kinds 5, 6, 7, 9, 10 and 11 (program files,
+// system, help, media and cursor folders) name nothing a program may write
+// to here and, like a folder the desktop does not define, give the empty
+// text: no folder.
 std::string GetSpecialFolder(int kind);
 // Replaces every folder macro (without regard to case) by its folder and
 // every "\" by "/". With makeAbsolute a result of at least three characters

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -313,6 +314,24 @@ TEST_F(HttpTransferTest, RedirectsToOtherProtocolsAndLoopsGetNoResponse) {
   EXPECT_FALSE(Exists(Http.OutputFileName));
 }
 
+TEST_F(HttpTransferTest, WithoutAutoRedirectTheRedirectIsTheAnswer) {
+  std::atomic<bool> openedOnWorker{false};
+  Http.OnRequestOpened = [&](TauCustomHTTP*, void* request) {
+    openedOnWorker = request && TauEventThread::Current() != nullptr;
+  };
+  Http.InternetOptions.Include(ioNoAutoRedirect);
+  Fetch("/redirect?to=/file");
+  EXPECT_TRUE(openedOnWorker);
+  EXPECT_EQ(Rec.Events, (Events{"HTTPError", "TransferFailed"}));
+  EXPECT_EQ(Rec.ErrorCode, 302);
+}
+
+TEST_F(HttpTransferTest, WorkingOfflineGetsNoResponse) {
+  Http.WorkOffline = true;
+  Fetch("/file?size=10");
+  EXPECT_EQ(Rec.Events, (Events{"NoResponse", "TransferFailed"}));
+}
+
 TEST_F(HttpTransferTest, ABodySlowerThanTheTimeOutIsLost) {
   Http.Timeouts.ReceiveTimeout = 200;
   Http.OutputFileName = Path("slow.bin");
@@ -335,6 +354,7 @@ TEST_F(HttpTransferTest, MalformedAndMissingAnswersGetNoResponse) {
     EXPECT_EQ(Http.StatusCode(), -1);
     EXPECT_FALSE(Exists(Http.OutputFileName));
   }
+  EXPECT_TRUE(ProcessUntil([] { return TauEventThread::UnjoinedThreadCount() == 0; }));
 }
 
 // A length the server merely announces never sizes the memory buffer.
