@@ -1,8 +1,11 @@
 #include "app/MainForm.h"
 
+#include "app/TreePrinting.h"
 #include "app/core/CurrencyLayout.h"
+#include "app/core/Settings.h"
 #include "app/core/UIStrings.h"
 #include "foundation/Conversions.h"
+#include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
 
@@ -202,10 +205,9 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   // Commands that come with later parts of the program.
   for (QAction* a :
        {FUi->FileExportPictureMenuItem, FUi->FileExternalDataMenuItem, FUi->FilePropertiesMenuItem,
-        FUi->FilePrintMenuItem, FUi->EditCopyPictureMenuItem, FUi->EditOptimizeWholeMenuItem,
+        FUi->EditCopyPictureMenuItem, FUi->EditOptimizeWholeMenuItem,
         FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem, FUi->HelpAboutMenuItem,
-        FUi->ExportPictureToolButton, FUi->PrintToolButton, FUi->CopyPictureToolButton,
-        FUi->OptimizeDecisionsToolButton})
+        FUi->ExportPictureToolButton, FUi->CopyPictureToolButton, FUi->OptimizeDecisionsToolButton})
     a->setEnabled(false);
 
   CreateStatusPanels();
@@ -346,6 +348,8 @@ void TMainForm::ConnectCommands() {
   on(FUi->ViewDontshowpayoffMenuItem, [this] { SwitchMode(false); });
   on(FUi->ViewHighlightclonesMenuItem, [this] { ToggleHighlightClones(); });
   on(FUi->HelpHelpMenuItem, [this] { OpenHelp(); });
+  on(FUi->FilePrintMenuItem, [this] { Guarded([this] { FilePrint(); }); });
+  on(FUi->PrintToolButton, [this] { Guarded([this] { FilePrint(); }); });
   connect(FUi->ViewMenuItem, &QMenu::aboutToShow, this, [this] {
     // Undo changes the options behind the menu's back.
     const TTreeOptions& o = FDecTree->Tree().Options;
@@ -739,6 +743,28 @@ void TMainForm::PopupMenuPopup() {
         "PopupDefineAsCloneOfMenuItem", "PopupUnlinkCloneMenuItem",
         "PopupOptimizeSubnodeDecisionsMenuItem", "PopupCommentMenuItem"})
     item(name)->setEnabled(false);
+}
+
+// ---- Printing ----------------------------------------------------------------
+
+void TMainForm::FilePrint() {
+  TPrintSettings print;
+  {
+    TSettings settings(FStore);
+    print = MakePrintSettings(settings.Landscape, settings.PageMargins);
+  }
+  TPrintWindowDialogs dialogs = PrintDialogs;
+  if (!dialogs.Help) dialogs.Help = [this] { OpenHelp(); };
+  ShowPrintPreview(*this, print, dialogs);
+  // Loaded afresh: whatever else was saved while the window was open stays.
+  TSettings settings(FStore);
+  settings.PageMargins = print.Margins;
+  settings.Landscape = print.Landscape;
+  settings.Save();
+}
+
+void TMainForm::PrintTo(TPrintPreview& preview, const TPageMargins& margins, bool showMargins) {
+  PrintTreeTo(preview, FDecTree->Tree(), margins, showMargins, IsMetricLocale());
 }
 
 // ---- Recent files, help, drops, wheel, closing ------------------------------
