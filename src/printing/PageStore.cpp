@@ -3,7 +3,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QTemporaryFile>
-#include <QtEndian>
 
 #include <algorithm>
 #include <string>
@@ -48,17 +47,24 @@ void Truncate(QIODevice& stream, int64_t size) {
 } // namespace
 
 QByteArray SerializePage(const TMetafilePage& page) {
-  QByteArray bytes(HeaderSize, '\0');
-  qToLittleEndian<qint32>(page.Extent.width(), bytes.data());
-  qToLittleEndian<qint32>(page.Extent.height(), bytes.data() + 4);
+  QByteArray bytes;
+  bytes.reserve(HeaderSize + page.Picture.size());
+  for (const int value : {page.Extent.width(), page.Extent.height()})
+    for (int i = 0; i < 4; ++i)
+      bytes.append(static_cast<char>(static_cast<quint32>(value) >> (8 * i)));
   bytes.append(page.Picture.data(), page.Picture.size());
   return bytes;
 }
 
 void DeserializePage(const QByteArray& bytes, TMetafilePage& page) {
   if (bytes.size() < HeaderSize) throw StreamError("Stream read error");
-  page.Extent = QSize(qFromLittleEndian<qint32>(bytes.constData()),
-                      qFromLittleEndian<qint32>(bytes.constData() + 4));
+  auto int32At = [&bytes](int at) {
+    quint32 v = 0;
+    for (int i = 3; i >= 0; --i)
+      v = v << 8 | static_cast<uchar>(bytes.at(at + i));
+    return static_cast<int>(static_cast<qint32>(v));
+  };
+  page.Extent = QSize(int32At(0), int32At(4));
   page.Picture = QPicture();
   if (bytes.size() > HeaderSize)
     page.Picture.setData(bytes.constData() + HeaderSize,
