@@ -2,6 +2,8 @@
 
 #include "app/commands/NewTree.h"
 #include "app/commands/NodeCommands.h"
+#include "app/TreePrinting.h"
+#include "app/core/Settings.h"
 #include "app/core/UIStrings.h"
 #include "app/text/LocaleCurrency.h"
 #include "export/qt/PictureExport.h"
@@ -221,8 +223,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   // Commands that come with later parts of the program.
   for (QAction* a :
-       {FUi->FileExternalDataMenuItem, FUi->FilePrintMenuItem, FUi->ToolsCheckUpdatesMenuItem,
-        FUi->ToolsOptionsMenuItem, FUi->PrintToolButton})
+       {FUi->FileExternalDataMenuItem, FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem})
     a->setEnabled(false);
 
   CreateStatusPanels();
@@ -365,6 +366,8 @@ void TMainForm::ConnectCommands() {
   on(FUi->ViewDontshowpayoffMenuItem, [this] { SwitchMode(false); });
   on(FUi->ViewHighlightclonesMenuItem, [this] { ToggleHighlightClones(); });
   on(FUi->HelpHelpMenuItem, [this] { OpenHelp(); });
+  on(FUi->FilePrintMenuItem, Slot([this] { FilePrint(); }));
+  on(FUi->PrintToolButton, Slot([this] { FilePrint(); }));
 
   // Pictures of the whole tree: its laid-out extent with the margin on every
   // side, drawn as for paper (no selected boxes, buttons or comment marks).
@@ -731,6 +734,28 @@ void TMainForm::PopupMenuPopup() {
       const auto type = static_cast<TNodeTypeItem>(i);
       item(PopupTypeItemName(type))->setChecked(type == *state.CheckedType);
     }
+}
+
+// ---- Printing ----------------------------------------------------------------
+
+void TMainForm::FilePrint() {
+  TPrintSettings print;
+  {
+    TSettings settings(FStore);
+    print = MakePrintSettings(settings.Landscape, settings.PageMargins);
+  }
+  TPrintWindowDialogs dialogs = PrintDialogs;
+  if (!dialogs.Help) dialogs.Help = [this] { OpenHelp(); };
+  ShowPrintPreview(*this, print, dialogs);
+  // Loaded afresh: whatever else was saved while the window was open stays.
+  TSettings settings(FStore);
+  settings.PageMargins = print.Margins;
+  settings.Landscape = print.Landscape;
+  settings.Save();
+}
+
+void TMainForm::PrintTo(TPrintPreview& preview, const TPageMargins& margins, bool showMargins) {
+  PrintTreeTo(preview, FDecTree->Tree(), margins, showMargins, IsMetricLocale());
 }
 
 // ---- Recent files, help, drops, wheel, closing ------------------------------

@@ -8,6 +8,8 @@
 #include "app/recentfiles/RecentFileList.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/NamedMutex.h"
+#include "printing/PrintForm.h"
+#include "printing/PrintableForm.h"
 #include "widgets/DecTreeWidget.h"
 
 #include <QLabel>
@@ -40,7 +42,7 @@ struct TMainFormDialogs {
   std::function<QString()> PictureFileName;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public IPrintableForm {
   Q_OBJECT
 public:
   // store: where the recent-file list lives; the window does not own it.
@@ -60,6 +62,8 @@ public:
   const std::string& FileName() const { return FFileName; }
   bool IsModified() const;
   TMainFormDialogs Dialogs;
+  // The print window's dialogs and modal loop; tests replace them.
+  TPrintWindowDialogs PrintDialogs;
 
   // The document.
   bool SavePrompt();
@@ -83,6 +87,13 @@ public:
   // The first local file of a drop, after the save prompt; the rest are
   // ignored.
   void OpenDroppedFiles(const QMimeData& data);
+
+  // File > Print: the print window with the margins and orientation of the
+  // settings, which keep what the user left.
+  void FilePrint();
+  // The whole tree as one page between the margins.
+  void PrintTo(TPrintPreview& preview, const TPageMargins& margins, bool showMargins) override;
+  QWidget* GetForm() override { return this; }
 
   // Scrolls the root's box into view: a large tree's root lies in the middle
   // of its height, out of sight of a fresh window.
