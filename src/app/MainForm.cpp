@@ -23,7 +23,6 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QStyle>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -47,40 +46,56 @@ std::string BaseName(const std::string& path) {
 
 const char* const RegKeyPath = "SOFTWARE\\Calverick\\Brantwick\\2";
 
+// An icon of our own set, drawn at 16 and 32 pixels.
+QIcon BundledIcon(const QString& name) {
+  QIcon icon(":/icons/" + name + ".png");
+  icon.addFile(":/icons/" + name + "@2x.png");
+  return icon;
+}
+
+// The desktop theme's icon of that name, or ours where the theme has none.
+QIcon ThemeIcon(const QString& name) {
+  return QIcon::fromTheme(name, BundledIcon(name));
+}
+
 // The pictures of the menus and tool buttons, by their index.
 QIcon ToolbarImage(int index) {
-  QStyle* style = QApplication::style();
   switch (index) {
   case 0:
-    return QIcon::fromTheme("edit-undo", style->standardIcon(QStyle::SP_ArrowBack));
+    return ThemeIcon("edit-undo");
   case 1:
-    return QIcon::fromTheme("edit-redo", style->standardIcon(QStyle::SP_ArrowForward));
+    return ThemeIcon("edit-redo");
   case 2:
-    return QIcon::fromTheme("document-open", style->standardIcon(QStyle::SP_DialogOpenButton));
+    return ThemeIcon("document-open");
   case 3:
-    return QIcon::fromTheme("document-save", style->standardIcon(QStyle::SP_DialogSaveButton));
+    return ThemeIcon("document-save");
   case 4:
-    return QIcon::fromTheme("document-print", style->standardIcon(QStyle::SP_ComputerIcon));
+    return ThemeIcon("document-print");
   case 5:
-    return QIcon::fromTheme("image-x-generic",
-                            style->standardIcon(QStyle::SP_FileDialogContentsView));
+    return ThemeIcon("image-x-generic");
   case 6:
-    return QIcon::fromTheme("edit-copy", style->standardIcon(QStyle::SP_FileLinkIcon));
+    return ThemeIcon("edit-copy");
   case 7:
-    return QIcon::fromTheme("help-contents", style->standardIcon(QStyle::SP_DialogHelpButton));
+    return ThemeIcon("help-contents");
   case 8:
-    return QIcon::fromTheme("document-new", style->standardIcon(QStyle::SP_FileIcon));
+    return ThemeIcon("document-new");
   case 9:
-    return QIcon::fromTheme("system-run", style->standardIcon(QStyle::SP_MediaPlay));
+    // Optimise decisions: ours in any theme, which has no picture for it.
+    return BundledIcon("optimize-decisions");
+  case 11:
+    return BundledIcon("clone-master");
+  case 12:
+    return BundledIcon("clone-link");
+  case 13:
+    return BundledIcon("clone-unlink");
   case 14:
-    return QIcon::fromTheme("go-up", style->standardIcon(QStyle::SP_ArrowUp));
+    return ThemeIcon("go-up");
   case 15:
-    return QIcon::fromTheme("go-down", style->standardIcon(QStyle::SP_ArrowDown));
+    return ThemeIcon("go-down");
   case 16:
-    return QIcon::fromTheme("document-edit",
-                            style->standardIcon(QStyle::SP_FileDialogDetailedView));
+    return ThemeIcon("document-edit");
   case 17:
-    return QIcon::fromTheme("edit-delete", style->standardIcon(QStyle::SP_TrashIcon));
+    return ThemeIcon("edit-delete");
   default:
     return {};
   }

@@ -3,12 +3,16 @@
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
 
+#include <QAction>
 #include <QDir>
+#include <QIcon>
+#include <QImage>
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidgetAction>
 
 #include <gtest/gtest.h>
 
@@ -336,4 +340,25 @@ TEST(MainForm, AnOpenedTreeShowsItsRoot) {
   EXPECT_TRUE(scroll->viewport()->rect().contains(centre))
       << centre.x() << "," << centre.y() << " tree " << w.Tree().Height();
   EXPECT_GT(w.Tree().Height(), scroll->viewport()->height()); // a tree taller than the window
+}
+
+TEST(MainForm, ToolButtonsHaveIconsOfOneSetWithoutATheme) {
+  const QString theme = QIcon::themeName();
+  QIcon::setThemeName("no-such-theme");
+  Window w;
+  for (QAction* a : w.Ui().StandardToolBar->actions()) {
+    // The levels button draws its own digit.
+    if (a->isSeparator() || qobject_cast<QWidgetAction*>(a)) continue;
+    const QImage image = a->icon().pixmap(16, 16).toImage();
+    ASSERT_FALSE(image.isNull()) << a->objectName().toStdString();
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        ink += qAlpha(image.pixel(x, y)) > 0;
+    EXPECT_GT(ink, 40) << a->objectName().toStdString();
+    // Drawn for both sizes: sharp on a screen of twice the density.
+    EXPECT_TRUE(a->icon().availableSizes().contains(QSize(32, 32)))
+        << a->objectName().toStdString();
+  }
+  QIcon::setThemeName(theme);
 }
