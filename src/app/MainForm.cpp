@@ -2,7 +2,10 @@
 
 #include "app/core/CurrencyLayout.h"
 #include "app/core/UIStrings.h"
+#include "app/dialogs/BusyCursor.h"
+#include "app/dialogs/OverviewExternalDataForm.h"
 #include "foundation/Conversions.h"
+#include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
 
@@ -216,8 +219,8 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   // Commands that come with later parts of the program.
   for (QAction* a :
-       {FUi->FileExportPictureMenuItem, FUi->FileExternalDataMenuItem, FUi->FilePropertiesMenuItem,
-        FUi->FilePrintMenuItem, FUi->EditCopyPictureMenuItem, FUi->EditOptimizeWholeMenuItem,
+       {FUi->FileExportPictureMenuItem, FUi->FilePropertiesMenuItem, FUi->FilePrintMenuItem,
+        FUi->EditCopyPictureMenuItem, FUi->EditOptimizeWholeMenuItem,
         FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem, FUi->HelpAboutMenuItem,
         FUi->ExportPictureToolButton, FUi->PrintToolButton, FUi->CopyPictureToolButton,
         FUi->OptimizeDecisionsToolButton})
@@ -353,6 +356,7 @@ void TMainForm::ConnectCommands() {
   on(FUi->SaveToolBarButton, [this] { SaveFile(false); });
   on(FUi->FileSaveAsMenuItem, [this] { SaveFile(true); });
   on(FUi->FileExitMenuItem, [this] { close(); });
+  on(FUi->FileExternalDataMenuItem, [this] { Guarded([this] { FileExternalData(); }); });
   on(FUi->EditUndoMenuItem, [this] { EditUndo(); });
   on(FUi->UndoToolButton, [this] { EditUndo(); });
   on(FUi->EditRedoMenuItem, [this] { EditRedo(); });
@@ -510,14 +514,16 @@ void TMainForm::OpenFile(const std::string& fileName) {
     tree.Recalculate();
     ScrollToRoot();
     if (tree.TreeRoot()->HasImportedPayoffs()) {
-      // The external-data overview comes with the spreadsheet import; until
-      // then the question is asked and its answer has nothing to open.
-      QString question = Q(Str(SAskCheckExternalData));
-      if (Dialogs.AskYesNo)
-        Dialogs.AskYesNo(question);
-      else
-        QMessageBox::question(this, QApplication::applicationDisplayName(), question,
-                              QMessageBox::Yes | QMessageBox::No);
+      bool check;
+      {
+        TCursorPause pause; // no hourglass over the question
+        QString question = Q(Str(SAskCheckExternalData));
+        check = Dialogs.AskYesNo
+                    ? Dialogs.AskYesNo(question)
+                    : QMessageBox::question(this, QApplication::applicationDisplayName(), question,
+                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+      }
+      if (check) FileExternalData();
     }
   } catch (const Exception& e) {
     // Nothing of the file was applied; the undo brings back the tree and
@@ -530,6 +536,17 @@ void TMainForm::OpenFile(const std::string& fileName) {
     else
       QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
   }
+}
+
+void TMainForm::FileExternalData() {
+  TDecTree& tree = FDecTree->Tree();
+  tree.HideInplaceEditor();
+  auto saveUndo = [this](const std::string& caption) { SaveUndo(caption); };
+  TCursorPause pause; // the overview shows its own while it reads
+  if (Dialogs.ExternalDataOverview)
+    Dialogs.ExternalDataOverview(tree, saveUndo);
+  else
+    TOverviewExternalDataForm::Execute(tree, saveUndo, this);
 }
 
 bool TMainForm::SaveFile(bool saveAs) {

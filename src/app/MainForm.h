@@ -35,6 +35,9 @@ struct TMainFormDialogs {
   // Empty: cancelled.
   std::function<QString()> OpenFileName;
   std::function<QString(const QString& proposed)> SaveFileName;
+  // The external-data overview over the tree, with the window's undo step.
+  std::function<void(TDecTree& tree, const std::function<void(const std::string&)>& saveUndo)>
+      ExternalDataOverview;
 };
 
 class TMainForm : public QMainWindow {
@@ -64,6 +67,8 @@ public:
   void OpenFile(const std::string& fileName);
   bool SaveFile(bool saveAs);
   void FileNew();
+  // File > External data: every imported payoff read again.
+  void FileExternalData();
 
   // Undo and redo.
   void SaveUndo(const std::string& undoMessage);
