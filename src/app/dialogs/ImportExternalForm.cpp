@@ -9,6 +9,7 @@
 #include "ui_ImportExternalForm.h"
 
 #include <QFileDialog>
+#include <QHash>
 #include <QHeaderView>
 #include <QMessageBox>
 
@@ -296,25 +297,61 @@ void TImportExternalForm::AutoSizeGridColumns() {
   const int columns = FGridModel->columnCount();
   const QFontMetrics cellMetrics(grid->font());
   const QFontMetrics headerMetrics(grid->horizontalHeader()->font());
-  std::vector<int> widths(static_cast<size_t>(columns));
+  struct TColumn {
+    int Width = 0;
+    double Largest = -1; // of the numbers >= 0; -1: none
+    double Smallest = 0; // of the numbers < 0; 0: none
+  };
+  std::vector<TColumn> widths(static_cast<size_t>(columns));
   for (int c = 0; c < columns; ++c)
-    widths[static_cast<size_t>(c)] =
+    widths[static_cast<size_t>(c)].Width =
         headerMetrics.horizontalAdvance(FGridModel->headerData(c, Qt::Horizontal).toString());
   if (const TWorksheet* sheet = FGridModel->Sheet()) {
+    QHash<QString, int> measured;
     for (size_t i = 0; i < sheet->CellCount(); ++i) {
       uint32_t column = sheet->CellColumn(i);
       if (column > static_cast<uint32_t>(columns)) continue;
+      TColumn& col = widths[column - 1];
       TCellValue value = sheet->CellValue(i);
       if (value.Kind == TCellKind::Empty) continue;
-      int& width = widths[column - 1];
-      width = std::max(width, cellMetrics.horizontalAdvance(CellValueText(value, Decimals)));
+      if (value.Kind == TCellKind::Number) {
+        if (value.Number >= 0)
+          col.Largest = std::max(col.Largest, value.Number);
+        else
+          col.Smallest = std::min(col.Smallest, value.Number);
+        continue;
+      }
+      const QString text = CellValueText(value, Decimals);
+      auto known = measured.constFind(text);
+      int width = known != measured.cend()
+                      ? *known
+                      : *measured.insert(text, cellMetrics.horizontalAdvance(text));
+      col.Width = std::max(col.Width, width);
+    }
+    // The widest number of a column is the one of most digits, the largest
+    // or the most negative: rounding never shortens a larger number. Its
+    // digits are measured as the widest digit, so that no number of the
+    // column is cut whatever the font's digits.
+    QChar widestDigit('0');
+    for (char d = '1'; d <= '9'; ++d)
+      if (cellMetrics.horizontalAdvance(QChar(d)) > cellMetrics.horizontalAdvance(widestDigit))
+        widestDigit = QChar(d);
+    auto numberWidth = [&](double v) {
+      QString text = NumberText(v, Decimals);
+      for (QChar& ch : text)
+        if (ch.isDigit()) ch = widestDigit;
+      return cellMetrics.horizontalAdvance(text);
+    };
+    for (TColumn& col : widths) {
+      if (col.Largest >= 0) col.Width = std::max(col.Width, numberWidth(col.Largest));
+      if (col.Smallest < 0) col.Width = std::max(col.Width, numberWidth(col.Smallest));
     }
   }
   // The cell's own margins come on top of the text and the three pixels.
   const int margin =
       2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
   for (int c = 0; c < columns; ++c)
-    grid->setColumnWidth(c, widths[static_cast<size_t>(c)] + 3 + margin);
+    grid->setColumnWidth(c, widths[static_cast<size_t>(c)].Width + 3 + margin);
 }
 
 // ---- Restoring a reference -------------------------------------------------
