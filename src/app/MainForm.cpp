@@ -1,9 +1,11 @@
 #include "app/MainForm.h"
 
-#include "app/core/CurrencyLayout.h"
+#include "app/commands/NewTree.h"
+#include "app/commands/NodeCommands.h"
 #include "app/core/UIStrings.h"
 #include "app/dialogs/BusyCursor.h"
 #include "app/dialogs/OverviewExternalDataForm.h"
+#include "app/text/LocaleCurrency.h"
 #include "foundation/Conversions.h"
 #include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
@@ -17,7 +19,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
@@ -163,10 +164,6 @@ void SetHint(QAction* action, const QString& hint) {
   action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
-bool IsIndicatorType(TNodeElementType t) {
-  return t == htIndicator || (t >= htIndicatorCaption && t <= htIndicatorFixed);
-}
-
 } // namespace
 
 TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidget* parent)
@@ -219,11 +216,10 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   // Commands that come with later parts of the program.
   for (QAction* a :
-       {FUi->FileExportPictureMenuItem, FUi->FilePropertiesMenuItem, FUi->FilePrintMenuItem,
-        FUi->EditCopyPictureMenuItem, FUi->EditOptimizeWholeMenuItem,
-        FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem, FUi->HelpAboutMenuItem,
-        FUi->ExportPictureToolButton, FUi->PrintToolButton, FUi->CopyPictureToolButton,
-        FUi->OptimizeDecisionsToolButton})
+       {FUi->FileExportPictureMenuItem, FUi->FilePropertiesMenuItem,
+        FUi->FilePrintMenuItem, FUi->EditCopyPictureMenuItem, FUi->ToolsCheckUpdatesMenuItem,
+        FUi->ToolsOptionsMenuItem, FUi->HelpAboutMenuItem, FUi->ExportPictureToolButton,
+        FUi->PrintToolButton, FUi->CopyPictureToolButton})
     a->setEnabled(false);
 
   CreateStatusPanels();
@@ -248,6 +244,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   SetModified(false);
   setAcceptDrops(true);
   DrawLevelsGlyph(1);
+  CreateNodeCommands();
   ConnectCommands();
 
   FileNew();
@@ -377,18 +374,60 @@ void TMainForm::ConnectCommands() {
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(help, &QShortcut::activated, this, &TMainForm::OpenHelp);
 
-  TDecTree& tree = FDecTree->Tree();
-  on(FPopupMenu->findChild<QAction*>("PopupEditMenuItem"), [&tree] { tree.EditElement(false, 0); });
-  on(FPopupMenu->findChild<QAction*>("PopupAddChildMenuItem"),
-     [&tree] { tree.AddSubnodes(false); });
-  on(FPopupMenu->findChild<QAction*>("PopupRemoveMenuItem"),
-     [&tree] { tree.DeleteSelectedNodes(true); });
-  on(FPopupMenu->findChild<QAction*>("PopupTakeOptionMenuItem"), [&tree] {
-    TNodeElementType saved = tree.SelectionElementType;
-    tree.SelectionElementType = htProbability;
-    tree.EditElement(false, 0);
-    tree.SelectionElementType = saved;
-  });
+  // The node menu and Edit > Optimize decisions. Comment and Edit Payoff
+  // (advanced) are connected with their dialogs.
+  auto node = [this](QAction* a, auto command) {
+    connect(a, &QAction::triggered, this,
+            [this, command] { Guarded([&] { ((*FCommands).*command)(); }); });
+  };
+  auto item = [this](TNodeCommand c) { return FPopupMenu->findChild<QAction*>(PopupItemName(c)); };
+  node(item(TNodeCommand::Edit), &TNodeCommands::Edit);
+  node(item(TNodeCommand::AddChild), &TNodeCommands::AddChild);
+  node(item(TNodeCommand::MoveUp), &TNodeCommands::MoveUp);
+  node(item(TNodeCommand::MoveDown), &TNodeCommands::MoveDown);
+  node(item(TNodeCommand::Remove), &TNodeCommands::Remove);
+  node(item(TNodeCommand::TakeOption), &TNodeCommands::TakeOption);
+  node(item(TNodeCommand::TakeThisPath), &TNodeCommands::TakeThisPath);
+  node(item(TNodeCommand::DefineAsCloneMaster), &TNodeCommands::DefineAsCloneMaster);
+  node(item(TNodeCommand::DefineAsCloneOf), &TNodeCommands::DefineAsCloneOf);
+  node(item(TNodeCommand::UnlinkClone), &TNodeCommands::UnlinkClone);
+  node(item(TNodeCommand::OptimizeSubnodeDecisions), &TNodeCommands::OptimizeSubnodeDecisions);
+  node(FUi->EditOptimizeWholeMenuItem, &TNodeCommands::OptimizeWholeTree);
+  node(FUi->OptimizeDecisionsToolButton, &TNodeCommands::OptimizeWholeTree);
+  for (int i = 0; i < NodeTypeItemCount; ++i) {
+    const auto type = static_cast<TNodeTypeItem>(i);
+    connect(FPopupMenu->findChild<QAction*>(PopupTypeItemName(type)), &QAction::triggered, this,
+            [this, type] { Guarded([&] { FCommands->ChangeType(type); }); });
+  }
+}
+
+void TMainForm::CreateNodeCommands() {
+  TNodeCommandHost host;
+  host.SaveUndo = [this](const std::string& caption) { SaveUndo(caption); };
+  host.AskYesNo = [this](const std::string& text) {
+    if (Dialogs.AskYesNo) return Dialogs.AskYesNo(Q(text));
+    return QMessageBox::question(this, QApplication::applicationDisplayName(), Q(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  };
+  host.AskYesNoCancel = [this](const std::string& text) {
+    if (Dialogs.AskYesNoCancel) return Dialogs.AskYesNoCancel(Q(text));
+    auto button = QMessageBox::question(this, QApplication::applicationDisplayName(), Q(text),
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    return button == QMessageBox::Yes ? 1 : button == QMessageBox::No ? 0 : -1;
+  };
+  host.Information = [this](const std::string& text) {
+    if (Dialogs.Information)
+      Dialogs.Information(Q(text));
+    else
+      QMessageBox::information(this, QApplication::applicationDisplayName(), Q(text));
+  };
+  host.Warning = [this](const std::string& text) {
+    if (Dialogs.Warning)
+      Dialogs.Warning(Q(text));
+    else
+      QMessageBox::warning(this, QApplication::applicationDisplayName(), Q(text));
+  };
+  FCommands = std::make_unique<TNodeCommands>(FDecTree->Tree(), std::move(host));
 }
 
 // ---- The document ----------------------------------------------------------
@@ -418,7 +457,7 @@ bool TMainForm::SavePrompt() {
     }
     result = answer == 1 ? SaveFile(false) : answer == 0;
   }
-  FCloneMasterId = Guid::Empty();
+  FCommands->CloneMasterId = Guid::Empty();
   return result;
 }
 
@@ -439,42 +478,9 @@ void TMainForm::FileNew() {
   if (!SavePrompt()) return;
   TDecTree& tree = FDecTree->Tree();
   tree.HideInplaceEditor();
+  // A new tree cannot be undone: both stacks are emptied.
   ClearUndoRedo(true, true);
-  // The root object itself is kept and reset: its id, comment, probability
-  // and expansion stay.
-  TDecTreeNode* root = tree.TreeRoot();
-  root->Children.Clear();
-  root->Caption = Str(SNewDecisionTree);
-  root->NodeType = ntDecision;
-  root->Ref = Guid::Empty();
-  root->DecisionCaption.clear();
-  root->DecisionOwner.clear();
-  root->DecisionDueDate = 0;
-  root->DecisionFixed = false;
-  root->DecisionMultiBudget = -1;
-  root->DecisionShowCaption = root->DecisionShowOwner = root->DecisionShowDueDate = false;
-  root->DecisionShowFixed = root->DecisionMultiShowBudget = false;
-  root->DecisionMultiShowInvestment = false;
-  root->Payoff = 0;
-  root->PayoffSource.clear();
-
-  QLocale locale = QLocale();
-  TTreeOptions& o = tree.Options;
-  o.StatusDate = 0;
-  o.OutlineCodes = true;
-  o.CurrencySymbol = U(locale.currencySymbol(QLocale::CurrencySymbol));
-  QString one = locale.toCurrencyString(1.0), minusOne = locale.toCurrencyString(-1.0);
-  qsizetype point = one.indexOf(locale.decimalPoint());
-  int decimals = 0;
-  if (point >= 0)
-    while (point + 1 + decimals < one.size() && one[point + 1 + decimals].isDigit())
-      ++decimals;
-  o.CurrencyDecimals = decimals;
-  TCurrencyLayout layout = MatchCurrencyLayout(U(one), U(minusOne), o.CurrencySymbol);
-  o.CurrencyPosFormat = layout.PosFormat;
-  o.CurrencyNegFormat = layout.NegFormat;
-  o.HighlightClones = true;
-  o.ShowPayoff = true;
+  ResetToNewTree(tree, UserLocaleCurrency());
   tree.Recalculate();
   SetFileName({}, false);
   SetModified(false);
@@ -703,74 +709,21 @@ void TMainForm::DrawLevelsGlyph(int level) {
 void TMainForm::PopupMenuPopup() {
   TDecTree& tree = FDecTree->Tree();
   tree.HideInplaceEditor();
-  TDecTreeNodeDynArray nodes = tree.GetSelectedNodes();
-  const size_t n = nodes.size();
-  const TNodeElementType e = tree.SelectionElementType;
+  const TNodePopupState state = NodePopupState(tree);
   auto item = [this](const char* name) { return FPopupMenu->findChild<QAction*>(name); };
-
-  Id editCaption = SEdit;
-  switch (e) {
-  case htBox:
-    editCaption = SEditTitle;
-    break;
-  case htProbability:
-    editCaption = SEditProbability;
-    break;
-  case htPayoff:
-    editCaption = SEditPayoff;
-    break;
-  case htIndicatorCaption:
-    editCaption = SEditCaption;
-    break;
-  case htIndicatorOwner:
-    editCaption = SEditDecisionOwner;
-    break;
-  case htIndicatorMultiBudget:
-    editCaption = SEditBudget;
-    break;
-  case htIndicatorDueDate:
-    editCaption = SEditDecisionDueDate;
-    break;
-  case htIndicatorFixed:
-    editCaption = SToggleMode;
-    break;
-  default:
-    break;
+  item(PopupItemName(TNodeCommand::Edit))->setText(Q(state.EditCaption));
+  item(PopupItemName(TNodeCommand::AddChild))->setText(Q(state.AddCaption));
+  item(PopupItemName(TNodeCommand::TakeOption))->setText(Q(state.TakeOptionCaption));
+  for (int i = 0; i < NodeCommandCount; ++i) {
+    const auto command = static_cast<TNodeCommand>(i);
+    item(PopupItemName(command))->setEnabled(state.IsEnabled(command));
   }
-  item("PopupEditMenuItem")->setText(Q(Str(editCaption)));
-
-  bool isClone = false, inClone = false;
-  for (const TDecTreeNode* node : nodes) {
-    isClone |= node->IsClone();
-    inClone |= node->HasCloneAncestor();
-  }
-  const TDecTreeNode* one = n == 1 ? nodes[0] : nullptr;
-  const bool oneWithChildren = one && one->ChildCount() > 0;
-  Id add = SAdd;
-  if (n == 0)
-    add = SAdd;
-  else if (e == htBox)
-    add = oneWithChildren ? SAddSubnode : SAddSubnodes;
-  else if (IsIndicatorType(e))
-    add = oneWithChildren ? SAddBranch : SAddBranches;
-  item("PopupAddChildMenuItem")->setText(Q(Str(add)));
-
-  item("PopupEditMenuItem")->setEnabled(tree.CanEditSelection());
-  item("PopupRemoveMenuItem")->setEnabled(tree.CanDeleteSelection());
-  item("PopupAddChildMenuItem")
-      ->setEnabled((e == htBox || IsIndicatorType(e)) && n == 1 && !inClone && !isClone);
-  const bool takeOption = one && one->Parent && one->Parent->IsDecisionType() && !inClone;
-  item("PopupTakeOptionMenuItem")->setEnabled(takeOption);
-  item("PopupTakeOptionMenuItem")
-      ->setText(Q(Str(takeOption && one->Parent->NodeType == ntMultiDecision ? SToggleThisOption
-                                                                             : STakeThisOption)));
-  // The other node commands come with a later part of the program.
-  for (const char* name :
-       {"PopupEditPayoffAdvancedMenuItem", "PopupMoveUpMenuItem", "PopupMoveDownMenuItem",
-        "PopupTypeMenuItem", "PopupTakeThisPathMenuItem", "PopupDefineAsCloneMasterMenuItem",
-        "PopupDefineAsCloneOfMenuItem", "PopupUnlinkCloneMenuItem",
-        "PopupOptimizeSubnodeDecisionsMenuItem", "PopupCommentMenuItem"})
-    item(name)->setEnabled(false);
+  // "Chance (numeric)" is outside the radio group: every mark is set here.
+  if (state.CheckedType)
+    for (int i = 0; i < NodeTypeItemCount; ++i) {
+      const auto type = static_cast<TNodeTypeItem>(i);
+      item(PopupTypeItemName(type))->setChecked(type == *state.CheckedType);
+    }
 }
 
 // ---- Recent files, help, drops, wheel, closing ------------------------------

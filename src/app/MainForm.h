@@ -3,6 +3,7 @@
 // state, undo and redo) and the recent-file list.
 #pragma once
 
+#include "app/commands/NodeCommands.h"
 #include "app/core/UndoHistory.h"
 #include "app/recentfiles/RecentFileList.h"
 #include "platform/registry/Registry.h"
@@ -55,6 +56,7 @@ public:
   QToolButton* LevelsToolButton() const { return FLevelsToolButton; }
   QLabel* StatusPanel(int index) const { return FPanels[index]; }
   TFileHistory& RecentFileList() { return FRecentFiles; }
+  TNodeCommands& NodeCommands() { return *FCommands; }
   const TUndoHistory& UndoHistory() const { return FUndo; }
   const std::string& FileName() const { return FFileName; }
   bool IsModified() const;
@@ -102,6 +104,7 @@ private:
   void ExchangeWithHistory(bool undo);
   void CreateStatusPanels();
   void CreatePopupMenus();
+  void CreateNodeCommands();
   void ConnectCommands();
   void DecTreeCalculated();
   void PopupMenuPopup();
@@ -123,7 +126,7 @@ private:
   RegistryStore& FStore;
   TFileHistory FRecentFiles;
   TUndoHistory FUndo;
-  Guid FCloneMasterId;
+  std::unique_ptr<TNodeCommands> FCommands;
   std::string FFileName;
 };
 

@@ -208,6 +208,8 @@ private:
 
   template <bool WithPaths>
   void RollBack(double pathProbability, double pathPayoff);
+  void CombineChildren(double s);
+  void OptimizeSubtree();
   void SyncClone(TDecTreeNode* master);
 };
 

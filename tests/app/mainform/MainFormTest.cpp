@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <unistd.h>
 
 using namespace bw;
@@ -423,4 +424,163 @@ TEST(MainForm, ToolButtonsHaveIconsOfOneSetWithoutATheme) {
         << a->objectName().toStdString();
   }
   QIcon::setThemeName(theme);
+}
+
+namespace {
+
+QAction* PopupItem(Window& w, const char* name) {
+  QAction* action = w.Form->NodePopupMenu()->findChild<QAction*>(name);
+  EXPECT_NE(action, nullptr) << name;
+  return action;
+}
+
+// Opens the node menu's state as a right click would, without showing it.
+void OpenNodeMenu(Window& w) {
+  emit w.Form->NodePopupMenu()->aboutToShow();
+}
+
+} // namespace
+
+TEST(MainForm, TheNodeMenuTakesItsStateWhenItOpens) {
+  Window w;
+  AddTwoChildren(w);
+  TDecTreeNode* first = w.Tree().TreeRoot()->Child(0);
+  first->NodeType = ntChance;
+  first->ChanceType = ctAnySum;
+  w.Tree().SelectNode(first, htBox);
+  w.Tree().AddSubnodes(false);
+  w.Tree().HideInplaceEditor();
+
+  w.Tree().SelectNode(first, htIndicator);
+  OpenNodeMenu(w);
+  EXPECT_EQ(PopupItem(w, "PopupEditMenuItem")->text(), "Edit");
+  EXPECT_EQ(PopupItem(w, "PopupAddChildMenuItem")->text(), "Add branch");
+  EXPECT_EQ(PopupItem(w, "PopupTakeOptionMenuItem")->text(), "Take this option");
+  EXPECT_TRUE(PopupItem(w, "PopupTypeMenuItem")->isEnabled());
+  EXPECT_FALSE(PopupItem(w, "PopupMoveUpMenuItem")->isEnabled());
+  EXPECT_TRUE(PopupItem(w, "PopupMoveDownMenuItem")->isEnabled());
+  EXPECT_TRUE(PopupItem(w, "PopupDefineAsCloneMasterMenuItem")->isEnabled());
+  EXPECT_FALSE(PopupItem(w, "PopupCommentMenuItem")->isEnabled());
+  // "Chance (numeric)" stands outside the radio group; the marks follow the
+  // node all the same.
+  EXPECT_TRUE(PopupItem(w, "PopupTypeChanceNumericMenuItem")->isChecked());
+  for (const char* name :
+       {"PopupTypeDecisionChooseOneMenuItem", "PopupTypeDecisionChooseMultipleMenuItem",
+        "PopupTypeChancePercentMenuItem"})
+    EXPECT_FALSE(PopupItem(w, name)->isChecked()) << name;
+  first->ChanceType = ctPercent;
+  OpenNodeMenu(w);
+  EXPECT_TRUE(PopupItem(w, "PopupTypeChancePercentMenuItem")->isChecked());
+  EXPECT_FALSE(PopupItem(w, "PopupTypeChanceNumericMenuItem")->isChecked());
+
+  // On the box of a leaf: no type; on a probability nothing to add.
+  w.Tree().SelectNode(w.Tree().TreeRoot()->Child(1), htProbability);
+  OpenNodeMenu(w);
+  EXPECT_FALSE(PopupItem(w, "PopupTypeMenuItem")->isEnabled());
+  EXPECT_EQ(PopupItem(w, "PopupEditMenuItem")->text(), "Edit Probability");
+  EXPECT_EQ(PopupItem(w, "PopupAddChildMenuItem")->text(), "Add");
+  EXPECT_FALSE(PopupItem(w, "PopupAddChildMenuItem")->isEnabled());
+  EXPECT_TRUE(PopupItem(w, "PopupMoveUpMenuItem")->isEnabled());
+}
+
+TEST(MainForm, NodeCommandsRunFromTheirItems) {
+  Window w;
+  AddTwoChildren(w);
+  TDecTree& tree = w.Tree();
+  TDecTreeNode* first = tree.TreeRoot()->Child(0);
+  TDecTreeNode* second = tree.TreeRoot()->Child(1);
+  tree.SelectNode(first, htBox);
+  PopupItem(w, "PopupMoveDownMenuItem")->trigger();
+  EXPECT_EQ(tree.TreeRoot()->Child(1), first);
+  EXPECT_EQ(w.Ui().EditUndoMenuItem->text(), "Undo Move down");
+
+  tree.SelectNode(tree.TreeRoot(), htIndicator);
+  PopupItem(w, "PopupTypeChancePercentMenuItem")->trigger();
+  EXPECT_EQ(tree.TreeRoot()->NodeType, ntChance);
+  EXPECT_EQ(w.Ui().EditUndoMenuItem->text(), "Undo Change Decision to Chance (%)");
+
+  // A clone whose unlinking is cancelled keeps its step.
+  tree.SelectNode(first, htIndicator);
+  PopupItem(w, "PopupDefineAsCloneMasterMenuItem")->trigger();
+  EXPECT_EQ(w.Messages.back(), "Clone master set.");
+  tree.SelectNode(second, htIndicator);
+  PopupItem(w, "PopupDefineAsCloneOfMenuItem")->trigger();
+  EXPECT_TRUE(second->IsClone());
+  w.Answer = -1;
+  PopupItem(w, "PopupUnlinkCloneMenuItem")->trigger();
+  EXPECT_EQ(w.Messages.back(), "This will unlink this clone and make it independent. Do you "
+                               "want to keep the subnodes?");
+  EXPECT_TRUE(second->IsClone());
+  EXPECT_EQ(w.Ui().EditUndoMenuItem->text(), "Undo Unlink Clone");
+
+  // Optimising is there in the Edit menu and the tool bar, and refused in
+  // diagnosis mode without a step.
+  EXPECT_TRUE(w.Ui().EditOptimizeWholeMenuItem->isEnabled());
+  EXPECT_TRUE(w.Ui().OptimizeDecisionsToolButton->isEnabled());
+  w.Ui().OptimizeDecisionsToolButton->trigger();
+  EXPECT_EQ(w.Ui().EditUndoMenuItem->text(), "Undo Find optimal path");
+  w.Ui().ViewDontshowpayoffMenuItem->trigger();
+  const size_t steps = w.Form->UndoHistory().UndoCount();
+  w.Ui().EditOptimizeWholeMenuItem->trigger();
+  EXPECT_TRUE(w.Messages.back().startsWith("Decision Tree cannot be optimized"));
+  EXPECT_EQ(w.Form->UndoHistory().UndoCount(), steps);
+}
+
+TEST(MainForm, FileNewGivesAFreshRootAndForgetsTheCloneMaster) {
+  Window w;
+  w.Form->OpenFile(BW_EXAMPLE_TREE);
+  ASSERT_GT(w.Tree().TreeRoot()->ChildCount(), 0);
+  TDecTreeNode* root = w.Tree().TreeRoot();
+  const Guid id = root->Id;
+  w.Tree().SelectNode(root->Child(0), htIndicator);
+  PopupItem(w, "PopupDefineAsCloneMasterMenuItem")->trigger();
+  w.Form->SaveUndo("Change");
+
+  // The currency comes from the C library's monetary locale.
+  const std::string monetary = std::setlocale(LC_MONETARY, nullptr);
+  std::setlocale(LC_MONETARY, "C");
+  w.Answer = 0; // do not save
+  w.Ui().FileNewMenuItem->trigger();
+  std::setlocale(LC_MONETARY, monetary.c_str());
+
+  EXPECT_EQ(w.Tree().TreeRoot()->Id, id);
+  EXPECT_EQ(w.Tree().TreeRoot()->ChildCount(), 0);
+  const TTreeOptions& o = w.Tree().Options;
+  EXPECT_EQ(o.CurrencySymbol, "");
+  EXPECT_EQ(o.CurrencyDecimals, 2);
+  EXPECT_EQ(o.CurrencyPosFormat, 0);
+  EXPECT_EQ(o.CurrencyNegFormat, 1);
+  EXPECT_FALSE(w.Ui().EditUndoMenuItem->isEnabled());
+  EXPECT_FALSE(w.Ui().EditRedoMenuItem->isEnabled());
+  EXPECT_FALSE(w.Form->IsModified());
+  EXPECT_EQ(w.Form->FileName(), "");
+
+  w.Tree().SelectNode(w.Tree().TreeRoot(), htIndicator);
+  w.Messages.clear();
+  PopupItem(w, "PopupDefineAsCloneOfMenuItem")->trigger();
+  EXPECT_EQ(w.Messages, QStringList{"Clone master not set."});
+}
+
+TEST(MainForm, ARightClickOpensTheNodeMenuAndItsItemsAct) {
+  Window w;
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.Form.get()));
+  AddTwoChildren(w);
+  TDecTree& tree = w.Tree();
+  TDecTreeNode* second = tree.TreeRoot()->Child(1);
+  const TNodeRect& box = second->Rect(htBox);
+  TDecTreeWidget& widget = w.Form->DecTreeWidget();
+  const QPoint at = w.Form->windowHandle()->mapFromGlobal(
+      widget.mapToGlobal(QPoint(box.Left + box.Width / 2, box.Top + box.Height / 2)));
+  QTest::mousePress(w.Form->windowHandle(), Qt::RightButton, {}, at);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_EQ(menu, w.Form->NodePopupMenu());
+  EXPECT_EQ(PopupItem(w, "PopupEditMenuItem")->text(), "Edit Title");
+  EXPECT_EQ(PopupItem(w, "PopupAddChildMenuItem")->text(), "Add subnodes");
+  EXPECT_TRUE(PopupItem(w, "PopupMoveUpMenuItem")->isEnabled());
+  EXPECT_TRUE(PopupItem(w, "PopupCommentMenuItem")->isEnabled());
+  PopupItem(w, "PopupMoveUpMenuItem")->trigger();
+  menu->close();
+  QTest::mouseRelease(w.Form->windowHandle(), Qt::RightButton, {}, at);
+  EXPECT_EQ(tree.TreeRoot()->Child(0), second);
+  EXPECT_EQ(w.Ui().EditUndoMenuItem->text(), "Undo Move up");
 }
