@@ -216,10 +216,10 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   // Commands that come with later parts of the program.
   for (QAction* a :
-       {FUi->FileExportPictureMenuItem, FUi->FilePropertiesMenuItem,
-        FUi->FilePrintMenuItem, FUi->EditCopyPictureMenuItem, FUi->ToolsCheckUpdatesMenuItem,
-        FUi->ToolsOptionsMenuItem, FUi->HelpAboutMenuItem, FUi->ExportPictureToolButton,
-        FUi->PrintToolButton, FUi->CopyPictureToolButton})
+       {FUi->FileExportPictureMenuItem, FUi->FilePropertiesMenuItem, FUi->FilePrintMenuItem,
+        FUi->EditCopyPictureMenuItem, FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem,
+        FUi->HelpAboutMenuItem, FUi->ExportPictureToolButton, FUi->PrintToolButton,
+        FUi->CopyPictureToolButton})
     a->setEnabled(false);
 
   CreateStatusPanels();
