@@ -1,16 +1,18 @@
 #include "app/MainForm.h"
 
+#include "app/TreePrinting.h"
 #include "app/commands/NewTree.h"
 #include "app/commands/NodeCommands.h"
-#include "app/TreePrinting.h"
 #include "app/core/Settings.h"
 #include "app/core/UIStrings.h"
+#include "app/dialogs/OverviewExternalDataForm.h"
 #include "app/text/LocaleCurrency.h"
 #include "export/qt/PictureExport.h"
 #include "foundation/Conversions.h"
 #include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
+#include "widgets/BusyCursor.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -222,8 +224,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   FUi->ViewHighlightclonesMenuItem->setChecked(true);
 
   // Commands that come with later parts of the program.
-  for (QAction* a :
-       {FUi->FileExternalDataMenuItem, FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem})
+  for (QAction* a : {FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem})
     a->setEnabled(false);
 
   CreateStatusPanels();
@@ -358,6 +359,7 @@ void TMainForm::ConnectCommands() {
   on(FUi->SaveToolBarButton, [this] { SaveFile(false); });
   on(FUi->FileSaveAsMenuItem, [this] { SaveFile(true); });
   on(FUi->FileExitMenuItem, [this] { close(); });
+  on(FUi->FileExternalDataMenuItem, [this] { Guarded([this] { FileExternalData(); }); });
   on(FUi->EditUndoMenuItem, [this] { EditUndo(); });
   on(FUi->UndoToolButton, [this] { EditUndo(); });
   on(FUi->EditRedoMenuItem, [this] { EditRedo(); });
@@ -511,13 +513,10 @@ void TMainForm::FileNew() {
 
 void TMainForm::OpenFile(const std::string& fileName) {
   TDecTree& tree = FDecTree->Tree();
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  TBusyCursor busy;
   struct Restore {
     TDecTree& Tree;
-    ~Restore() {
-      QApplication::restoreOverrideCursor();
-      Tree.Recalculate();
-    }
+    ~Restore() { Tree.Recalculate(); }
   } restore{tree};
 
   if (!TreeFileExists(fileName)) {
@@ -543,14 +542,16 @@ void TMainForm::OpenFile(const std::string& fileName) {
     tree.Recalculate();
     ScrollToRoot();
     if (tree.TreeRoot()->HasImportedPayoffs()) {
-      // The external-data overview comes with the spreadsheet import; until
-      // then the question is asked and its answer has nothing to open.
-      QString question = Q(Str(SAskCheckExternalData));
-      if (Dialogs.AskYesNo)
-        Dialogs.AskYesNo(question);
-      else
-        QMessageBox::question(this, QApplication::applicationDisplayName(), question,
-                              QMessageBox::Yes | QMessageBox::No);
+      bool check;
+      {
+        TCursorPause pause; // no hourglass over the question
+        QString question = Q(Str(SAskCheckExternalData));
+        check = Dialogs.AskYesNo
+                    ? Dialogs.AskYesNo(question)
+                    : QMessageBox::question(this, QApplication::applicationDisplayName(), question,
+                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+      }
+      if (check) FileExternalData();
     }
   } catch (const Exception& e) {
     // Nothing of the file was applied; the undo brings back the tree and
@@ -563,6 +564,17 @@ void TMainForm::OpenFile(const std::string& fileName) {
     else
       QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
   }
+}
+
+void TMainForm::FileExternalData() {
+  TDecTree& tree = FDecTree->Tree();
+  tree.HideInplaceEditor();
+  auto saveUndo = [this](const std::string& caption) { SaveUndo(caption); };
+  TCursorPause pause; // the overview shows its own while it reads
+  if (Dialogs.ExternalDataOverview)
+    Dialogs.ExternalDataOverview(tree, saveUndo);
+  else
+    TOverviewExternalDataForm::Execute(tree, saveUndo, this);
 }
 
 bool TMainForm::SaveFile(bool saveAs) {
@@ -585,11 +597,10 @@ bool TMainForm::SaveFile(bool saveAs) {
     if (name.isEmpty()) return false;
     SetFileName(U(QFileInfo(name).absoluteFilePath()), true);
   }
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
+    TBusyCursor busy;
     WriteTreeFile(FFileName, *tree.TreeRoot(), tree.Options, tree.DefaultFont);
   } catch (const Exception& e) {
-    QApplication::restoreOverrideCursor();
     QString text = Q(SaveErrorMessage(e.Message()));
     if (Dialogs.Error)
       Dialogs.Error(text);
@@ -597,7 +608,6 @@ bool TMainForm::SaveFile(bool saveAs) {
       QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
     return false;
   }
-  QApplication::restoreOverrideCursor();
   SetModified(false);
   return true;
 }

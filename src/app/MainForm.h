@@ -40,6 +40,9 @@ struct TMainFormDialogs {
   std::function<QString(const QString& proposed)> SaveFileName;
   // Of File > Export picture; empty: cancelled.
   std::function<QString()> PictureFileName;
+  // The external-data overview over the tree, with the window's undo step.
+  std::function<void(TDecTree& tree, const std::function<void(const std::string&)>& saveUndo)>
+      ExternalDataOverview;
 };
 
 class TMainForm : public QMainWindow, public IPrintableForm {
@@ -72,6 +75,8 @@ public:
   void OpenFile(const std::string& fileName);
   bool SaveFile(bool saveAs);
   void FileNew();
+  // File > External data: every imported payoff read again.
+  void FileExternalData();
 
   // Undo and redo.
   void SaveUndo(const std::string& undoMessage);
