@@ -5,6 +5,7 @@
 #include "app/commands/NodeCommands.h"
 #include "app/core/Settings.h"
 #include "app/core/UIStrings.h"
+#include "app/dialogs/EditPayoffForm.h"
 #include "app/dialogs/OverviewExternalDataForm.h"
 #include "app/text/LocaleCurrency.h"
 #include "export/qt/PictureExport.h"
@@ -264,6 +265,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 }
 
 TMainForm::~TMainForm() {
+  TEditPayoffForm::ImportExternalDialog = nullptr;
   ClearUndoRedo(true, true);
 }
 

@@ -5,6 +5,7 @@
 // read. Six steps, each enabling the next control.
 #pragma once
 
+#include "app/dialogs/ImportExternalResult.h"
 #include "model/Currency.h"
 #include "widgets/ParentedForm.h"
 
@@ -26,24 +27,6 @@ namespace bw {
 class TWorkbook;
 class TWorksheet;
 class TWorksheetGridModel;
-
-// Changed is true only when the user confirmed; then the reference (the
-// source's text after "Import: ") and the value read.
-struct TImportExternalDialogResult {
-  bool Changed = false;
-  std::string Reference;
-  Currency Value = 0;
-};
-
-inline void ImportNotChanged(TImportExternalDialogResult& result) {
-  result.Changed = false;
-}
-inline void ImportChanged(TImportExternalDialogResult& result, std::string reference,
-                          Currency value) {
-  result.Changed = true;
-  result.Reference = std::move(reference);
-  result.Value = value;
-}
 
 // The dialog's own windows; tests replace them.
 struct TImportExternalDialogs {
