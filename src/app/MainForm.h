@@ -62,6 +62,7 @@ public:
   void SetModified(bool value);
   void SetFileName(const std::string& fileName, bool removeOld);
   void OpenFile(const std::string& fileName);
+  void OpenFailed(const std::string& fileName, const std::string& reason);
   bool SaveFile(bool saveAs);
   void FileNew();
 

@@ -96,7 +96,8 @@ void TDecTreeNode::RollBack(double pathProbability, double pathPayoff) {
   }
   if (NodeType != ntChance) s = 100;
 
-  if (NodeType == ntMultiDecision && !DecisionFixed) {
+  // Too many options to search within the budget: valued as if fixed.
+  if (NodeType == ntMultiDecision && !DecisionFixed && !ExceedsSolverBound(*this)) {
     Value = 0;
     std::tie(MinValue, MaxValue) = SolveMultiDecision(true);
     for (const TDecTreeNode* c : Children)
@@ -152,6 +153,8 @@ std::pair<double, double> TDecTreeNode::SolveMultiDecision(bool evaluateOnly) {
     }
     return {minimum, maximum};
   }
+  // Not searched: the roll-back values such a node as a fixed one.
+  if (Children.Count() > MaxSolvedOptions) return {minimum, maximum};
   TProjectList projects(32, true, true);
   for (TDecTreeNode* c : Children)
     projects.Add(
@@ -223,7 +226,7 @@ void TDecTreeNode::OptimizeDecisions() {
     }
     Evaluate();
   } else if (NodeType == ntMultiDecision) {
-    if (!DecisionFixed) {
+    if (!DecisionFixed && !ExceedsSolverBound(*this)) {
       // The options' values must reflect the decisions optimised below them.
       Evaluate();
       SolveMultiDecision(false);

@@ -5,6 +5,7 @@
 #include "treefile/TreeFileFormat.h"
 
 #include "foundation/Conversions.h"
+#include "model/CloneExpansion.h"
 
 #include <pugixml.hpp>
 
@@ -80,6 +81,14 @@ PugiBuffer ReadWholeFile(const std::string& path, size_t& size) {
   return buffer;
 }
 
+// References are expanded by the reader, so that a reference to a character
+// XML forbids (NUL above all) is dropped instead of cutting the text short.
+// White space that is an element's only content is kept: a caption of
+// blanks reads back as it was written.
+constexpr unsigned ParseOptions = pugi::parse_cdata | pugi::parse_wconv_attribute |
+                                  pugi::parse_eol | pugi::parse_embed_pcdata |
+                                  pugi::parse_ws_pcdata_single;
+
 // Where a parse error lies. The parsed buffer has been changed in place, so
 // the lines are counted in a fresh read of the file.
 std::string ErrorPlace(const std::string& path, const pugi::xml_parse_result& result) {
@@ -132,80 +141,166 @@ void FindChildren(pugi::xml_node parent, const char* const (&names)[N],
   }
 }
 
-// The element's character data; a missing element reads as empty text.
-std::string Text(pugi::xml_node e) {
+// The element's character data, references expanded and the characters XML
+// forbids dropped; a missing element reads as empty text. Most values are a
+// single piece of plain text, returned as it lies in the parsed buffer;
+// otherwise the pieces are joined in `scratch`.
+std::string_view Text(pugi::xml_node e, std::string& scratch) {
   if (!e) return {};
-  std::string s = e.value(); // the first text, kept in the element itself
-  for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling())
-    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) s += c.value();
-  return s;
+  const char* first = e.value(); // the first text, kept in the element itself
+  pugi::xml_node child = e.first_child();
+  if (!child) {
+    std::string_view plain(first);
+    if (!NeedsDecoding(plain)) return plain;
+  }
+  scratch.clear();
+  AppendDecodedXmlText(scratch, first);
+  for (; child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_pcdata)
+      AppendDecodedXmlText(scratch, child.value());
+    else if (child.type() == pugi::node_cdata)
+      scratch += child.value();
+  }
+  return scratch;
+}
+
+bool IsWhiteSpace(std::string_view s) {
+  return s.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// A value that is not text (a number, a flag, a word, a date): white space
+// alone counts as empty, as if the parser had dropped it.
+std::string_view Value(pugi::xml_node e, std::string& scratch) {
+  std::string_view v = Text(e, scratch);
+  return IsWhiteSpace(v) ? std::string_view() : v;
 }
 
 bool HasChildNode(pugi::xml_node e) {
-  return e.first_child() || *e.value();
+  for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling())
+    if (c.type() != pugi::node_pcdata || !IsWhiteSpace(c.value())) return true;
+  return !IsWhiteSpace(e.value());
 }
+
+void CheckUtf8(std::string_view text, std::string_view element) {
+  if (!IsValidUtf8(text))
+    throw Exception("'" + std::string(element) +
+                    "' holds bytes that are not UTF-8 text: the file is damaged or in an "
+                    "encoding that is not supported");
+}
+
+// Node ids in document order, looked up in a table of open addressing. The
+// hash is keyed with a random value, so that ids chosen by a file cannot
+// all fall into the same place.
+class TIdIndex {
+public:
+  explicit TIdIndex(const std::vector<TDecTreeNode*>& nodes) : FNodes(nodes) {
+    Guid key = Guid::NewGuid();
+    std::memcpy(&FKey, &key, sizeof FKey);
+    size_t capacity = 16;
+    while (capacity < 2 * nodes.size())
+      capacity *= 2;
+    FSlots.assign(capacity, -1);
+  }
+  // The index of the node of that id, or -1.
+  int Find(const Guid& id) const {
+    for (size_t s = Slot(id);; s = (s + 1) & (FSlots.size() - 1)) {
+      int i = FSlots[s];
+      if (i < 0 || FNodes[i]->Id == id) return i;
+    }
+  }
+  // Adds node i under its id unless a node holds that id already; false then.
+  bool Add(int i) {
+    const Guid& id = FNodes[i]->Id;
+    for (size_t s = Slot(id);; s = (s + 1) & (FSlots.size() - 1)) {
+      int j = FSlots[s];
+      if (j < 0) {
+        FSlots[s] = i;
+        return true;
+      }
+      if (FNodes[j]->Id == id) return false;
+    }
+  }
+
+private:
+  size_t Slot(const Guid& id) const {
+    uint64_t a, b;
+    std::memcpy(&a, &id, 8);
+    std::memcpy(&b, reinterpret_cast<const char*>(&id) + 8, 8);
+    uint64_t h = (a ^ FKey[0]) * 0x9E3779B97F4A7C15ull;
+    h = (h ^ (h >> 29) ^ b ^ FKey[1]) * 0xBF58476D1CE4E5B9ull;
+    return static_cast<size_t>(h ^ (h >> 32)) & (FSlots.size() - 1);
+  }
+  const std::vector<TDecTreeNode*>& FNodes;
+  std::vector<int> FSlots;
+  uint64_t FKey[2];
+};
 
 class TTreeBuilder {
 public:
   explicit TTreeBuilder(TTreeContext* tree) : FTree(tree) {}
 
   std::unique_ptr<TDecTreeNode> Build(pugi::xml_node rootBranch);
+  bool IdsRenewed() const { return FIdsRenewed; }
 
 private:
-  std::unique_ptr<TDecTreeNode> ReadBranch(pugi::xml_node branch, TDecTreeNode* parent,
-                                           pugi::xml_node& branches);
-  void RepairClones();
+  void ReadBranch(pugi::xml_node branch, TDecTreeNode& node, pugi::xml_node& branches);
+  void RenewDuplicateIds(TIdIndex& index);
+  void RepairClones(const TIdIndex& index);
 
   TTreeContext* FTree;
   TIdMap FIdMap;
+  std::string FScratch, FId, FRef;
   // The nodes in document order (depth first) and the index of each parent.
   std::vector<TDecTreeNode*> FOrder;
   std::vector<int> FParent;
   bool FAnyClone = false;
+  bool FIdsRenewed = false;
 };
 
-std::unique_ptr<TDecTreeNode> TTreeBuilder::ReadBranch(pugi::xml_node branch, TDecTreeNode* parent,
-                                                       pugi::xml_node& branches) {
+void TTreeBuilder::ReadBranch(pugi::xml_node branch, TDecTreeNode& node, pugi::xml_node& branches) {
   std::array<pugi::xml_node, BranchElementCount> el{};
   FindChildren(branch, BranchElementNames, el);
   branches = el[beBranches];
-  auto text = [&](TBranchElement k) { return Text(el[k]); };
-  auto checkedText = [&](TBranchElement k) {
-    return CheckedText(Text(el[k]), BranchElementNames[k]);
+  std::string& scratch = FScratch;
+  auto value = [&](TBranchElement k) { return Value(el[k], scratch); };
+  auto text = [&](TBranchElement k, std::string& field) {
+    std::string_view t = Text(el[k], scratch);
+    CheckUtf8(t, BranchElementNames[k]);
+    field.assign(t);
   };
-  auto flag = [&](TBranchElement k) { return StrToFlag(Text(el[k]), BranchElementNames[k]); };
+  auto flag = [&](TBranchElement k) { return StrToFlag(value(k), BranchElementNames[k]); };
 
   // The order of the reads decides which fault of a bad branch is reported.
-  TNodeType nodeType = StrToNodeType(text(beType));
-  TChanceType chanceType = StrToChanceType(text(beChanceType));
-  TNodeIds ids =
-      ReadNodeIds(branch.attribute("id").value(), branch.attribute("ref").value(), FIdMap);
+  node.NodeType = StrToNodeType(value(beType));
+  node.ChanceType = StrToChanceType(value(beChanceType));
+  FId.clear();
+  AppendDecodedXmlText(FId, branch.attribute("id").value());
+  FRef.clear();
+  AppendDecodedXmlText(FRef, branch.attribute("ref").value());
+  TNodeIds ids = ReadNodeIds(FId, FRef, FIdMap);
+  node.Id = ids.Id;
   // A root that were a clone would lose the whole tree at the first
   // recalculation, which rebuilds a clone's children from its master.
-  if (!parent) ids.Ref = Guid::Empty();
-  std::string caption = checkedText(beCaption);
-  std::string comment = CommentFromFile(checkedText(beComment));
-  double probability = InvariantStrToFloat(text(beProbability));
-  Currency payoff = StrToMoney(text(bePayoff));
-  bool childrenVisible = flag(beChildrenVisible);
-  bool showCaption = flag(beDecisionShowCaption);
-  bool showOwner = flag(beDecisionShowOwner);
-  bool showDueDate = flag(beDecisionShowDueDate);
-  bool showFixed = flag(beDecisionShowFixed);
-  bool showBudget = flag(beDecisionMultiShowBudget);
-  bool showInvestment = flag(beDecisionMultiShowInvestment);
-  bool fixed = flag(beDecisionFixed);
-  std::string decisionCaption = checkedText(beDecisionCaption);
-  std::string decisionOwner = checkedText(beDecisionOwner);
-  int budget = StrToInteger(text(beDecisionMultiBudget), BranchElementNames[beDecisionMultiBudget]);
-  TDateTime dueDate = YYYYMMDDToDate(text(beDecisionDueDate));
-  std::string payoffSource = checkedText(bePayoffSource);
-
-  return TDecTreeNode::Create(FTree, parent, ids.Id, std::move(caption), std::move(comment),
-                              nodeType, chanceType, probability, payoff, ids.Ref, childrenVisible,
-                              showCaption, showOwner, showDueDate, showFixed, showBudget,
-                              showInvestment, fixed, std::move(decisionCaption),
-                              std::move(decisionOwner), budget, dueDate, std::move(payoffSource));
+  node.Ref = node.Parent ? ids.Ref : Guid::Empty();
+  text(beCaption, node.Caption);
+  text(beComment, node.Comment);
+  if (node.Comment.find('\n') != std::string::npos) node.Comment = CommentFromFile(node.Comment);
+  node.Probability = InvariantStrToFloat(value(beProbability));
+  node.Payoff = StrToMoney(value(bePayoff));
+  node.ChildrenVisible = flag(beChildrenVisible);
+  node.DecisionShowCaption = flag(beDecisionShowCaption);
+  node.DecisionShowOwner = flag(beDecisionShowOwner);
+  node.DecisionShowDueDate = flag(beDecisionShowDueDate);
+  node.DecisionShowFixed = flag(beDecisionShowFixed);
+  node.DecisionMultiShowBudget = flag(beDecisionMultiShowBudget);
+  node.DecisionMultiShowInvestment = flag(beDecisionMultiShowInvestment);
+  node.DecisionFixed = flag(beDecisionFixed);
+  text(beDecisionCaption, node.DecisionCaption);
+  text(beDecisionOwner, node.DecisionOwner);
+  node.DecisionMultiBudget =
+      StrToInteger(value(beDecisionMultiBudget), BranchElementNames[beDecisionMultiBudget]);
+  node.DecisionDueDate = YYYYMMDDToDate(value(beDecisionDueDate));
+  text(bePayoffSource, node.PayoffSource);
 }
 
 std::unique_ptr<TDecTreeNode> TTreeBuilder::Build(pugi::xml_node rootBranch) {
@@ -223,8 +318,8 @@ std::unique_ptr<TDecTreeNode> TTreeBuilder::Build(pugi::xml_node rootBranch) {
     if (p.Depth > MaxTreeFileDepth)
       throw TreeFileError("The tree has more than " + IntegerToStr(MaxTreeFileDepth) +
                           " levels, which is not supported");
-    pugi::xml_node branches;
-    std::unique_ptr<TDecTreeNode> made = ReadBranch(p.Branch, p.Parent, branches);
+    // The node is made first and filled in place: no field is built twice.
+    auto made = std::make_unique<TDecTreeNode>(FTree, p.Parent, TNodeFields{});
     TDecTreeNode* node;
     if (p.Parent) {
       node = p.Parent->AddChild(std::move(made));
@@ -232,6 +327,8 @@ std::unique_ptr<TDecTreeNode> TTreeBuilder::Build(pugi::xml_node rootBranch) {
       root = std::move(made);
       node = root.get();
     }
+    pugi::xml_node branches;
+    ReadBranch(p.Branch, *node, branches);
     FAnyClone = FAnyClone || node->IsClone();
     int index = static_cast<int>(FOrder.size());
     FOrder.push_back(node);
@@ -241,8 +338,35 @@ std::unique_ptr<TDecTreeNode> TTreeBuilder::Build(pugi::xml_node rootBranch) {
       if (c.type() == pugi::node_element && std::strcmp(c.name(), tag::Branch) == 0)
         stack.push_back({c, node, index, p.Depth + 1});
   }
-  if (FAnyClone) RepairClones();
+  TIdIndex index(FOrder);
+  RenewDuplicateIds(index);
+  if (FAnyClone) {
+    RepairClones(index);
+    TCloneExpansion expansion = MeasureCloneExpansion(*root);
+    if (expansion.TooLarge()) {
+      std::string clone = expansion.Largest ? NodeNameForMessage(*expansion.Largest) : "";
+      throw TreeFileError(
+          expansion.Nodes > MaxExpandedNodes
+              ? "The copies of the clone " + clone + " would make the tree hold more than " +
+                    IntegerToStr(MaxExpandedNodes) + " nodes, which is not supported"
+              : "The copies of the clone " + clone + " would make the tree deeper than " +
+                    IntegerToStr(MaxExpandedDepth) + " levels, which is not supported");
+    }
+  }
   return root;
+}
+
+// The first node of an id keeps it; a later one gets a fresh id, so that
+// selection, undo and clone links, which all go by id, find one node. A ref
+// names the first.
+void TTreeBuilder::RenewDuplicateIds(TIdIndex& index) {
+  for (int i = 0; i < static_cast<int>(FOrder.size()); ++i) {
+    if (index.Add(i)) continue;
+    do
+      FOrder[i]->Id = Guid::NewGuid();
+    while (!index.Add(i));
+    FIdsRenewed = true;
+  }
 }
 
 // Clears the clone link where the first recalculation would otherwise throw
@@ -250,85 +374,83 @@ std::unique_ptr<TDecTreeNode> TTreeBuilder::Build(pugi::xml_node rootBranch) {
 // subtree (its children, master included, would be replaced), and clones
 // that reach themselves through their masters (a cycle, which the
 // recalculation treats as a missing master). Masters are found as the
-// recalculation finds them: the first node of that id, in document order,
-// that does not lie below a clone.
-void TTreeBuilder::RepairClones() {
+// recalculation finds them: the node of that id, unless it lies below a
+// clone. Clearing a clone that holds children makes them nodes of their own,
+// which may give other clones a master and close new cycles: those are
+// looked for among what the new nodes reach, so the work stays linear for
+// every file our writer makes.
+void TTreeBuilder::RepairClones(const TIdIndex& index) {
+  using namespace clonegraph;
   const int n = static_cast<int>(FOrder.size());
-  std::vector<int> size(static_cast<size_t>(n), 1);
+  TLinkedTree g;
+  g.Size.assign(static_cast<size_t>(n), 1);
   for (int i = n - 1; i > 0; --i)
-    size[FParent[i]] += size[i];
+    g.Size[FParent[i]] += g.Size[i];
   auto isClone = [&](int i) { return FOrder[i]->IsClone(); };
-  auto inSubtree = [&](int i, int top) { return i >= top && i < top + size[top]; };
-
-  // A master inside the clone's own subtree. Positions are collected in
-  // document order, so one binary search per clone suffices.
-  std::unordered_map<Guid, std::vector<int>, GuidHash> positions;
-  for (int i = 0; i < n; ++i)
-    if (isClone(i)) positions.try_emplace(FOrder[i]->Ref);
-  for (int i = 0; i < n; ++i)
-    if (auto it = positions.find(FOrder[i]->Id); it != positions.end()) it->second.push_back(i);
+  auto unlink = [&](int i) {
+    FOrder[i]->Ref = Guid::Empty();
+    g.Link[i] = NotClone;
+  };
+  g.Link.assign(static_cast<size_t>(n), NotClone);
+  std::vector<int> target(static_cast<size_t>(n), -1); // the node a clone's ref names
   for (int i = 0; i < n; ++i) {
     if (!isClone(i)) continue;
-    const std::vector<int>& at = positions.find(FOrder[i]->Ref)->second;
-    auto first = std::lower_bound(at.begin(), at.end(), i);
-    if (first != at.end() && inSubtree(*first, i)) FOrder[i]->Ref = Guid::Empty();
+    target[i] = index.Find(FOrder[i]->Ref);
+    if (target[i] >= i && target[i] < i + g.Size[i]) FOrder[i]->Ref = Guid::Empty();
   }
 
-  // Cycles. Clearing a clone that holds children makes them nodes of their
-  // own, which may change masters and cycles: then look again.
-  std::vector<int> visited(static_cast<size_t>(n), -1);
-  for (;;) {
-    std::vector<int> ownClones; // not below another clone, in document order
-    for (int i = 0; i < n;) {
-      if (isClone(i)) {
-        ownClones.push_back(i);
-        i += size[i];
-      } else {
-        ++i;
-      }
+  // Own nodes lie below no clone; only they can be masters.
+  std::vector<char> own(static_cast<size_t>(n), 0);
+  own[0] = 1;
+  for (int i = 1; i < n; ++i)
+    own[i] = own[FParent[i]] && !isClone(FParent[i]);
+  // Clones waiting for their master to become a node of its own.
+  std::unordered_map<int, std::vector<int>> waiting;
+  auto resolve = [&](int c) {
+    int m = target[c];
+    if (m >= 0 && own[m])
+      g.Link[c] = m;
+    else {
+      g.Link[c] = NoMaster;
+      if (m >= 0) waiting[m].push_back(c);
     }
-    if (ownClones.empty()) return;
-    std::unordered_map<Guid, int, GuidHash> master;
-    for (int c : ownClones)
-      master.try_emplace(FOrder[c]->Ref, -1);
-    for (int i = 0; i < n; i = isClone(i) ? i + size[i] : i + 1)
-      if (auto it = master.find(FOrder[i]->Id); it != master.end() && it->second < 0)
-        it->second = i;
-    auto masterOf = [&](int c) { return master.find(FOrder[c]->Ref)->second; };
+  };
+  for (int i = 0; i < n; ++i)
+    if (own[i] && isClone(i)) resolve(i);
 
-    // The recalculation copies a master's subtree and, through the clones in
-    // it, their masters' subtrees: a cycle when one of them holds the clone,
-    // that is, when one of those masters is the clone or its ancestor.
-    std::vector<int> recurring;
-    std::vector<int> pending;
-    for (int c : ownClones) {
-      pending.assign(1, masterOf(c));
-      while (!pending.empty()) {
-        int m = pending.back();
-        pending.pop_back();
-        if (m < 0 || visited[m] == c) continue;
-        visited[m] = c;
-        if (inSubtree(c, m)) {
-          recurring.push_back(c);
-          break;
+  TCycleFinder finder;
+  std::vector<char> recurring(static_cast<size_t>(n), 0);
+  std::vector<int> starts{0}, visited, revealed;
+  while (!starts.empty()) {
+    visited.clear();
+    finder.Run(g, starts, recurring, &visited);
+    revealed.clear();
+    for (int c : visited) {
+      if (!recurring[c]) continue;
+      recurring[c] = 0;
+      unlink(c);
+      revealed.push_back(c);
+      // Its children become nodes of their own, down to the next clone.
+      for (int j = c + 1; j < c + g.Size[c];) {
+        own[j] = 1;
+        revealed.push_back(j);
+        if (isClone(j)) {
+          resolve(j);
+          j += g.Size[j];
+        } else {
+          ++j;
         }
-        if (isClone(m)) {
-          pending.push_back(masterOf(m));
-          continue;
-        }
-        auto it = std::upper_bound(ownClones.begin(), ownClones.end(), m);
-        for (; it != ownClones.end() && inSubtree(*it, m); ++it)
-          pending.push_back(masterOf(*it));
       }
     }
-    if (recurring.empty()) return;
-    bool newOwnNodes = false;
-    for (int c : recurring) {
-      FOrder[c]->Ref = Guid::Empty();
-      newOwnNodes = newOwnNodes || size[c] > 1;
+    // Clones whose master has just become a node of its own.
+    for (int j : revealed) {
+      auto it = waiting.find(j);
+      if (it == waiting.end()) continue;
+      for (int c : it->second)
+        if (own[c] && isClone(c) && g.Link[c] == NoMaster) g.Link[c] = j;
+      waiting.erase(it);
     }
-    if (!newOwnNodes) return;
-    std::fill(visited.begin(), visited.end(), -1);
+    starts.swap(revealed);
   }
 }
 
@@ -338,8 +460,8 @@ TTreeFileContents ReadContents(const std::string& path, TTreeContext* tree,
   PugiBuffer buffer = ReadWholeFile(path, size);
   pugi::xml_document doc;
   // The text of an element is kept in the element itself: half the nodes.
-  pugi::xml_parse_result parsed = doc.load_buffer_inplace_own(
-      buffer.release(), size, pugi::parse_default | pugi::parse_embed_pcdata, pugi::encoding_auto);
+  pugi::xml_parse_result parsed =
+      doc.load_buffer_inplace_own(buffer.release(), size, ParseOptions, pugi::encoding_auto);
   if (!parsed) throw TreeFileError(parsed.description() + ErrorPlace(path, parsed));
   pugi::xml_node treeElement = doc.document_element();
   if (std::strcmp(treeElement.name(), tag::Tree) != 0)
@@ -353,28 +475,37 @@ TTreeFileContents ReadContents(const std::string& path, TTreeContext* tree,
   TTreeFileContents contents;
   TTreeOptions& o = contents.Options;
   if (tree) o = tree->Options;
-  o.OutlineCodes = StrToFlag(Text(te[teOutlineCodes]), name(teOutlineCodes));
-  o.StatusDate = YYYYMMDDToDate(Text(te[teStatusDate]));
-  o.HighlightClones = StrToFlag(Text(te[teHighlightClones]), name(teHighlightClones));
-  o.ShowPayoff = StrToFlag(Text(te[teShowPayoff]), name(teShowPayoff));
-  o.CurrencyDecimals = StrToInteger(Text(te[teCurrencyDecimals]), name(teCurrencyDecimals));
-  o.CurrencyPosFormat = StrToInteger(Text(te[teCurrencyPosFormat]), name(teCurrencyPosFormat));
-  o.CurrencyNegFormat = StrToInteger(Text(te[teCurrencyNegFormat]), name(teCurrencyNegFormat));
-  o.CurrencySymbol = CheckedText(Text(te[teCurrencySymbol]), name(teCurrencySymbol));
+  std::string scratch;
+  auto value = [&](pugi::xml_node e) { return Value(e, scratch); };
+  auto text = [&](pugi::xml_node e, const char* element) {
+    std::string_view t = Text(e, scratch);
+    CheckUtf8(t, element);
+    return std::string(t);
+  };
+  o.OutlineCodes = StrToFlag(value(te[teOutlineCodes]), name(teOutlineCodes));
+  o.StatusDate = YYYYMMDDToDate(value(te[teStatusDate]));
+  o.HighlightClones = StrToFlag(value(te[teHighlightClones]), name(teHighlightClones));
+  o.ShowPayoff = StrToFlag(value(te[teShowPayoff]), name(teShowPayoff));
+  o.CurrencyDecimals = StrToInteger(value(te[teCurrencyDecimals]), name(teCurrencyDecimals));
+  o.CurrencyPosFormat = StrToInteger(value(te[teCurrencyPosFormat]), name(teCurrencyPosFormat));
+  o.CurrencyNegFormat = StrToInteger(value(te[teCurrencyNegFormat]), name(teCurrencyNegFormat));
+  o.CurrencySymbol = text(te[teCurrencySymbol], name(teCurrencySymbol));
 
   pugi::xml_node font = te[teFont];
   if (font && HasChildNode(font)) {
     std::array<pugi::xml_node, FontElementCount> fe{};
     FindChildren(font, FontElementNames, fe);
-    std::string fontName = CheckedText(Text(fe[feFontName]), FontElementNames[feFontName]);
-    int fontSize = StrToInteger(Text(fe[feFontSize]), FontElementNames[feFontSize]);
+    std::string fontName = text(fe[feFontName], FontElementNames[feFontName]);
+    int fontSize = StrToInteger(value(fe[feFontSize]), FontElementNames[feFontSize]);
     contents.Font.Name = fontName.empty() ? previousFont.Name : fontName;
     // A size of 0 or below has no meaning as points; the font keeps its size.
     contents.Font.Size = fontSize > 0 ? fontSize : previousFont.Size;
-    contents.Font.Style = StrToFontStyles(Text(fe[feFontStyle]));
+    contents.Font.Style = StrToFontStyles(value(fe[feFontStyle]));
   }
 
-  contents.Root = TTreeBuilder(tree).Build(te[teBranch]);
+  TTreeBuilder builder(tree);
+  contents.Root = builder.Build(te[teBranch]);
+  contents.IdsRenewed = builder.IdsRenewed();
   return contents;
 }
 
