@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace bw {
 
@@ -44,6 +45,10 @@ bool TreeFileExists(const std::string& path);
 // the reason, also when memory runs out; then nothing of the file is
 // returned.
 TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
+                               const TFontSpec& previousFont);
+
+// The same from the bytes of a file already in memory.
+TTreeFileContents ReadTreeText(std::string_view bytes, TTreeContext* tree,
                                const TFontSpec& previousFont);
 
 // The bytes WriteTreeFile writes.

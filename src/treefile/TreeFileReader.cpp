@@ -89,23 +89,13 @@ constexpr unsigned ParseOptions = pugi::parse_cdata | pugi::parse_wconv_attribut
                                   pugi::parse_eol | pugi::parse_embed_pcdata |
                                   pugi::parse_ws_pcdata_single;
 
-// Where a parse error lies. The parsed buffer has been changed in place, so
-// the lines are counted in a fresh read of the file.
-std::string ErrorPlace(const std::string& path, const pugi::xml_parse_result& result) {
-  if (result.status < pugi::status_unrecognized_tag) return {}; // not about the text
-  if (result.encoding != pugi::encoding_utf8 || result.offset < 0)
-    return " at offset " + IntegerToStr(result.offset);
-  size_t size = 0;
-  PugiBuffer text;
-  try {
-    text = ReadWholeFile(path, size);
-  } catch (const Exception&) {
-    return " at offset " + IntegerToStr(result.offset);
-  }
-  size_t end = std::min(size, static_cast<size_t>(result.offset));
+// Where a parse error lies, counted in the text as it was before the parse
+// changed it in place.
+std::string ErrorPlaceIn(std::string_view text, const pugi::xml_parse_result& result) {
+  size_t end = std::min(text.size(), static_cast<size_t>(result.offset));
   int64_t line = 1, column = 1;
   for (size_t i = 0; i < end; ++i) {
-    if (text.get()[i] == '\n') {
+    if (text[i] == '\n') {
       ++line;
       column = 1;
     } else {
@@ -113,6 +103,28 @@ std::string ErrorPlace(const std::string& path, const pugi::xml_parse_result& re
     }
   }
   return " at line " + IntegerToStr(line) + ", column " + IntegerToStr(column);
+}
+
+bool PlaceIsAboutText(const pugi::xml_parse_result& result) {
+  return result.status >= pugi::status_unrecognized_tag;
+}
+
+bool PlaceHasLines(const pugi::xml_parse_result& result) {
+  return result.encoding == pugi::encoding_utf8 && result.offset >= 0;
+}
+
+// The same for a file, which is read again for it.
+std::string ErrorPlace(const std::string& path, const pugi::xml_parse_result& result) {
+  if (!PlaceIsAboutText(result)) return {};
+  if (!PlaceHasLines(result)) return " at offset " + IntegerToStr(result.offset);
+  size_t size = 0;
+  PugiBuffer text;
+  try {
+    text = ReadWholeFile(path, size);
+  } catch (const Exception&) {
+    return " at offset " + IntegerToStr(result.offset);
+  }
+  return ErrorPlaceIn(std::string_view(text.get(), size), result);
 }
 
 // The first child element of each name, in one pass over the children; a
@@ -454,15 +466,15 @@ void TTreeBuilder::RepairClones(const TIdIndex& index) {
   }
 }
 
-TTreeFileContents ReadContents(const std::string& path, TTreeContext* tree,
-                               const TFontSpec& previousFont) {
-  size_t size = 0;
-  PugiBuffer buffer = ReadWholeFile(path, size);
+// The tree of a parsed document. `place` tells where a parse error lies.
+template <typename Place>
+TTreeFileContents ParseContents(PugiBuffer buffer, size_t size, Place&& place, TTreeContext* tree,
+                                const TFontSpec& previousFont) {
   pugi::xml_document doc;
   // The text of an element is kept in the element itself: half the nodes.
   pugi::xml_parse_result parsed =
       doc.load_buffer_inplace_own(buffer.release(), size, ParseOptions, pugi::encoding_auto);
-  if (!parsed) throw TreeFileError(parsed.description() + ErrorPlace(path, parsed));
+  if (!parsed) throw TreeFileError(parsed.description() + place(parsed));
   pugi::xml_node treeElement = doc.document_element();
   if (std::strcmp(treeElement.name(), tag::Tree) != 0)
     throw TreeFileError("The document element is '" + std::string(treeElement.name()) +
@@ -519,7 +531,31 @@ bool TreeFileExists(const std::string& path) {
 TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
                                const TFontSpec& previousFont) {
   try {
-    return ReadContents(path, tree, previousFont);
+    size_t size = 0;
+    PugiBuffer buffer = ReadWholeFile(path, size);
+    return ParseContents(
+        std::move(buffer), size,
+        [&](const pugi::xml_parse_result& r) { return ErrorPlace(path, r); }, tree, previousFont);
+  } catch (const Exception&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw TreeFileError("Not enough memory to read the file");
+  } catch (const std::exception& e) {
+    throw TreeFileError(e.what());
+  }
+}
+
+TTreeFileContents ReadTreeText(std::string_view bytes, TTreeContext* tree,
+                               const TFontSpec& previousFont) {
+  try {
+    PugiBuffer buffer = PugiAlloc(bytes.size() + 1);
+    std::memcpy(buffer.get(), bytes.data(), bytes.size());
+    auto place = [&](const pugi::xml_parse_result& r) -> std::string {
+      if (!PlaceIsAboutText(r)) return {};
+      if (!PlaceHasLines(r)) return " at offset " + IntegerToStr(r.offset);
+      return ErrorPlaceIn(bytes, r);
+    };
+    return ParseContents(std::move(buffer), bytes.size(), place, tree, previousFont);
   } catch (const Exception&) {
     throw;
   } catch (const std::bad_alloc&) {
