@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <malloc.h>
@@ -174,3 +175,132 @@ static void BM_TreeFileSave1k(benchmark::State& state) {
   SaveBench(state, Small());
 }
 BENCHMARK(BM_TreeFileSave1k)->Unit(benchmark::kMillisecond);
+
+// ---- Hostile files ---------------------------------------------------------
+
+namespace {
+
+std::string BranchText(const std::string& attributes, const std::string& children = {}) {
+  std::string s = "<Branch " + attributes +
+                  "><Type>Decision</Type><Probability>0</Probability><Payoff>0</Payoff>"
+                  "<ChildrenVisible>1</ChildrenVisible><DecisionFixed>0</DecisionFixed>"
+                  "<DecisionShowCaption>0</DecisionShowCaption><DecisionShowOwner>0"
+                  "</DecisionShowOwner><DecisionShowDueDate>0</DecisionShowDueDate>"
+                  "<DecisionMultiShowBudget>0</DecisionMultiShowBudget>"
+                  "<DecisionMultiShowInvestment>0</DecisionMultiShowInvestment>"
+                  "<DecisionShowFixed>0</DecisionShowFixed>"
+                  "<DecisionMultiBudget>-1</DecisionMultiBudget>";
+  if (!children.empty()) s += "<Branches>" + children + "</Branches>";
+  return s + "</Branch>";
+}
+
+std::string TreeText(const std::string& rootChildren) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Tree><OutlineCodes>0</OutlineCodes>"
+         "<HighlightClones>1</HighlightClones><ShowPayoff>1</ShowPayoff>"
+         "<CurrencyDecimals>2</CurrencyDecimals><CurrencyPosFormat>0</CurrencyPosFormat>"
+         "<CurrencyNegFormat>1</CurrencyNegFormat>" +
+         BranchText("id=\"N0\"", rootChildren) + "</Tree>";
+}
+
+std::string Id(int n) {
+  return "id=\"N" + std::to_string(n) + "\"";
+}
+
+struct TextOnDisk {
+  std::string Folder, Path;
+  double Bytes;
+  explicit TextOnDisk(const std::string& text) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "bw-treefile-bench-XXXXXX").string();
+    Folder = ::mkdtemp(pattern.data());
+    Path = Folder + "/hostile.bwk";
+    FILE* f = std::fopen(Path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    Bytes = static_cast<double>(text.size());
+  }
+  ~TextOnDisk() { std::filesystem::remove_all(Folder); }
+};
+
+// Masters each holding two clones of the next, written last to first: the
+// copies would double at every master. About 100 KB: 2^66 nodes asked for.
+TextOnDisk& ExplodingFile() {
+  static TextOnDisk t([] {
+    const int masters = 66;
+    std::string all;
+    for (int i = masters - 1; i >= 0; --i) {
+      std::string children;
+      for (int c = 0; c < 2; ++c)
+        children += BranchText(Id(10000 + 2 * i + c) + (i + 1 < masters
+                                                             ? " ref=\"N" + std::to_string(i + 2) + "\""
+                                                             : std::string()));
+      all += BranchText(Id(i + 1), children);
+    }
+    return TreeText(all);
+  }());
+  return t;
+}
+
+// Each clone's master is the clone before it.
+TextOnDisk& ChainFile() {
+  static TextOnDisk t([] {
+    std::string all = BranchText(Id(1), BranchText(Id(2)) + BranchText(Id(3)));
+    for (int i = 0; i < 40000; ++i)
+      all += BranchText(Id(10 + i) + " ref=\"N" + std::to_string(i == 0 ? 1 : 9 + i) + "\"");
+    return TreeText(all);
+  }());
+  return t;
+}
+
+} // namespace
+
+static void BM_RefuseExplodingClones100KB(benchmark::State& state) {
+  TextOnDisk& t = ExplodingFile();
+  TTreeContext context;
+  double peak = 0;
+  for (auto _ : state) {
+    size_t before = HeapInUse;
+    HeapPeak = before;
+    try {
+      ReadTreeFile(t.Path, &context, TFontSpec{});
+      state.SkipWithError("the file was not refused");
+    } catch (const Exception&) {
+    }
+    peak = static_cast<double>(HeapPeak - before);
+  }
+  state.counters["file_KB"] = t.Bytes / 1e3;
+  state.counters["peak_per_file_byte"] = peak / t.Bytes;
+}
+BENCHMARK(BM_RefuseExplodingClones100KB)->Unit(benchmark::kMillisecond);
+
+// Reading, with the repair of clone links, and then the first clone
+// synchronisation of the recalculation.
+static void BM_ReadChainedClones40k(benchmark::State& state) {
+  TextOnDisk& t = ChainFile();
+  TTreeContext context;
+  for (auto _ : state) {
+    TTreeFileContents c = ReadTreeFile(t.Path, &context, TFontSpec{});
+    benchmark::DoNotOptimize(c.Root.get());
+    state.PauseTiming();
+    c.Root.reset();
+    state.ResumeTiming();
+  }
+  state.counters["file_MB"] = t.Bytes / 1e6;
+}
+BENCHMARK(BM_ReadChainedClones40k)->Unit(benchmark::kMillisecond);
+
+static void BM_SyncChainedClones40k(benchmark::State& state) {
+  TextOnDisk& t = ChainFile();
+  TTreeContext context;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TTreeFileContents c = ReadTreeFile(t.Path, &context, TFontSpec{});
+    state.ResumeTiming();
+    c.Root->SyncClones();
+    benchmark::DoNotOptimize(c.Root.get());
+    state.PauseTiming();
+    c.Root.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_SyncChainedClones40k)->Unit(benchmark::kMillisecond);
