@@ -180,13 +180,6 @@ bool IsWhiteSpace(std::string_view s) {
   return s.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// A value that is not text (a number, a flag, a word, a date): white space
-// alone counts as empty, as if the parser had dropped it.
-std::string_view Value(pugi::xml_node e, std::string& scratch) {
-  std::string_view v = Text(e, scratch);
-  return IsWhiteSpace(v) ? std::string_view() : v;
-}
-
 bool HasChildNode(pugi::xml_node e) {
   for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling())
     if (c.type() != pugi::node_pcdata || !IsWhiteSpace(c.value())) return true;
@@ -194,6 +187,9 @@ bool HasChildNode(pugi::xml_node e) {
 }
 
 void CheckUtf8(std::string_view text, std::string_view element) {
+  // Plain ASCII, by far the most text, needs no look at its sequences.
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<signed char>(c) >= 0; }))
+    return;
   if (!IsValidUtf8(text))
     throw Exception("'" + std::string(element) +
                     "' holds bytes that are not UTF-8 text: the file is damaged or in an "
@@ -247,11 +243,63 @@ private:
   uint64_t FKey[2];
 };
 
+// The texts of the options and the font, as read.
+struct TTreeValues {
+  std::array<std::string, teFont> Tree;
+  std::array<std::string, FontElementCount> Font;
+  bool FontGiven = false; // a Font element with at least one child node
+};
+
+void ApplyTreeValues(const TTreeValues& v, TTreeFileContents& contents, TTreeContext* tree,
+                     const TFontSpec& previousFont) {
+  TTreeOptions& o = contents.Options;
+  if (tree) o = tree->Options;
+  auto value = [&](TTreeElement k) {
+    std::string_view t = v.Tree[k];
+    return IsWhiteSpace(t) ? std::string_view() : t;
+  };
+  auto name = [](TTreeElement k) { return TreeElementNames[k]; };
+  o.OutlineCodes = StrToFlag(value(teOutlineCodes), name(teOutlineCodes));
+  o.StatusDate = YYYYMMDDToDate(value(teStatusDate));
+  o.HighlightClones = StrToFlag(value(teHighlightClones), name(teHighlightClones));
+  o.ShowPayoff = StrToFlag(value(teShowPayoff), name(teShowPayoff));
+  o.CurrencyDecimals = StrToInteger(value(teCurrencyDecimals), name(teCurrencyDecimals));
+  o.CurrencyPosFormat = StrToInteger(value(teCurrencyPosFormat), name(teCurrencyPosFormat));
+  o.CurrencyNegFormat = StrToInteger(value(teCurrencyNegFormat), name(teCurrencyNegFormat));
+  CheckUtf8(v.Tree[teCurrencySymbol], name(teCurrencySymbol));
+  o.CurrencySymbol = v.Tree[teCurrencySymbol];
+  if (!v.FontGiven) return;
+  auto fontValue = [&](TFontElement k) {
+    std::string_view t = v.Font[k];
+    return IsWhiteSpace(t) ? std::string_view() : t;
+  };
+  CheckUtf8(v.Font[feFontName], FontElementNames[feFontName]);
+  const std::string& fontName = v.Font[feFontName];
+  int fontSize = StrToInteger(fontValue(feFontSize), FontElementNames[feFontSize]);
+  contents.Font.Name = fontName.empty() ? previousFont.Name : fontName;
+  // A size of 0 or below has no meaning as points; the font keeps its size.
+  contents.Font.Size = fontSize > 0 ? fontSize : previousFont.Size;
+  contents.Font.Style = StrToFontStyles(fontValue(feFontStyle));
+}
+
+// Makes the nodes of a file in document order, from the parsed document or
+// from the stream, and then renews duplicate ids, repairs clone links and
+// checks what the clones expand to.
 class TTreeBuilder {
 public:
   explicit TTreeBuilder(TTreeContext* tree) : FTree(tree) {}
 
+  // The whole tree from a parsed document.
   std::unique_ptr<TDecTreeNode> Build(pugi::xml_node rootBranch);
+
+  // Node by node, in document order: a node under parent (nullptr for the
+  // root) at the given level, whose parent's index is parentIndex.
+  TDecTreeNode* AddNode(TDecTreeNode* parent, int depth);
+  void SetParentIndex(int index) { FIndexOfParent = index; }
+  int LastIndex() const { return static_cast<int>(FOrder.size()) - 1; }
+  void SetIds(TDecTreeNode& node, std::string_view id, std::string_view ref);
+  std::unique_ptr<TDecTreeNode> Finish();
+
   bool IdsRenewed() const { return FIdsRenewed; }
 
 private:
@@ -262,57 +310,147 @@ private:
   TTreeContext* FTree;
   TIdMap FIdMap;
   std::string FScratch, FId, FRef;
+  std::unique_ptr<TDecTreeNode> FRoot;
   // The nodes in document order (depth first) and the index of each parent.
   std::vector<TDecTreeNode*> FOrder;
   std::vector<int> FParent;
-  bool FAnyClone = false;
+  int FIndexOfParent = -1;
   bool FIdsRenewed = false;
 };
 
-void TTreeBuilder::ReadBranch(pugi::xml_node branch, TDecTreeNode& node, pugi::xml_node& branches) {
-  std::array<pugi::xml_node, BranchElementCount> el{};
-  FindChildren(branch, BranchElementNames, el);
-  branches = el[beBranches];
-  std::string& scratch = FScratch;
-  auto value = [&](TBranchElement k) { return Value(el[k], scratch); };
-  auto text = [&](TBranchElement k, std::string& field) {
-    std::string_view t = Text(el[k], scratch);
-    CheckUtf8(t, BranchElementNames[k]);
-    field.assign(t);
+void ApplyBranchValue(TDecTreeNode& node, TBranchElement k, std::string_view text) {
+  const char* name = BranchElementNames[k];
+  std::string_view value = IsWhiteSpace(text) ? std::string_view() : text;
+  auto setText = [&](std::string& field) {
+    CheckUtf8(text, name);
+    field.assign(text);
   };
-  auto flag = [&](TBranchElement k) { return StrToFlag(value(k), BranchElementNames[k]); };
+  switch (k) {
+  case beCaption:
+    return setText(node.Caption);
+  case beComment:
+    setText(node.Comment);
+    if (node.Comment.find('\n') != std::string::npos) node.Comment = CommentFromFile(node.Comment);
+    return;
+  case beType:
+    node.NodeType = StrToNodeType(value);
+    return;
+  case beChanceType:
+    node.ChanceType = StrToChanceType(value);
+    return;
+  case beProbability:
+    node.Probability = InvariantStrToFloat(value);
+    return;
+  case bePayoff:
+    node.Payoff = StrToMoney(value);
+    return;
+  case beChildrenVisible:
+    node.ChildrenVisible = StrToFlag(value, name);
+    return;
+  case beDecisionFixed:
+    node.DecisionFixed = StrToFlag(value, name);
+    return;
+  case beDecisionShowCaption:
+    node.DecisionShowCaption = StrToFlag(value, name);
+    return;
+  case beDecisionShowOwner:
+    node.DecisionShowOwner = StrToFlag(value, name);
+    return;
+  case beDecisionShowDueDate:
+    node.DecisionShowDueDate = StrToFlag(value, name);
+    return;
+  case beDecisionMultiShowBudget:
+    node.DecisionMultiShowBudget = StrToFlag(value, name);
+    return;
+  case beDecisionMultiShowInvestment:
+    node.DecisionMultiShowInvestment = StrToFlag(value, name);
+    return;
+  case beDecisionShowFixed:
+    node.DecisionShowFixed = StrToFlag(value, name);
+    return;
+  case beDecisionCaption:
+    return setText(node.DecisionCaption);
+  case beDecisionOwner:
+    return setText(node.DecisionOwner);
+  case beDecisionDueDate:
+    node.DecisionDueDate = YYYYMMDDToDate(value);
+    return;
+  case beDecisionMultiBudget:
+    node.DecisionMultiBudget = StrToInteger(value, name);
+    return;
+  case bePayoffSource:
+    return setText(node.PayoffSource);
+  case beBranches:
+  case BranchElementCount:
+    return;
+  }
+}
 
-  // The order of the reads decides which fault of a bad branch is reported.
-  node.NodeType = StrToNodeType(value(beType));
-  node.ChanceType = StrToChanceType(value(beChanceType));
+// The values in the order of the reads, which decides which fault of a bad
+// branch is reported; the ids come after the types.
+constexpr TBranchElement ValueOrder[] = {
+    beType,
+    beChanceType,
+    beCaption,
+    beComment,
+    beProbability,
+    bePayoff,
+    beChildrenVisible,
+    beDecisionShowCaption,
+    beDecisionShowOwner,
+    beDecisionShowDueDate,
+    beDecisionShowFixed,
+    beDecisionMultiShowBudget,
+    beDecisionMultiShowInvestment,
+    beDecisionFixed,
+    beDecisionCaption,
+    beDecisionOwner,
+    beDecisionMultiBudget,
+    beDecisionDueDate,
+    bePayoffSource,
+};
+constexpr int ValuesBeforeIds = 2;
+
+void TTreeBuilder::SetIds(TDecTreeNode& node, std::string_view id, std::string_view ref) {
   FId.clear();
-  AppendDecodedXmlText(FId, branch.attribute("id").value());
+  AppendDecodedXmlText(FId, id);
   FRef.clear();
-  AppendDecodedXmlText(FRef, branch.attribute("ref").value());
+  AppendDecodedXmlText(FRef, ref);
   TNodeIds ids = ReadNodeIds(FId, FRef, FIdMap);
   node.Id = ids.Id;
   // A root that were a clone would lose the whole tree at the first
   // recalculation, which rebuilds a clone's children from its master.
   node.Ref = node.Parent ? ids.Ref : Guid::Empty();
-  text(beCaption, node.Caption);
-  text(beComment, node.Comment);
-  if (node.Comment.find('\n') != std::string::npos) node.Comment = CommentFromFile(node.Comment);
-  node.Probability = InvariantStrToFloat(value(beProbability));
-  node.Payoff = StrToMoney(value(bePayoff));
-  node.ChildrenVisible = flag(beChildrenVisible);
-  node.DecisionShowCaption = flag(beDecisionShowCaption);
-  node.DecisionShowOwner = flag(beDecisionShowOwner);
-  node.DecisionShowDueDate = flag(beDecisionShowDueDate);
-  node.DecisionShowFixed = flag(beDecisionShowFixed);
-  node.DecisionMultiShowBudget = flag(beDecisionMultiShowBudget);
-  node.DecisionMultiShowInvestment = flag(beDecisionMultiShowInvestment);
-  node.DecisionFixed = flag(beDecisionFixed);
-  text(beDecisionCaption, node.DecisionCaption);
-  text(beDecisionOwner, node.DecisionOwner);
-  node.DecisionMultiBudget =
-      StrToInteger(value(beDecisionMultiBudget), BranchElementNames[beDecisionMultiBudget]);
-  node.DecisionDueDate = YYYYMMDDToDate(value(beDecisionDueDate));
-  text(bePayoffSource, node.PayoffSource);
+}
+
+void TTreeBuilder::ReadBranch(pugi::xml_node branch, TDecTreeNode& node, pugi::xml_node& branches) {
+  std::array<pugi::xml_node, BranchElementCount> el{};
+  FindChildren(branch, BranchElementNames, el);
+  branches = el[beBranches];
+  for (int i = 0; i < static_cast<int>(std::size(ValueOrder)); ++i) {
+    if (i == ValuesBeforeIds)
+      SetIds(node, branch.attribute("id").value(), branch.attribute("ref").value());
+    ApplyBranchValue(node, ValueOrder[i], Text(el[ValueOrder[i]], FScratch));
+  }
+}
+
+TDecTreeNode* TTreeBuilder::AddNode(TDecTreeNode* parent, int depth) {
+  if (depth > MaxTreeFileDepth)
+    throw TreeFileError("The tree has more than " + IntegerToStr(MaxTreeFileDepth) +
+                        " levels, which is not supported");
+  // The node is made first and filled in place: no field is built twice.
+  auto made = std::make_unique<TDecTreeNode>(FTree, parent, TNodeFields{});
+  TDecTreeNode* node;
+  if (parent) {
+    node = parent->AddChild(std::move(made));
+    FParent.push_back(FIndexOfParent);
+  } else {
+    FRoot = std::move(made);
+    node = FRoot.get();
+    FParent.push_back(-1);
+  }
+  FOrder.push_back(node);
+  return node;
 }
 
 std::unique_ptr<TDecTreeNode> TTreeBuilder::Build(pugi::xml_node rootBranch) {
@@ -322,39 +460,32 @@ std::unique_ptr<TDecTreeNode> TTreeBuilder::Build(pugi::xml_node rootBranch) {
     int ParentIndex;
     int Depth;
   };
-  std::unique_ptr<TDecTreeNode> root;
   std::vector<Pending> stack{{rootBranch, nullptr, -1, 1}};
   while (!stack.empty()) {
     Pending p = stack.back();
     stack.pop_back();
-    if (p.Depth > MaxTreeFileDepth)
-      throw TreeFileError("The tree has more than " + IntegerToStr(MaxTreeFileDepth) +
-                          " levels, which is not supported");
-    // The node is made first and filled in place: no field is built twice.
-    auto made = std::make_unique<TDecTreeNode>(FTree, p.Parent, TNodeFields{});
-    TDecTreeNode* node;
-    if (p.Parent) {
-      node = p.Parent->AddChild(std::move(made));
-    } else {
-      root = std::move(made);
-      node = root.get();
-    }
+    FIndexOfParent = p.ParentIndex;
+    TDecTreeNode* node = AddNode(p.Parent, p.Depth);
+    int index = static_cast<int>(FOrder.size()) - 1;
     pugi::xml_node branches;
     ReadBranch(p.Branch, *node, branches);
-    FAnyClone = FAnyClone || node->IsClone();
-    int index = static_cast<int>(FOrder.size());
-    FOrder.push_back(node);
-    FParent.push_back(p.ParentIndex);
     // Pushed last to first, so that the first child is read next.
     for (pugi::xml_node c = branches.last_child(); c; c = c.previous_sibling())
       if (c.type() == pugi::node_element && std::strcmp(c.name(), tag::Branch) == 0)
         stack.push_back({c, node, index, p.Depth + 1});
   }
+  return Finish();
+}
+
+std::unique_ptr<TDecTreeNode> TTreeBuilder::Finish() {
+  if (!FRoot) throw TreeFileError("The file holds no tree");
   TIdIndex index(FOrder);
   RenewDuplicateIds(index);
-  if (FAnyClone) {
+  bool anyClone = std::any_of(FOrder.begin(), FOrder.end(),
+                              [](const TDecTreeNode* n) { return n->IsClone(); });
+  if (anyClone) {
     RepairClones(index);
-    TCloneExpansion expansion = MeasureCloneExpansion(*root);
+    TCloneExpansion expansion = MeasureCloneExpansion(*FRoot);
     if (expansion.TooLarge()) {
       std::string clone = expansion.Largest ? NodeNameForMessage(*expansion.Largest) : "";
       throw TreeFileError(
@@ -365,7 +496,7 @@ std::unique_ptr<TDecTreeNode> TTreeBuilder::Build(pugi::xml_node rootBranch) {
                     IntegerToStr(MaxExpandedDepth) + " levels, which is not supported");
     }
   }
-  return root;
+  return std::move(FRoot);
 }
 
 // The first node of an id keeps it; a later one gets a fresh id, so that
@@ -482,38 +613,21 @@ TTreeFileContents ParseContents(PugiBuffer buffer, size_t size, Place&& place, T
 
   std::array<pugi::xml_node, TreeElementCount> te{};
   FindChildren(treeElement, TreeElementNames, te);
-  auto name = [](TTreeElement k) { return TreeElementNames[k]; };
 
-  TTreeFileContents contents;
-  TTreeOptions& o = contents.Options;
-  if (tree) o = tree->Options;
+  TTreeValues values;
   std::string scratch;
-  auto value = [&](pugi::xml_node e) { return Value(e, scratch); };
-  auto text = [&](pugi::xml_node e, const char* element) {
-    std::string_view t = Text(e, scratch);
-    CheckUtf8(t, element);
-    return std::string(t);
-  };
-  o.OutlineCodes = StrToFlag(value(te[teOutlineCodes]), name(teOutlineCodes));
-  o.StatusDate = YYYYMMDDToDate(value(te[teStatusDate]));
-  o.HighlightClones = StrToFlag(value(te[teHighlightClones]), name(teHighlightClones));
-  o.ShowPayoff = StrToFlag(value(te[teShowPayoff]), name(teShowPayoff));
-  o.CurrencyDecimals = StrToInteger(value(te[teCurrencyDecimals]), name(teCurrencyDecimals));
-  o.CurrencyPosFormat = StrToInteger(value(te[teCurrencyPosFormat]), name(teCurrencyPosFormat));
-  o.CurrencyNegFormat = StrToInteger(value(te[teCurrencyNegFormat]), name(teCurrencyNegFormat));
-  o.CurrencySymbol = text(te[teCurrencySymbol], name(teCurrencySymbol));
-
+  for (int k = 0; k < teFont; ++k)
+    values.Tree[k] = Text(te[k], scratch);
   pugi::xml_node font = te[teFont];
-  if (font && HasChildNode(font)) {
+  values.FontGiven = font && HasChildNode(font);
+  if (values.FontGiven) {
     std::array<pugi::xml_node, FontElementCount> fe{};
     FindChildren(font, FontElementNames, fe);
-    std::string fontName = text(fe[feFontName], FontElementNames[feFontName]);
-    int fontSize = StrToInteger(value(fe[feFontSize]), FontElementNames[feFontSize]);
-    contents.Font.Name = fontName.empty() ? previousFont.Name : fontName;
-    // A size of 0 or below has no meaning as points; the font keeps its size.
-    contents.Font.Size = fontSize > 0 ? fontSize : previousFont.Size;
-    contents.Font.Style = StrToFontStyles(value(fe[feFontStyle]));
+    for (int k = 0; k < FontElementCount; ++k)
+      values.Font[k] = Text(fe[k], scratch);
   }
+  TTreeFileContents contents;
+  ApplyTreeValues(values, contents, tree, previousFont);
 
   TTreeBuilder builder(tree);
   contents.Root = builder.Build(te[teBranch]);
