@@ -51,6 +51,11 @@ TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
 TTreeFileContents ReadTreeText(std::string_view bytes, TTreeContext* tree,
                                const TFontSpec& previousFont);
 
+// Reads the file through the document parser alone, as ReadTreeFile does
+// for what its stream does not take; for comparisons.
+TTreeFileContents ReadTreeFileWithDocument(const std::string& path, TTreeContext* tree,
+                                           const TFontSpec& previousFont);
+
 // The bytes WriteTreeFile writes.
 std::string SerializeTree(const TDecTreeNode& root, const TTreeOptions& options,
                           const TFontSpec& font);

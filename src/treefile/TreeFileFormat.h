@@ -6,6 +6,7 @@
 #include "foundation/PrivateArrayList.h"
 #include "model/Currency.h"
 #include "model/TreeTypes.h"
+#include "treefile/TreeFile.h"
 
 #include <cstdint>
 #include <string>
@@ -140,5 +141,13 @@ struct TNodeIds {
 // numbers after their first character, mapped through idMap (a ref that is no
 // number means no clone).
 TNodeIds ReadNodeIds(std::string_view id, std::string_view ref, TIdMap& idMap);
+
+// The two ways of reading, apart, for tests and the fuzz target: the
+// document parser alone, and the stream alone (gaveUp when it does not take
+// the file; a fault it meets raises as usual).
+TTreeFileContents ReadTreeTextWithDocument(std::string_view bytes, TTreeContext* tree,
+                                           const TFontSpec& previousFont);
+TTreeFileContents ReadTreeTextByStream(std::string_view bytes, TTreeContext* tree,
+                                       const TFontSpec& previousFont, bool& gaveUp);
 
 } // namespace bw::treefile

@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <memory>
 #include <sys/stat.h>
 #include <system_error>
@@ -33,7 +35,9 @@ std::string ErrnoText(int err) {
 
 struct FdCloser {
   int Fd;
-  ~FdCloser() { ::close(Fd); }
+  ~FdCloser() {
+    if (Fd >= 0) ::close(Fd);
+  }
 };
 
 struct PugiFree {
@@ -49,7 +53,8 @@ PugiBuffer PugiAlloc(size_t size) {
 
 // The whole file, in a buffer from pugixml's allocator so that the document
 // can take it over and parse it in place (no second copy of the file).
-PugiBuffer ReadWholeFile(const std::string& path, size_t& size) {
+// A regular file, open for reading; TreeFileError with the reason otherwise.
+int OpenForReading(const std::string& path) {
   // Non-blocking, so that a pipe of that name is refused instead of waited on.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw TreeFileError("Cannot open the file: " + ErrnoText(errno));
@@ -58,6 +63,15 @@ PugiBuffer ReadWholeFile(const std::string& path, size_t& size) {
   if (::fstat(fd, &st) != 0) throw TreeFileError("Cannot read the file: " + ErrnoText(errno));
   if (S_ISDIR(st.st_mode)) throw TreeFileError("This is a folder, not a file");
   if (!S_ISREG(st.st_mode)) throw TreeFileError("This is not a regular file");
+  closer.Fd = -1;
+  return fd;
+}
+
+PugiBuffer ReadWholeFile(const std::string& path, size_t& size) {
+  int fd = OpenForReading(path);
+  FdCloser closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw TreeFileError("Cannot read the file: " + ErrnoText(errno));
   // The size is a hint: the file may change while it is read.
   size_t capacity = static_cast<size_t>(st.st_size) + 1;
   PugiBuffer buffer = PugiAlloc(capacity);
@@ -188,7 +202,8 @@ bool HasChildNode(pugi::xml_node e) {
 
 void CheckUtf8(std::string_view text, std::string_view element) {
   // Plain ASCII, by far the most text, needs no look at its sequences.
-  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<signed char>(c) >= 0; }))
+  if (std::all_of(text.begin(), text.end(),
+                  [](char c) { return static_cast<signed char>(c) >= 0; }))
     return;
   if (!IsValidUtf8(text))
     throw Exception("'" + std::string(element) +
@@ -481,8 +496,8 @@ std::unique_ptr<TDecTreeNode> TTreeBuilder::Finish() {
   if (!FRoot) throw TreeFileError("The file holds no tree");
   TIdIndex index(FOrder);
   RenewDuplicateIds(index);
-  bool anyClone = std::any_of(FOrder.begin(), FOrder.end(),
-                              [](const TDecTreeNode* n) { return n->IsClone(); });
+  bool anyClone =
+      std::any_of(FOrder.begin(), FOrder.end(), [](const TDecTreeNode* n) { return n->IsClone(); });
   if (anyClone) {
     RepairClones(index);
     TCloneExpansion expansion = MeasureCloneExpansion(*FRoot);
@@ -597,6 +612,479 @@ void TTreeBuilder::RepairClones(const TIdIndex& index) {
   }
 }
 
+// ---- The stream ------------------------------------------------------------
+//
+// Files as the writer makes them, and most others, are read in one pass over
+// the bytes, a block at a time: no document is built, so a large file costs
+// little more memory than its tree. The stream takes only plain UTF-8 XML
+// made of elements, attributes, text and CDATA sections, with at most the
+// declaration before the document element. Whatever else a file holds (a
+// comment, a processing instruction, a document type, another encoding, a
+// NUL byte, mixed content in a value, an error of any kind), the stream
+// gives up and the file is read through the document parser, which gives
+// the same tree, or the reason why there is none.
+
+class TStreamGaveUp {};
+
+class TByteStream {
+public:
+  // A file read in blocks.
+  explicit TByteStream(int fd) : FFd(fd), FStorage(new char[BlockSize]), FCapacity(BlockSize) {
+    FData = FStorage.get();
+  }
+  // Bytes in memory, all at once.
+  explicit TByteStream(std::string_view bytes)
+      : FData(bytes.data()), FEnd(bytes.size()), FEof(true) {}
+
+  const char* Data() const { return FData; }
+  size_t Pos() const { return FPos; }
+  size_t End() const { return FEnd; }
+  void Skip(size_t n) { FPos += n; }
+
+  // Ensures n bytes from Pos() where the input has them; false at its end.
+  bool Have(size_t n) {
+    while (FEnd - FPos < n)
+      if (!Refill()) return false;
+    return true;
+  }
+  // The first c at or after Pos() + from, as an offset from Pos(); npos at
+  // the end of the input. Bytes from Pos() on stay in the buffer.
+  size_t Find(char c, size_t from = 0) {
+    for (;;) {
+      if (FPos + from < FEnd) {
+        const void* hit = std::memchr(FData + FPos + from, c, FEnd - FPos - from);
+        if (hit) return static_cast<size_t>(static_cast<const char*>(hit) - FData) - FPos;
+        from = FEnd - FPos;
+      }
+      if (!Refill()) return std::string_view::npos;
+    }
+  }
+
+private:
+  static constexpr size_t BlockSize = size_t(4) << 20;
+
+  bool Refill() {
+    if (FEof) return false;
+    if (FPos > 0) {
+      std::memmove(FStorage.get(), FData + FPos, FEnd - FPos);
+      FEnd -= FPos;
+      FPos = 0;
+    }
+    if (FEnd == FCapacity) {
+      // One token larger than a block: the buffer grows to hold it.
+      std::unique_ptr<char[]> larger(new char[FCapacity * 2]);
+      std::memcpy(larger.get(), FStorage.get(), FEnd);
+      FStorage = std::move(larger);
+      FData = FStorage.get();
+      FCapacity *= 2;
+    }
+    for (;;) {
+      ssize_t n = ::read(FFd, FStorage.get() + FEnd, FCapacity - FEnd);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw TreeFileError("Cannot read the file: " + ErrnoText(errno));
+      if (n == 0) {
+        FEof = true;
+        return false;
+      }
+      FEnd += static_cast<size_t>(n);
+      return true;
+    }
+  }
+
+  int FFd = -1;
+  std::unique_ptr<char[]> FStorage;
+  const char* FData = nullptr;
+  size_t FCapacity = 0, FPos = 0, FEnd = 0;
+  bool FEof = false;
+};
+
+bool IsNameChar(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-' || c == '.' || c == ':';
+}
+
+bool IsNameStart(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+}
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Line ends as XML reads them: CR LF and a lone CR become LF; in attribute
+// values every line end and tab becomes one blank.
+void AppendWithLineEnds(std::string& out, std::string_view text, bool attribute) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      c = attribute ? ' ' : '\n';
+    } else if (attribute && (c == '\n' || c == '\t')) {
+      c = ' ';
+    }
+    out += c;
+  }
+}
+
+class TStreamReader {
+public:
+  TStreamReader(TByteStream& in, TTreeContext* tree) : FIn(in), FBuilder(tree) {}
+
+  // The contents, or TStreamGaveUp (or any exception) when the file must go
+  // through the document parser.
+  TTreeFileContents Read(TTreeContext* tree, const TFontSpec& previousFont);
+
+private:
+  enum class TKind { Tree, Font, Branch, Branches, Value, Skip };
+  struct TFrame {
+    TKind Kind;
+    std::string Name;
+    int Element = -1; // the value element, or the Branch's node index
+    TDecTreeNode* Node = nullptr;
+    uint32_t Seen = 0; // value elements met, by bit
+    int Depth = 0;     // of a Branch
+  };
+
+  [[noreturn]] static void GiveUp() { throw TStreamGaveUp(); }
+  void Prolog();
+  void Element();
+  void EndElement();
+  void Text(size_t length);
+  void CData();
+  void OpenValue(TFrame& parent, int element, std::string name);
+  void CloseValue(const TFrame& frame, const TFrame& parent);
+
+  TByteStream& FIn;
+  TTreeBuilder FBuilder;
+  TTreeValues FValues;
+  std::vector<TFrame> FStack;
+  bool FTreeDone = false, FRootMade = false;
+  // The text of the value element being read; white space alone is held
+  // apart, as it counts only when it is the element's whole content.
+  std::string FValue, FPendingBlank;
+  int FPieces = 0, FBlanks = 0;
+  std::string FId, FRef, FPiece;
+};
+
+TTreeFileContents TStreamReader::Read(TTreeContext* tree, const TFontSpec& previousFont) {
+  Prolog();
+  while (!FTreeDone) {
+    size_t lt = FIn.Find('<');
+    if (lt == std::string_view::npos) GiveUp();
+    if (lt > 0) Text(lt);
+    if (!FIn.Have(2)) GiveUp();
+    char next = FIn.Data()[FIn.Pos() + 1];
+    if (next == '/')
+      EndElement();
+    else if (next == '!')
+      CData();
+    else
+      Element();
+  }
+  // Nothing but white space may follow.
+  for (;;) {
+    if (!FIn.Have(1)) break;
+    if (!IsSpace(FIn.Data()[FIn.Pos()])) GiveUp();
+    FIn.Skip(1);
+  }
+  TTreeFileContents contents;
+  ApplyTreeValues(FValues, contents, tree, previousFont);
+  contents.Root = FBuilder.Finish();
+  contents.IdsRenewed = FBuilder.IdsRenewed();
+  return contents;
+}
+
+void TStreamReader::Prolog() {
+  if (FIn.Have(3) && std::memcmp(FIn.Data() + FIn.Pos(), "\xEF\xBB\xBF", 3) == 0) FIn.Skip(3);
+  if (FIn.Have(5) && std::memcmp(FIn.Data() + FIn.Pos(), "<?xml", 5) == 0) {
+    size_t end = FIn.Find('>');
+    if (end == std::string_view::npos) GiveUp();
+    std::string_view decl(FIn.Data() + FIn.Pos(), end + 1);
+    if (decl.size() < 7 || decl[decl.size() - 2] != '?' || !IsSpace(decl[5])) GiveUp();
+    for (char c : decl.substr(1))
+      if (!IsSpace(c) && (c < 0x20 || c > 0x7E || c == '<')) GiveUp();
+    // Only UTF-8: another encoding is converted by the document parser.
+    size_t at = decl.find("encoding");
+    if (at != std::string_view::npos) {
+      size_t quote = decl.find_first_of("\"'", at);
+      if (quote == std::string_view::npos) GiveUp();
+      size_t close = decl.find(decl[quote], quote + 1);
+      if (close == std::string_view::npos) GiveUp();
+      std::string name(decl.substr(quote + 1, close - quote - 1));
+      for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (name != "utf-8") GiveUp();
+    }
+    FIn.Skip(end + 1);
+  }
+  while (FIn.Have(1) && IsSpace(FIn.Data()[FIn.Pos()]))
+    FIn.Skip(1);
+  if (!FIn.Have(6) || std::memcmp(FIn.Data() + FIn.Pos(), "<Tree", 5) != 0) GiveUp();
+  char after = FIn.Data()[FIn.Pos() + 5];
+  if (!IsSpace(after) && after != '>' && after != '/') GiveUp();
+}
+
+// A start tag, or an empty element.
+void TStreamReader::Element() {
+  // The tag up to '>', quotes included: '>' is allowed in a value.
+  size_t end = 1;
+  char quote = 0;
+  for (;; ++end) {
+    if (!FIn.Have(end + 1)) GiveUp();
+    char c = FIn.Data()[FIn.Pos() + end];
+    if (c == '\0' || (c == '<' && quote == 0)) GiveUp();
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '>') {
+      break;
+    }
+  }
+  std::string_view tag(FIn.Data() + FIn.Pos() + 1, end - 1); // between '<' and '>'
+  const bool empty = !tag.empty() && tag.back() == '/';
+  if (empty) tag.remove_suffix(1);
+  size_t n = 0;
+  while (n < tag.size() && IsNameChar(static_cast<unsigned char>(tag[n])))
+    ++n;
+  if (n == 0 || !IsNameStart(static_cast<unsigned char>(tag[0])) ||
+      (n < tag.size() && !IsSpace(tag[n])))
+    GiveUp();
+  std::string name(tag.substr(0, n));
+  // Attributes: name = "value", the first of each name counts.
+  bool haveId = false, haveRef = false;
+  std::string_view id, ref;
+  for (size_t i = n;;) {
+    while (i < tag.size() && IsSpace(tag[i]))
+      ++i;
+    if (i == tag.size()) break;
+    size_t nameStart = i;
+    while (i < tag.size() && IsNameChar(static_cast<unsigned char>(tag[i])))
+      ++i;
+    std::string_view attribute = tag.substr(nameStart, i - nameStart);
+    if (attribute.empty() || !IsNameStart(static_cast<unsigned char>(attribute[0]))) GiveUp();
+    while (i < tag.size() && IsSpace(tag[i]))
+      ++i;
+    if (i == tag.size() || tag[i] != '=') GiveUp();
+    ++i;
+    while (i < tag.size() && IsSpace(tag[i]))
+      ++i;
+    if (i == tag.size() || (tag[i] != '"' && tag[i] != '\'')) GiveUp();
+    size_t close = tag.find(tag[i], i + 1);
+    if (close == std::string_view::npos) GiveUp();
+    std::string_view value = tag.substr(i + 1, close - i - 1);
+    i = close + 1;
+    if (i < tag.size() && !IsSpace(tag[i])) GiveUp();
+    if (attribute == "id" && !haveId) {
+      haveId = true;
+      id = value;
+    } else if (attribute == "ref" && !haveRef) {
+      haveRef = true;
+      ref = value;
+    }
+  }
+
+  if (FStack.empty()) {
+    if (name != tag::Tree) GiveUp();
+    FStack.push_back({TKind::Tree, std::move(name)});
+  } else {
+    TFrame& parent = FStack.back();
+    auto find = [&](const char* const* names, int count) {
+      for (int k = 0; k < count; ++k)
+        if (name == names[k]) return (parent.Seen >> k) & 1 ? -1 : k;
+      return -1;
+    };
+    switch (parent.Kind) {
+    case TKind::Tree: {
+      int k = find(TreeElementNames, TreeElementCount);
+      if (k >= 0) parent.Seen |= uint32_t(1) << k;
+      if (k == teFont) {
+        FValues.FontGiven = false;
+        FStack.push_back({TKind::Font, std::move(name)});
+      } else if (k == teBranch) {
+        FBuilder.SetParentIndex(-1);
+        TDecTreeNode* root = FBuilder.AddNode(nullptr, 1);
+        FRootMade = true;
+        FPiece.clear();
+        AppendWithLineEnds(FPiece, id, true);
+        FId = FPiece;
+        FPiece.clear();
+        AppendWithLineEnds(FPiece, ref, true);
+        FBuilder.SetIds(*root, FId, FPiece);
+        FStack.push_back({TKind::Branch, std::move(name), FBuilder.LastIndex(), root, 0, 1});
+      } else if (k >= 0) {
+        OpenValue(parent, k, std::move(name));
+      } else {
+        FStack.push_back({TKind::Skip, std::move(name)});
+      }
+      break;
+    }
+    case TKind::Font: {
+      FValues.FontGiven = true;
+      int k = find(FontElementNames, FontElementCount);
+      if (k >= 0) {
+        parent.Seen |= uint32_t(1) << k;
+        OpenValue(parent, k, std::move(name));
+      } else {
+        FStack.push_back({TKind::Skip, std::move(name)});
+      }
+      break;
+    }
+    case TKind::Branch: {
+      int k = find(BranchElementNames, BranchElementCount);
+      if (k >= 0) parent.Seen |= uint32_t(1) << k;
+      if (k == beBranches) {
+        FStack.push_back(
+            {TKind::Branches, std::move(name), parent.Element, parent.Node, 0, parent.Depth});
+      } else if (k >= 0) {
+        OpenValue(parent, k, std::move(name));
+      } else {
+        FStack.push_back({TKind::Skip, std::move(name)});
+      }
+      break;
+    }
+    case TKind::Branches: {
+      if (name != tag::Branch) {
+        FStack.push_back({TKind::Skip, std::move(name)});
+        break;
+      }
+      FBuilder.SetParentIndex(parent.Element);
+      TDecTreeNode* node = FBuilder.AddNode(parent.Node, parent.Depth + 1);
+      FPiece.clear();
+      AppendWithLineEnds(FPiece, id, true);
+      FId = FPiece;
+      FPiece.clear();
+      AppendWithLineEnds(FPiece, ref, true);
+      FBuilder.SetIds(*node, FId, FPiece);
+      FStack.push_back(
+          {TKind::Branch, std::move(name), FBuilder.LastIndex(), node, 0, parent.Depth + 1});
+      break;
+    }
+    case TKind::Value:
+      GiveUp(); // an element within a value
+    case TKind::Skip:
+      FStack.push_back({TKind::Skip, std::move(name)});
+      break;
+    }
+  }
+  FIn.Skip(end + 1);
+  if (empty) {
+    TFrame frame = std::move(FStack.back());
+    FStack.pop_back();
+    if (frame.Kind == TKind::Value)
+      CloseValue(frame, FStack.back());
+    else if (frame.Kind == TKind::Branch) {
+      for (TBranchElement k : ValueOrder)
+        ApplyBranchValue(*frame.Node, k, {});
+    } else if (frame.Kind == TKind::Tree) {
+      FTreeDone = true;
+    }
+  }
+}
+
+void TStreamReader::OpenValue(TFrame& parent, int element, std::string name) {
+  (void)parent;
+  FValue.clear();
+  FPendingBlank.clear();
+  FPieces = FBlanks = 0;
+  FStack.push_back({TKind::Value, std::move(name), element});
+}
+
+void TStreamReader::CloseValue(const TFrame& frame, const TFrame& parent) {
+  // White space alone counts only as the whole content.
+  if (FPieces == 0 && FBlanks == 1) FValue = FPendingBlank;
+  switch (parent.Kind) {
+  case TKind::Tree:
+    FValues.Tree[frame.Element] = FValue;
+    break;
+  case TKind::Font:
+    FValues.Font[frame.Element] = FValue;
+    break;
+  case TKind::Branch:
+    ApplyBranchValue(*parent.Node, static_cast<TBranchElement>(frame.Element), FValue);
+    break;
+  default:
+    GiveUp();
+  }
+}
+
+void TStreamReader::EndElement() {
+  size_t end = FIn.Find('>');
+  if (end == std::string_view::npos || FStack.empty()) GiveUp();
+  std::string_view tag(FIn.Data() + FIn.Pos() + 2, end - 2);
+  while (!tag.empty() && IsSpace(tag.back()))
+    tag.remove_suffix(1);
+  TFrame frame = std::move(FStack.back());
+  if (tag != frame.Name) GiveUp();
+  FIn.Skip(end + 1);
+  FStack.pop_back();
+  switch (frame.Kind) {
+  case TKind::Value:
+    CloseValue(frame, FStack.back());
+    break;
+  case TKind::Branch:
+    // What the file does not give reads as empty text.
+    for (TBranchElement k : ValueOrder)
+      if (!((frame.Seen >> k) & 1)) ApplyBranchValue(*frame.Node, k, {});
+    break;
+  case TKind::Tree:
+    FTreeDone = true;
+    break;
+  default:
+    break;
+  }
+}
+
+void TStreamReader::Text(size_t length) {
+  std::string_view text(FIn.Data() + FIn.Pos(), length);
+  if (text.find('\0') != std::string_view::npos || FStack.empty()) GiveUp();
+  TFrame& frame = FStack.back();
+  if (frame.Kind == TKind::Value) {
+    if (IsWhiteSpace(text)) {
+      // Kept aside: it counts only as the element's whole content.
+      if (++FBlanks == 1) AppendWithLineEnds(FPendingBlank, text, false);
+    } else {
+      ++FPieces;
+      if (!NeedsDecoding(text) && text.find('\r') == std::string_view::npos) {
+        FValue.append(text);
+      } else {
+        FPiece.clear();
+        AppendWithLineEnds(FPiece, text, false);
+        AppendDecodedXmlText(FValue, FPiece);
+      }
+    }
+  } else if (frame.Kind == TKind::Font && !IsWhiteSpace(text)) {
+    FValues.FontGiven = true;
+  }
+  FIn.Skip(length);
+}
+
+void TStreamReader::CData() {
+  static constexpr std::string_view Open = "<![CDATA[";
+  if (!FIn.Have(Open.size()) || std::string_view(FIn.Data() + FIn.Pos(), Open.size()) != Open ||
+      FStack.empty())
+    GiveUp(); // a comment or a document type
+  size_t end = Open.size();
+  for (;;) {
+    end = FIn.Find('>', end);
+    if (end == std::string_view::npos) GiveUp();
+    if (end >= Open.size() + 2 && FIn.Data()[FIn.Pos() + end - 1] == ']' &&
+        FIn.Data()[FIn.Pos() + end - 2] == ']')
+      break;
+    ++end;
+  }
+  std::string_view text(FIn.Data() + FIn.Pos() + Open.size(), end - 2 - Open.size());
+  if (text.find('\0') != std::string_view::npos) GiveUp();
+  TFrame& frame = FStack.back();
+  if (frame.Kind == TKind::Value) {
+    ++FPieces;
+    AppendWithLineEnds(FValue, text, false);
+  } else if (frame.Kind == TKind::Font) {
+    FValues.FontGiven = true;
+  }
+  FIn.Skip(end + 1);
+}
+
 // The tree of a parsed document. `place` tells where a parse error lies.
 template <typename Place>
 TTreeFileContents ParseContents(PugiBuffer buffer, size_t size, Place&& place, TTreeContext* tree,
@@ -642,14 +1130,20 @@ bool TreeFileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
-                               const TFontSpec& previousFont) {
+namespace {
+
+// The stream first; the document parser when the stream gives up.
+template <typename Stream, typename Parse>
+TTreeFileContents ReadEitherWay(Stream&& stream, Parse&& parse) {
   try {
-    size_t size = 0;
-    PugiBuffer buffer = ReadWholeFile(path, size);
-    return ParseContents(
-        std::move(buffer), size,
-        [&](const pugi::xml_parse_result& r) { return ErrorPlace(path, r); }, tree, previousFont);
+    try {
+      return stream();
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (...) {
+      // Given up, or a fault whose report the document parser makes.
+    }
+    return parse();
   } catch (const Exception&) {
     throw;
   } catch (const std::bad_alloc&) {
@@ -659,25 +1153,74 @@ TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
   }
 }
 
+void ReleaseFreedMemory() {
+  // The parse and the building leave freed memory behind in the heap: hand
+  // it back to the system.
+  ::malloc_trim(0);
+}
+
+} // namespace
+
+TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
+                               const TFontSpec& previousFont) {
+  TTreeFileContents contents = ReadEitherWay(
+      [&] {
+        int fd = OpenForReading(path);
+        FdCloser closer{fd};
+        TByteStream in(fd);
+        return TStreamReader(in, tree).Read(tree, previousFont);
+      },
+      [&] { return ReadTreeFileWithDocument(path, tree, previousFont); });
+  ReleaseFreedMemory();
+  return contents;
+}
+
 TTreeFileContents ReadTreeText(std::string_view bytes, TTreeContext* tree,
                                const TFontSpec& previousFont) {
+  return ReadEitherWay(
+      [&] {
+        TByteStream in(bytes);
+        return TStreamReader(in, tree).Read(tree, previousFont);
+      },
+      [&] { return treefile::ReadTreeTextWithDocument(bytes, tree, previousFont); });
+}
+
+TTreeFileContents ReadTreeFileWithDocument(const std::string& path, TTreeContext* tree,
+                                           const TFontSpec& previousFont) {
+  size_t size = 0;
+  PugiBuffer buffer = ReadWholeFile(path, size);
+  return ParseContents(
+      std::move(buffer), size, [&](const pugi::xml_parse_result& r) { return ErrorPlace(path, r); },
+      tree, previousFont);
+}
+
+namespace treefile {
+
+TTreeFileContents ReadTreeTextWithDocument(std::string_view bytes, TTreeContext* tree,
+                                           const TFontSpec& previousFont) {
+  PugiBuffer buffer = PugiAlloc(bytes.size() + 1);
+  std::memcpy(buffer.get(), bytes.data(), bytes.size());
+  auto place = [&](const pugi::xml_parse_result& r) -> std::string {
+    if (!PlaceIsAboutText(r)) return {};
+    if (!PlaceHasLines(r)) return " at offset " + IntegerToStr(r.offset);
+    return ErrorPlaceIn(bytes, r);
+  };
+  return ParseContents(std::move(buffer), bytes.size(), place, tree, previousFont);
+}
+
+TTreeFileContents ReadTreeTextByStream(std::string_view bytes, TTreeContext* tree,
+                                       const TFontSpec& previousFont, bool& gaveUp) {
+  gaveUp = false;
   try {
-    PugiBuffer buffer = PugiAlloc(bytes.size() + 1);
-    std::memcpy(buffer.get(), bytes.data(), bytes.size());
-    auto place = [&](const pugi::xml_parse_result& r) -> std::string {
-      if (!PlaceIsAboutText(r)) return {};
-      if (!PlaceHasLines(r)) return " at offset " + IntegerToStr(r.offset);
-      return ErrorPlaceIn(bytes, r);
-    };
-    return ParseContents(std::move(buffer), bytes.size(), place, tree, previousFont);
-  } catch (const Exception&) {
-    throw;
-  } catch (const std::bad_alloc&) {
-    throw TreeFileError("Not enough memory to read the file");
-  } catch (const std::exception& e) {
-    throw TreeFileError(e.what());
+    TByteStream in(bytes);
+    return TStreamReader(in, tree).Read(tree, previousFont);
+  } catch (const TStreamGaveUp&) {
+    gaveUp = true;
+    return {};
   }
 }
+
+} // namespace treefile
 
 std::string FileNotFoundMessage(const std::string& fileName) {
   return "File '" + fileName + "' does not exist.";
