@@ -118,9 +118,22 @@ TOwnTree Flatten(const TDecTreeNode& root) {
     t.Graph.Size[parent[i]] += t.Graph.Size[i];
   t.Graph.Link.assign(static_cast<size_t>(n), NotClone);
   if (masters.empty()) return t;
-  for (int i = 0; i < n; ++i)
+  // Ids are random, so a bitmap over bits of the first word rules out nearly
+  // every node before the exact lookup.
+  std::vector<uint64_t> filter(1024);
+  auto bit = [](uint32_t d1) {
+    return std::pair<size_t, uint64_t>((d1 >> 6) & 1023, uint64_t(1) << (d1 & 63));
+  };
+  for (const auto& m : masters) {
+    auto [word, mask] = bit(m.first.D1);
+    filter[word] |= mask;
+  }
+  for (int i = 0; i < n; ++i) {
+    auto [word, mask] = bit(t.Nodes[i]->Id.D1);
+    if (!(filter[word] & mask)) continue;
     if (auto it = masters.find(t.Nodes[i]->Id); it != masters.end() && it->second == NoMaster)
       it->second = i;
+  }
   for (int i = 0; i < n; ++i)
     if (t.Nodes[i]->IsClone()) t.Graph.Link[i] = masters.find(t.Nodes[i]->Ref)->second;
   return t;

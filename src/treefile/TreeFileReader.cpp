@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <malloc.h>
 #include <memory>
@@ -625,11 +626,28 @@ void TTreeBuilder::RepairClones(const TIdIndex& index) {
 // the same tree, or the reason why there is none.
 
 class TStreamGaveUp {};
+// A fault of a file that the stream has read to its end.
+struct TStreamVerdict {
+  std::exception_ptr Error;
+};
+
+template <size_t N>
+std::array<std::string_view, N> NameViews(const char* const (&names)[N]) {
+  std::array<std::string_view, N> views;
+  for (size_t i = 0; i < N; ++i)
+    views[i] = names[i];
+  return views;
+}
+const auto TreeNameViews = NameViews(TreeElementNames);
+const auto FontNameViews = NameViews(FontElementNames);
+const auto BranchNameViews = NameViews(BranchElementNames);
 
 class TByteStream {
 public:
-  // A file read in blocks.
-  explicit TByteStream(int fd) : FFd(fd), FStorage(new char[BlockSize]), FCapacity(BlockSize) {
+  // A file read in blocks; a small file in one.
+  TByteStream(int fd, size_t sizeHint)
+      : FFd(fd), FCapacity(std::clamp(sizeHint + 1, size_t(4096), BlockSize)) {
+    FStorage.reset(new char[FCapacity]);
     FData = FStorage.get();
   }
   // Bytes in memory, all at once.
@@ -698,9 +716,16 @@ private:
   bool FEof = false;
 };
 
+constexpr std::array<bool, 256> NameChars = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.' || c == ':';
+  return t;
+}();
+
 bool IsNameChar(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         c == '-' || c == '.' || c == ':';
+  return NameChars[c];
 }
 
 bool IsNameStart(unsigned char c) {
@@ -738,12 +763,25 @@ private:
   enum class TKind { Tree, Font, Branch, Branches, Value, Skip };
   struct TFrame {
     TKind Kind;
-    std::string Name;
-    int Element = -1; // the value element, or the Branch's node index
+    const char* Known = nullptr; // one of the format's names, or nullptr
+    std::string Owned;           // any other name
+    int Element = -1;            // the value element, or the Branch's node index
     TDecTreeNode* Node = nullptr;
     uint32_t Seen = 0; // value elements met, by bit
     int Depth = 0;     // of a Branch
+    int Next = 0;      // the element expected next: files keep the order
+    std::string_view Name() const { return Known ? std::string_view(Known) : Owned; }
   };
+  void Push(TKind kind, const char* known, std::string_view name, int element = -1,
+            TDecTreeNode* node = nullptr, int depth = 0) {
+    TFrame& f = FStack.emplace_back();
+    f.Kind = kind;
+    f.Known = known;
+    if (!known) f.Owned.assign(name);
+    f.Element = element;
+    f.Node = node;
+    f.Depth = depth;
+  }
 
   [[noreturn]] static void GiveUp() { throw TStreamGaveUp(); }
   void Prolog();
@@ -751,7 +789,7 @@ private:
   void EndElement();
   void Text(size_t length);
   void CData();
-  void OpenValue(TFrame& parent, int element, std::string name);
+  void OpenValue(int element, const char* known);
   void CloseValue(const TFrame& frame, const TFrame& parent);
 
   TByteStream& FIn;
@@ -787,11 +825,18 @@ TTreeFileContents TStreamReader::Read(TTreeContext* tree, const TFontSpec& previ
     if (!IsSpace(FIn.Data()[FIn.Pos()])) GiveUp();
     FIn.Skip(1);
   }
-  TTreeFileContents contents;
-  ApplyTreeValues(FValues, contents, tree, previousFont);
-  contents.Root = FBuilder.Finish();
-  contents.IdsRenewed = FBuilder.IdsRenewed();
-  return contents;
+  if (!FRootMade) GiveUp(); // reported as a Branch without values
+  // The whole file is read: a fault found from here on is the file's, as
+  // the document parser would find it too.
+  try {
+    TTreeFileContents contents;
+    ApplyTreeValues(FValues, contents, tree, previousFont);
+    contents.Root = FBuilder.Finish();
+    contents.IdsRenewed = FBuilder.IdsRenewed();
+    return contents;
+  } catch (const Exception&) {
+    throw TStreamVerdict{std::current_exception()};
+  }
 }
 
 void TStreamReader::Prolog() {
@@ -827,19 +872,25 @@ void TStreamReader::Prolog() {
 // A start tag, or an empty element.
 void TStreamReader::Element() {
   // The tag up to '>', quotes included: '>' is allowed in a value.
-  size_t end = 1;
+  size_t end = FIn.Find('>', 1);
+  if (end == std::string_view::npos) GiveUp();
   char quote = 0;
-  for (;; ++end) {
-    if (!FIn.Have(end + 1)) GiveUp();
-    char c = FIn.Data()[FIn.Pos() + end];
-    if (c == '\0' || (c == '<' && quote == 0)) GiveUp();
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '>') {
-      break;
+  for (size_t i = 1;;) {
+    const char* d = FIn.Data() + FIn.Pos();
+    for (; i < end; ++i) {
+      char c = d[i];
+      if (c == '\0' || c == '<') GiveUp();
+      if (quote) {
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      }
     }
+    if (!quote) break;
+    // That '>' lies within a value: the tag goes on to the next.
+    i = end + 1;
+    end = FIn.Find('>', i);
+    if (end == std::string_view::npos) GiveUp();
   }
   std::string_view tag(FIn.Data() + FIn.Pos() + 1, end - 1); // between '<' and '>'
   const bool empty = !tag.empty() && tag.back() == '/';
@@ -850,7 +901,7 @@ void TStreamReader::Element() {
   if (n == 0 || !IsNameStart(static_cast<unsigned char>(tag[0])) ||
       (n < tag.size() && !IsSpace(tag[n])))
     GiveUp();
-  std::string name(tag.substr(0, n));
+  std::string_view name = tag.substr(0, n);
   // Attributes: name = "value", the first of each name counts.
   bool haveId = false, haveRef = false;
   std::string_view id, ref;
@@ -886,21 +937,31 @@ void TStreamReader::Element() {
 
   if (FStack.empty()) {
     if (name != tag::Tree) GiveUp();
-    FStack.push_back({TKind::Tree, std::move(name)});
+    Push(TKind::Tree, tag::Tree, name);
   } else {
     TFrame& parent = FStack.back();
-    auto find = [&](const char* const* names, int count) {
-      for (int k = 0; k < count; ++k)
-        if (name == names[k]) return (parent.Seen >> k) & 1 ? -1 : k;
-      return -1;
+    auto find = [&](const std::string_view* names, int count) {
+      int k = -1;
+      if (parent.Next < count && name == names[parent.Next]) {
+        k = parent.Next;
+      } else {
+        for (int j = 0; j < count; ++j)
+          if (name == names[j]) {
+            k = j;
+            break;
+          }
+      }
+      if (k < 0) return -1;
+      parent.Next = k + 1;
+      return (parent.Seen >> k) & 1 ? -1 : k;
     };
     switch (parent.Kind) {
     case TKind::Tree: {
-      int k = find(TreeElementNames, TreeElementCount);
+      int k = find(TreeNameViews.data(), TreeElementCount);
       if (k >= 0) parent.Seen |= uint32_t(1) << k;
       if (k == teFont) {
         FValues.FontGiven = false;
-        FStack.push_back({TKind::Font, std::move(name)});
+        Push(TKind::Font, tag::Font, name);
       } else if (k == teBranch) {
         FBuilder.SetParentIndex(-1);
         TDecTreeNode* root = FBuilder.AddNode(nullptr, 1);
@@ -911,41 +972,40 @@ void TStreamReader::Element() {
         FPiece.clear();
         AppendWithLineEnds(FPiece, ref, true);
         FBuilder.SetIds(*root, FId, FPiece);
-        FStack.push_back({TKind::Branch, std::move(name), FBuilder.LastIndex(), root, 0, 1});
+        Push(TKind::Branch, tag::Branch, name, FBuilder.LastIndex(), root, 1);
       } else if (k >= 0) {
-        OpenValue(parent, k, std::move(name));
+        OpenValue(k, TreeElementNames[k]);
       } else {
-        FStack.push_back({TKind::Skip, std::move(name)});
+        Push(TKind::Skip, nullptr, name);
       }
       break;
     }
     case TKind::Font: {
       FValues.FontGiven = true;
-      int k = find(FontElementNames, FontElementCount);
+      int k = find(FontNameViews.data(), FontElementCount);
       if (k >= 0) {
         parent.Seen |= uint32_t(1) << k;
-        OpenValue(parent, k, std::move(name));
+        OpenValue(k, FontElementNames[k]);
       } else {
-        FStack.push_back({TKind::Skip, std::move(name)});
+        Push(TKind::Skip, nullptr, name);
       }
       break;
     }
     case TKind::Branch: {
-      int k = find(BranchElementNames, BranchElementCount);
+      int k = find(BranchNameViews.data(), BranchElementCount);
       if (k >= 0) parent.Seen |= uint32_t(1) << k;
       if (k == beBranches) {
-        FStack.push_back(
-            {TKind::Branches, std::move(name), parent.Element, parent.Node, 0, parent.Depth});
+        Push(TKind::Branches, tag::Branches, name, parent.Element, parent.Node, parent.Depth);
       } else if (k >= 0) {
-        OpenValue(parent, k, std::move(name));
+        OpenValue(k, BranchElementNames[k]);
       } else {
-        FStack.push_back({TKind::Skip, std::move(name)});
+        Push(TKind::Skip, nullptr, name);
       }
       break;
     }
     case TKind::Branches: {
       if (name != tag::Branch) {
-        FStack.push_back({TKind::Skip, std::move(name)});
+        Push(TKind::Skip, nullptr, name);
         break;
       }
       FBuilder.SetParentIndex(parent.Element);
@@ -956,14 +1016,13 @@ void TStreamReader::Element() {
       FPiece.clear();
       AppendWithLineEnds(FPiece, ref, true);
       FBuilder.SetIds(*node, FId, FPiece);
-      FStack.push_back(
-          {TKind::Branch, std::move(name), FBuilder.LastIndex(), node, 0, parent.Depth + 1});
+      Push(TKind::Branch, tag::Branch, name, FBuilder.LastIndex(), node, parent.Depth + 1);
       break;
     }
     case TKind::Value:
       GiveUp(); // an element within a value
     case TKind::Skip:
-      FStack.push_back({TKind::Skip, std::move(name)});
+      Push(TKind::Skip, nullptr, name);
       break;
     }
   }
@@ -982,12 +1041,11 @@ void TStreamReader::Element() {
   }
 }
 
-void TStreamReader::OpenValue(TFrame& parent, int element, std::string name) {
-  (void)parent;
+void TStreamReader::OpenValue(int element, const char* known) {
   FValue.clear();
   FPendingBlank.clear();
   FPieces = FBlanks = 0;
-  FStack.push_back({TKind::Value, std::move(name), element});
+  Push(TKind::Value, known, {}, element);
 }
 
 void TStreamReader::CloseValue(const TFrame& frame, const TFrame& parent) {
@@ -1015,7 +1073,7 @@ void TStreamReader::EndElement() {
   while (!tag.empty() && IsSpace(tag.back()))
     tag.remove_suffix(1);
   TFrame frame = std::move(FStack.back());
-  if (tag != frame.Name) GiveUp();
+  if (tag != frame.Name()) GiveUp();
   FIn.Skip(end + 1);
   FStack.pop_back();
   switch (frame.Kind) {
@@ -1140,8 +1198,11 @@ TTreeFileContents ReadEitherWay(Stream&& stream, Parse&& parse) {
       return stream();
     } catch (const std::bad_alloc&) {
       throw;
+    } catch (const TStreamVerdict& verdict) {
+      std::rethrow_exception(verdict.Error);
     } catch (...) {
-      // Given up, or a fault whose report the document parser makes.
+      // Given up, or a fault met halfway, which the document parser reports
+      // as it finds it: a later fault of the XML comes first.
     }
     return parse();
   } catch (const Exception&) {
@@ -1167,7 +1228,9 @@ TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
       [&] {
         int fd = OpenForReading(path);
         FdCloser closer{fd};
-        TByteStream in(fd);
+        struct stat st {};
+        size_t size = ::fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+        TByteStream in(fd, size);
         return TStreamReader(in, tree).Read(tree, previousFont);
       },
       [&] { return ReadTreeFileWithDocument(path, tree, previousFont); });
@@ -1217,6 +1280,8 @@ TTreeFileContents ReadTreeTextByStream(std::string_view bytes, TTreeContext* tre
   } catch (const TStreamGaveUp&) {
     gaveUp = true;
     return {};
+  } catch (const TStreamVerdict& verdict) {
+    std::rethrow_exception(verdict.Error);
   }
 }
 
