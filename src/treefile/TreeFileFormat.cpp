@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace bw::treefile {
 
@@ -418,11 +419,52 @@ std::string_view AfterFirstChar(std::string_view s) {
 
 } // namespace
 
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The form the writer writes (8-4-4-4-12 lower-case digits) at once; any
+// other through Guid::Parse, which takes every form and reports faults.
+Guid ParseGuid(std::string_view text) {
+  if (text.size() == 36 && text[8] == '-' && text[13] == '-' && text[18] == '-' &&
+      text[23] == '-') {
+    uint8_t bytes[16];
+    size_t b = 0;
+    bool ok = true;
+    for (size_t i = 0; i < 36 && ok;) {
+      if (i == 8 || i == 13 || i == 18 || i == 23) {
+        ++i;
+        continue;
+      }
+      int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
+      ok = hi >= 0 && lo >= 0;
+      bytes[b++] = static_cast<uint8_t>(hi * 16 + lo);
+      i += 2;
+    }
+    if (ok) {
+      Guid g;
+      g.D1 = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 |
+             bytes[3];
+      g.D2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
+      g.D3 = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
+      std::memcpy(g.D4, bytes + 8, 8);
+      return g;
+    }
+  }
+  return Guid::Parse(text);
+}
+
+} // namespace
+
 TNodeIds ReadNodeIds(std::string_view id, std::string_view ref, TIdMap& idMap) {
   TNodeIds ids;
   if (id.find('-') != std::string_view::npos) {
-    ids.Id = Guid::Parse(id);
-    if (!ref.empty()) ids.Ref = Guid::Parse(ref);
+    ids.Id = ParseGuid(id);
+    if (!ref.empty()) ids.Ref = ParseGuid(ref);
     return ids;
   }
   std::string_view idText = AfterFirstChar(id);

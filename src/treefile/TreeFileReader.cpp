@@ -626,6 +626,9 @@ void TTreeBuilder::RepairClones(const TIdIndex& index) {
 // the same tree, or the reason why there is none.
 
 class TStreamGaveUp {};
+
+// Two elements a level (Branch, Branches) and a value.
+constexpr size_t MaxStreamNesting = 2 * MaxTreeFileDepth + 16;
 // A fault of a file that the stream has read to its end.
 struct TStreamVerdict {
   std::exception_ptr Error;
@@ -807,6 +810,15 @@ private:
 TTreeFileContents TStreamReader::Read(TTreeContext* tree, const TFontSpec& previousFont) {
   Prolog();
   while (!FTreeDone) {
+    // The indentation between elements, most of a file's bytes, is passed
+    // over here unless it may be a value.
+    if (!FStack.empty() && FStack.back().Kind != TKind::Value) {
+      const char* d = FIn.Data();
+      size_t i = FIn.Pos(), end = FIn.End();
+      while (i < end && IsSpace(d[i]))
+        ++i;
+      FIn.Skip(i - FIn.Pos());
+    }
     size_t lt = FIn.Find('<');
     if (lt == std::string_view::npos) GiveUp();
     if (lt > 0) Text(lt);
@@ -892,6 +904,9 @@ void TStreamReader::Element() {
     end = FIn.Find('>', i);
     if (end == std::string_view::npos) GiveUp();
   }
+  // Nesting far beyond what a tree needs is left to the document parser,
+  // whose nodes are smaller than these frames.
+  if (FStack.size() > MaxStreamNesting) GiveUp();
   std::string_view tag(FIn.Data() + FIn.Pos() + 1, end - 1); // between '<' and '>'
   const bool empty = !tag.empty() && tag.back() == '/';
   if (empty) tag.remove_suffix(1);
