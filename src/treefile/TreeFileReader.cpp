@@ -1245,6 +1245,7 @@ TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
         FdCloser closer{fd};
         struct stat st {};
         size_t size = ::fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         TByteStream in(fd, size);
         return TStreamReader(in, tree).Read(tree, previousFont);
       },
