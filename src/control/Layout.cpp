@@ -74,19 +74,22 @@ std::string TDecTreeNode::GetPathPayoffText() const {
   return Tree->FormatMoney(DoubleToCurrencySaturated(PathPayoff));
 }
 
-void TDecTreeNode::Measure(TCanvas& canvas) {
-  const int h = canvas.TextHeight("A");
-  TNodeRect& box = Rect(htBox);
-  box.Width = canvas.TextWidth(GetOutlineCode() + Caption + "   ");
+namespace {
+
+// One node's element sizes, with its outline code already worked out.
+void MeasureNode(TDecTreeNode& node, TCanvas& canvas, const std::string& outlineCode, int h) {
+  TNodeRect& box = node.Rect(htBox);
+  box.Width = canvas.TextWidth(outlineCode + node.Caption + "   ");
   box.Height = h + 12;
 
-  TNodeRect& probability = Rect(htProbability);
-  TNodeRect& payoff = Rect(htPayoff);
+  TNodeRect& probability = node.Rect(htProbability);
+  TNodeRect& payoff = node.Rect(htPayoff);
   // Sizes only: the positions of a hidden subtree stay those of its last
   // layout.
-  if (Parent) {
-    probability.Width = canvas.TextWidth(GetProbabilityText());
-    std::string payoffText = Tree->Options.ShowPayoff ? Tree->FormatMoney(Payoff) : std::string();
+  if (node.Parent) {
+    probability.Width = canvas.TextWidth(node.GetProbabilityText());
+    std::string payoffText =
+        node.Tree->Options.ShowPayoff ? node.Tree->FormatMoney(node.Payoff) : std::string();
     payoff.Width = payoffText.empty() ? 0 : canvas.TextWidth(payoffText);
     probability.Height = payoff.Height = h;
   } else {
@@ -94,25 +97,51 @@ void TDecTreeNode::Measure(TCanvas& canvas) {
   }
 
   std::vector<std::string> lines;
-  GetDecisionPropertyLines(lines);
-  TNodeRect& indicator = Rect(htIndicator);
+  node.GetDecisionPropertyLines(lines);
+  TNodeRect& indicator = node.Rect(htIndicator);
   indicator.Width = 17;
   for (const std::string& line : lines)
     indicator.Width = std::max(indicator.Width, canvas.TextWidth(line) + 20);
   int n = static_cast<int>(lines.size());
-  indicator.Height = n >= 1 ? n * (h + 2) + 10 + (GetDecisionShowCaption() && n > 1 ? 3 : 0) : 17;
+  indicator.Height =
+      n >= 1 ? n * (h + 2) + 10 + (node.GetDecisionShowCaption() && n > 1 ? 3 : 0) : 17;
 
-  const bool shown[] = {GetDecisionShowCaption(),     GetDecisionShowOwner(),
-                        GetDecisionMultiShowBudget(), GetDecisionMultiShowInvestment(),
-                        GetDecisionShowDueDate(),     GetDecisionShowFixed()};
+  const bool shown[] = {node.GetDecisionShowCaption(),     node.GetDecisionShowOwner(),
+                        node.GetDecisionMultiShowBudget(), node.GetDecisionMultiShowInvestment(),
+                        node.GetDecisionShowDueDate(),     node.GetDecisionShowFixed()};
   for (int i = 0; i < 6; ++i) {
-    TNodeRect& line = Rect(LineOrder[i]);
+    TNodeRect& line = node.Rect(LineOrder[i]);
     line.Width = shown[i] ? indicator.Width - 20 : 0;
     line.Height = shown[i] ? h : 0;
   }
+}
 
-  for (TDecTreeNode* c : Children)
-    c->Measure(canvas);
+// The outline codes are handed down the tree, so that no node works out its
+// own by climbing to the root (and, inside a clone, by searching the tree for
+// the master): the codes are those GetOutlineCode gives.
+void MeasureSubtree(TDecTreeNode& node, TCanvas& canvas, const std::string& outlineCode, int h) {
+  MeasureNode(node, canvas, outlineCode, h);
+  if (node.ChildCount() == 0) return;
+  std::string prefix;
+  const bool codes = node.Tree && node.Tree->Options.OutlineCodes;
+  if (codes) {
+    // Children of a clone are numbered under their master's code.
+    TDecTreeNode* master = node.IsClone() ? node.GetMasterNode() : nullptr;
+    prefix = master ? master->GetOutlineCode() : outlineCode;
+    if (!prefix.empty()) {
+      prefix.resize(prefix.size() - 2);
+      prefix += '.';
+    }
+  }
+  for (int i = 0; i < node.ChildCount(); ++i)
+    MeasureSubtree(*node.Child(i), canvas,
+                   codes ? prefix + std::to_string(i + 1) + "  " : std::string(), h);
+}
+
+} // namespace
+
+void TDecTreeNode::Measure(TCanvas& canvas) {
+  MeasureSubtree(*this, canvas, GetOutlineCode(), canvas.TextHeight("A"));
 }
 
 void TDecTreeNode::Layout(int x, int y, int columnWidth, TCanvas& canvas) {
