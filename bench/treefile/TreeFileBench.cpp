@@ -130,6 +130,20 @@ static void BM_TreeFileOpen100k(benchmark::State& state) {
 }
 BENCHMARK(BM_TreeFileOpen100k)->Unit(benchmark::kMillisecond);
 
+// Reading alone, without the recalculation.
+static void BM_TreeFileRead100k(benchmark::State& state) {
+  TreeOnDisk& t = Large();
+  TTreeContext context;
+  for (auto _ : state) {
+    TTreeFileContents c = ReadTreeFile(t.Path, &context, TFontSpec{});
+    benchmark::DoNotOptimize(c.Root.get());
+    state.PauseTiming();
+    c.Root.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_TreeFileRead100k)->Unit(benchmark::kMillisecond);
+
 // Temporary file, fsync and rename included.
 static void BM_TreeFileSave100k(benchmark::State& state) {
   SaveBench(state, Large());
@@ -270,9 +284,9 @@ TextOnDisk& ExplodingFile() {
     for (int i = masters - 1; i >= 0; --i) {
       std::string children;
       for (int c = 0; c < 2; ++c)
-        children += BranchText(Id(10000 + 2 * i + c) + (i + 1 < masters
-                                                             ? " ref=\"N" + std::to_string(i + 2) + "\""
-                                                             : std::string()));
+        children += BranchText(
+            Id(10000 + 2 * i + c) +
+            (i + 1 < masters ? " ref=\"N" + std::to_string(i + 2) + "\"" : std::string()));
       all += BranchText(Id(i + 1), children);
     }
     return TreeText(all);

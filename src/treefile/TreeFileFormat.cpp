@@ -5,6 +5,7 @@
 #include "foundation/Exceptions.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -421,10 +422,17 @@ std::string_view AfterFirstChar(std::string_view s) {
 
 namespace {
 
+constexpr std::array<int8_t, 256> HexDigits = [] {
+  std::array<int8_t, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = c >= '0' && c <= '9'   ? static_cast<int8_t>(c - '0')
+           : c >= 'a' && c <= 'f' ? static_cast<int8_t>(c - 'a' + 10)
+                                  : int8_t(-1);
+  return t;
+}();
+
 int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+  return HexDigits[static_cast<unsigned char>(c)];
 }
 
 // The form the writer writes (8-4-4-4-12 lower-case digits) at once; any
@@ -447,8 +455,8 @@ Guid ParseGuid(std::string_view text) {
     }
     if (ok) {
       Guid g;
-      g.D1 = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 |
-             bytes[3];
+      g.D1 =
+          uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
       g.D2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
       g.D3 = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
       std::memcpy(g.D4, bytes + 8, 8);

@@ -428,11 +428,13 @@ constexpr TBranchElement ValueOrder[] = {
 constexpr int ValuesBeforeIds = 2;
 
 void TTreeBuilder::SetIds(TDecTreeNode& node, std::string_view id, std::string_view ref) {
-  FId.clear();
-  AppendDecodedXmlText(FId, id);
-  FRef.clear();
-  AppendDecodedXmlText(FRef, ref);
-  TNodeIds ids = ReadNodeIds(FId, FRef, FIdMap);
+  auto decoded = [](std::string_view raw, std::string& out) -> std::string_view {
+    if (!NeedsDecoding(raw)) return raw;
+    out.clear();
+    AppendDecodedXmlText(out, raw);
+    return out;
+  };
+  TNodeIds ids = ReadNodeIds(decoded(id, FId), decoded(ref, FRef), FIdMap);
   node.Id = ids.Id;
   // A root that were a clone would lose the whole tree at the first
   // recalculation, which rebuilds a clone's children from its master.
@@ -731,6 +733,13 @@ bool IsNameChar(unsigned char c) {
   return NameChars[c];
 }
 
+// Bytes of a tag that need a closer look: quotes, and what may not be there.
+constexpr std::array<bool, 256> TagSpecials = [] {
+  std::array<bool, 256> t{};
+  t['"'] = t['\''] = t['<'] = t[0] = true;
+  return t;
+}();
+
 bool IsNameStart(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
 }
@@ -793,6 +802,19 @@ private:
   void Text(size_t length);
   void CData();
   void OpenValue(int element, const char* known);
+  // The ids of a Branch from its attributes, line ends as attributes have
+  // them.
+  void SetIds(TDecTreeNode& node, std::string_view id, std::string_view ref) {
+    auto plain = [](std::string_view v) {
+      return v.find_first_of("\r\n\t") == std::string_view::npos;
+    };
+    if (plain(id) && plain(ref)) return FBuilder.SetIds(node, id, ref);
+    FId.clear();
+    AppendWithLineEnds(FId, id, true);
+    FPiece.clear();
+    AppendWithLineEnds(FPiece, ref, true);
+    FBuilder.SetIds(node, FId, FPiece);
+  }
   void CloseValue(const TFrame& frame, const TFrame& parent);
 
   TByteStream& FIn;
@@ -815,8 +837,13 @@ TTreeFileContents TStreamReader::Read(TTreeContext* tree, const TFontSpec& previ
     if (!FStack.empty() && FStack.back().Kind != TKind::Value) {
       const char* d = FIn.Data();
       size_t i = FIn.Pos(), end = FIn.End();
-      while (i < end && IsSpace(d[i]))
-        ++i;
+      while (i < end && IsSpace(d[i])) {
+        // Blanks eight at a time.
+        uint64_t word;
+        while (i + 8 <= end && (std::memcpy(&word, d + i, 8), word == 0x2020202020202020ull))
+          i += 8;
+        if (i < end && IsSpace(d[i])) ++i;
+      }
       FIn.Skip(i - FIn.Pos());
     }
     size_t lt = FIn.Find('<');
@@ -886,23 +913,30 @@ void TStreamReader::Element() {
   // The tag up to '>', quotes included: '>' is allowed in a value.
   size_t end = FIn.Find('>', 1);
   if (end == std::string_view::npos) GiveUp();
-  char quote = 0;
-  for (size_t i = 1;;) {
-    const char* d = FIn.Data() + FIn.Pos();
-    for (; i < end; ++i) {
-      char c = d[i];
-      if (c == '\0' || c == '<') GiveUp();
-      if (quote) {
-        if (c == quote) quote = 0;
-      } else if (c == '"' || c == '\'') {
-        quote = c;
+  const char* first = FIn.Data() + FIn.Pos();
+  bool special = false;
+  for (size_t i = 1; i < end && !special; ++i)
+    special = TagSpecials[static_cast<unsigned char>(first[i])];
+  // Most tags have no quotes, and then no '>' within a value.
+  if (special) {
+    char quote = 0;
+    for (size_t i = 1;;) {
+      const char* d = FIn.Data() + FIn.Pos();
+      for (; i < end; ++i) {
+        char c = d[i];
+        if (c == '\0' || c == '<') GiveUp();
+        if (quote) {
+          if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        }
       }
+      if (!quote) break;
+      // That '>' lies within a value: the tag goes on to the next.
+      i = end + 1;
+      end = FIn.Find('>', i);
+      if (end == std::string_view::npos) GiveUp();
     }
-    if (!quote) break;
-    // That '>' lies within a value: the tag goes on to the next.
-    i = end + 1;
-    end = FIn.Find('>', i);
-    if (end == std::string_view::npos) GiveUp();
   }
   // Nesting far beyond what a tree needs is left to the document parser,
   // whose nodes are smaller than these frames.
@@ -981,12 +1015,7 @@ void TStreamReader::Element() {
         FBuilder.SetParentIndex(-1);
         TDecTreeNode* root = FBuilder.AddNode(nullptr, 1);
         FRootMade = true;
-        FPiece.clear();
-        AppendWithLineEnds(FPiece, id, true);
-        FId = FPiece;
-        FPiece.clear();
-        AppendWithLineEnds(FPiece, ref, true);
-        FBuilder.SetIds(*root, FId, FPiece);
+        SetIds(*root, id, ref);
         Push(TKind::Branch, tag::Branch, name, FBuilder.LastIndex(), root, 1);
       } else if (k >= 0) {
         OpenValue(k, TreeElementNames[k]);
@@ -1025,12 +1054,7 @@ void TStreamReader::Element() {
       }
       FBuilder.SetParentIndex(parent.Element);
       TDecTreeNode* node = FBuilder.AddNode(parent.Node, parent.Depth + 1);
-      FPiece.clear();
-      AppendWithLineEnds(FPiece, id, true);
-      FId = FPiece;
-      FPiece.clear();
-      AppendWithLineEnds(FPiece, ref, true);
-      FBuilder.SetIds(*node, FId, FPiece);
+      SetIds(*node, id, ref);
       Push(TKind::Branch, tag::Branch, name, FBuilder.LastIndex(), node, parent.Depth + 1);
       break;
     }
@@ -1229,28 +1253,29 @@ TTreeFileContents ReadEitherWay(Stream&& stream, Parse&& parse) {
   }
 }
 
-void ReleaseFreedMemory() {
+void ReleaseFreedMemory(size_t fileSize) {
   // The parse and the building leave freed memory behind in the heap: hand
-  // it back to the system.
-  ::malloc_trim(0);
+  // it back to the system, where there is enough to be worth the walk.
+  if (fileSize >= (size_t(4) << 20)) ::malloc_trim(0);
 }
 
 } // namespace
 
 TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
                                const TFontSpec& previousFont) {
+  size_t size = 0;
   TTreeFileContents contents = ReadEitherWay(
       [&] {
         int fd = OpenForReading(path);
         FdCloser closer{fd};
         struct stat st {};
-        size_t size = ::fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+        size = ::fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         TByteStream in(fd, size);
         return TStreamReader(in, tree).Read(tree, previousFont);
       },
       [&] { return ReadTreeFileWithDocument(path, tree, previousFont); });
-  ReleaseFreedMemory();
+  ReleaseFreedMemory(size);
   return contents;
 }
 
