@@ -9,27 +9,9 @@ namespace bw {
 
 namespace clonegraph {
 
-namespace {
-
-// The next node that v leads to, or -1; State starts at 0. A clone leads to
-// its master only, any other node to each of its children.
-int NextSuccessor(const TLinkedTree& t, int v, int& state) {
-  if (t.Link[v] != NotClone) {
-    if (state != 0) return -1;
-    state = 1;
-    return t.Link[v] >= 0 ? t.Link[v] : -1;
-  }
-  int child = state == 0 ? v + 1 : state;
-  if (child >= v + t.Size[v]) return -1;
-  state = child + t.Size[child];
-  return child;
-}
-
-} // namespace
-
-void TCycleFinder::Run(const TLinkedTree& t, const std::vector<int>& starts,
+void TCycleFinder::Run(const TGraph& t, const std::vector<int>& starts,
                        std::vector<char>& recurring, std::vector<int>* visited) {
-  const size_t n = t.Size.size();
+  const size_t n = t.Count();
   if (FStamp.size() < n) {
     FIndex.resize(n);
     FLow.resize(n);
@@ -50,7 +32,7 @@ void TCycleFinder::Run(const TLinkedTree& t, const std::vector<int>& starts,
     discover(s);
     while (!FFrames.empty()) {
       const int v = FFrames.back().Node;
-      const int w = NextSuccessor(t, v, FFrames.back().State);
+      const int w = t.Next(v, FFrames.back().State);
       if (w >= 0) {
         if (FStamp[w] != FEpoch)
           discover(w);
@@ -66,10 +48,10 @@ void TCycleFinder::Run(const TLinkedTree& t, const std::vector<int>& starts,
       if (FLow[v] != FIndex[v]) continue;
       // v is the first node of a strongly connected component.
       auto first = std::find(FStack.rbegin(), FStack.rend(), v).base() - 1;
-      const bool cycle = FStack.end() - first > 1 || t.Link[v] == v;
+      const bool cycle = FStack.end() - first > 1 || t.NamesItself(v);
       for (auto it = first; it != FStack.end(); ++it) {
         FOnStack[*it] = 0;
-        if (cycle && t.Link[*it] != NotClone) recurring[*it] = 1;
+        if (cycle && t.IsClone(*it)) recurring[*it] = 1;
       }
       if (visited) {
         // Within a component, children (higher in pre-order) come first.
@@ -192,6 +174,67 @@ std::vector<const TDecTreeNode*> RecurringClones(const TDecTreeNode& root) {
   std::vector<const TDecTreeNode*> result;
   for (size_t i = 0; i < t.Nodes.size(); ++i)
     if (recurring[i]) result.push_back(t.Nodes[i]);
+  return result;
+}
+
+namespace {
+
+// Nodes by index with their successors listed one after the other.
+struct TListGraph : TGraph {
+  std::vector<int> First{0}; // node v's successors: Successors[First[v], First[v + 1])
+  std::vector<int> Successors;
+  std::vector<char> Clone, Self;
+
+  size_t Count() const override { return Clone.size(); }
+  int Next(int v, int& state) const override {
+    int at = First[v] + state;
+    if (at >= First[v + 1]) return -1;
+    ++state;
+    return Successors[at];
+  }
+  bool IsClone(int v) const override { return Clone[v]; }
+  bool NamesItself(int v) const override { return Self[v]; }
+};
+
+} // namespace
+
+std::vector<const TDecTreeNode*>
+RecurringClonesOf(const std::vector<TDecTreeNode*>& clones,
+                  const std::function<const TDecTreeNode*(const TDecTreeNode&)>& masterOf) {
+  // A cycle passes through a master: what the masters' subtrees reach is
+  // all there is to search.
+  std::unordered_map<const TDecTreeNode*, int> index;
+  std::vector<const TDecTreeNode*> nodes;
+  auto add = [&](const TDecTreeNode* n) {
+    auto [it, added] = index.try_emplace(n, static_cast<int>(nodes.size()));
+    if (added) nodes.push_back(n);
+    return it->second;
+  };
+  for (const TDecTreeNode* c : clones)
+    if (const TDecTreeNode* m = masterOf(*c)) add(m);
+  TListGraph g;
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    const TDecTreeNode* n = nodes[i];
+    const bool clone = n->IsClone();
+    const TDecTreeNode* master = clone ? masterOf(*n) : nullptr;
+    g.Clone.push_back(clone);
+    g.Self.push_back(master == n);
+    if (clone) {
+      if (master) g.Successors.push_back(add(master));
+    } else {
+      for (const TDecTreeNode* c : n->Children)
+        g.Successors.push_back(add(c));
+    }
+    g.First.push_back(static_cast<int>(g.Successors.size()));
+  }
+  std::vector<char> recurring(nodes.size(), 0);
+  std::vector<int> starts(nodes.size());
+  for (size_t i = 0; i < nodes.size(); ++i)
+    starts[i] = static_cast<int>(i);
+  TCycleFinder().Run(g, starts, recurring);
+  std::vector<const TDecTreeNode*> result;
+  for (size_t i = 0; i < nodes.size(); ++i)
+    if (recurring[i]) result.push_back(nodes[i]);
   return result;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,39 @@ namespace clonegraph {
 constexpr int NotClone = -2;
 constexpr int NoMaster = -1;
 
-struct TLinkedTree {
+// A graph of nodes by index, as the cycle search walks it.
+class TGraph {
+public:
+  virtual ~TGraph() = default;
+  virtual size_t Count() const = 0;
+  // The next node that v leads to, or -1 when there is none; state starts
+  // at 0 for each node.
+  virtual int Next(int v, int& state) const = 0;
+  // Only clones can recur; one that names itself recurs at once.
+  virtual bool IsClone(int v) const = 0;
+  virtual bool NamesItself(int v) const = 0;
+};
+
+struct TLinkedTree : TGraph {
   std::vector<int> Size;
   std::vector<int> Link;
+
+  size_t Count() const override { return Size.size(); }
+  // A clone leads to its master only, any other node to each of its
+  // children.
+  int Next(int v, int& state) const override {
+    if (Link[v] != NotClone) {
+      if (state != 0) return -1;
+      state = 1;
+      return Link[v] >= 0 ? Link[v] : -1;
+    }
+    int child = state == 0 ? v + 1 : state;
+    if (child >= v + Size[v]) return -1;
+    state = child + Size[child];
+    return child;
+  }
+  bool IsClone(int v) const override { return Link[v] != NotClone; }
+  bool NamesItself(int v) const override { return Link[v] == v; }
 };
 
 // Finds the clones that lie on a cycle of master links: copying such a
@@ -45,7 +76,7 @@ public:
   // Sets Recurring[v] for every such clone reachable from the starts.
   // Visited (optional) receives the nodes in an order in which every node
   // comes after those it links to, except within a cycle.
-  void Run(const TLinkedTree& tree, const std::vector<int>& starts, std::vector<char>& recurring,
+  void Run(const TGraph& graph, const std::vector<int>& starts, std::vector<char>& recurring,
            std::vector<int>* visited = nullptr);
 
 private:
@@ -81,6 +112,12 @@ TCloneExpansion MeasureCloneExpansion(const TDecTreeNode& root);
 // The clones of the tree of `root`, outside copies, that reach themselves
 // through their masters, in pre-order.
 std::vector<const TDecTreeNode*> RecurringClones(const TDecTreeNode& root);
+// The same for the recalculation, which knows its clones (every clone of the
+// tree outside copies) and their masters (masterOf, nullptr when missing):
+// only the masters' subtrees are walked, not the whole tree.
+std::vector<const TDecTreeNode*>
+RecurringClonesOf(const std::vector<TDecTreeNode*>& clones,
+                  const std::function<const TDecTreeNode*(const TDecTreeNode&)>& masterOf);
 
 // "'Caption' (id)" of a node, for messages that must say which one.
 std::string NodeNameForMessage(const TDecTreeNode& node);

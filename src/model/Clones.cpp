@@ -136,7 +136,12 @@ void TDecTreeNode::SyncClones() {
     if (it != masters.end() && !it->second) it->second = cand.Node;
   }
   // A cycle of clones is shown like a clone whose master is missing.
-  std::vector<const TDecTreeNode*> recurring = RecurringClones(*root);
+  std::vector<const TDecTreeNode*> recurring =
+      root == this ? RecurringClonesOf(clones,
+                                       [&](const TDecTreeNode& c) -> const TDecTreeNode* {
+                                         return Lookup(masters, c.Ref);
+                                       })
+                   : RecurringClones(*root);
   std::sort(recurring.begin(), recurring.end(), std::less<>());
   for (TDecTreeNode* clone : clones) {
     TDecTreeNode* master = clone->Parent ? Lookup(masters, clone->Ref) : nullptr;
