@@ -124,3 +124,19 @@ static void BM_Walk100k(benchmark::State& state) {
     benchmark::DoNotOptimize(CountNodes(root));
 }
 BENCHMARK(BM_Walk100k)->Unit(benchmark::kMillisecond);
+
+// The slowest input at the bound: amounts so large that the sums need 128
+// bits, and many equal costs and worths.
+static void BM_BudgetSolverWorst(benchmark::State& state) {
+  std::mt19937 rng(5);
+  TProjectList projects(32, true, true);
+  for (int i = 0; i < state.range(0); ++i)
+    projects.Add(new TProject(nullptr, 1e17 * static_cast<double>(rng() % 5),
+                              1e17 * (static_cast<double>(rng() % 7) - 3)));
+  double budget = 1e18;
+  for (auto _ : state) {
+    TMultiOptionFullSolverQuick().Solve(projects, budget);
+    benchmark::DoNotOptimize(projects[0]->InMax);
+  }
+}
+BENCHMARK(BM_BudgetSolverWorst)->Arg(MaxSolvedOptions)->Unit(benchmark::kMillisecond);

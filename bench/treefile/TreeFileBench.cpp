@@ -6,12 +6,14 @@
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <malloc.h>
 #include <new>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace bw;
 using namespace bw::bench;
@@ -128,6 +130,20 @@ static void BM_TreeFileOpen100k(benchmark::State& state) {
 }
 BENCHMARK(BM_TreeFileOpen100k)->Unit(benchmark::kMillisecond);
 
+// Reading alone, without the recalculation.
+static void BM_TreeFileRead100k(benchmark::State& state) {
+  TreeOnDisk& t = Large();
+  TTreeContext context;
+  for (auto _ : state) {
+    TTreeFileContents c = ReadTreeFile(t.Path, &context, TFontSpec{});
+    benchmark::DoNotOptimize(c.Root.get());
+    state.PauseTiming();
+    c.Root.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_TreeFileRead100k)->Unit(benchmark::kMillisecond);
+
 // Temporary file, fsync and rename included.
 static void BM_TreeFileSave100k(benchmark::State& state) {
   SaveBench(state, Large());
@@ -165,6 +181,44 @@ static void BM_TreeFileOpenPeakMemory100k(benchmark::State& state) {
 }
 BENCHMARK(BM_TreeFileOpenPeakMemory100k)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// The largest bench tree: time, the highest heap use above what was in use
+// before, and the resident memory the opened tree holds once the load is
+// done (the heap trimmed).
+static void BM_TreeFileOpen1M(benchmark::State& state) {
+  static TreeOnDisk t(1000000);
+  TTreeContext context;
+  double peak = 0, resident = 0;
+  int nodes = 0;
+  auto residentBytes = [] {
+    long pages = 0, rss = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = 0;
+      std::fclose(f);
+    }
+    return static_cast<double>(rss) * static_cast<double>(sysconf(_SC_PAGESIZE));
+  };
+  for (auto _ : state) {
+    state.PauseTiming();
+    malloc_trim(0);
+    double residentBefore = residentBytes();
+    size_t before = HeapInUse;
+    HeapPeak = before;
+    state.ResumeTiming();
+    auto root = Open(t, context);
+    state.PauseTiming();
+    peak = static_cast<double>(HeapPeak - before);
+    resident = residentBytes() - residentBefore;
+    nodes = CountNodes(root.get());
+    root.reset();
+    state.ResumeTiming();
+  }
+  state.counters["nodes"] = nodes;
+  state.counters["file_MB"] = t.FileBytes / 1e6;
+  state.counters["peak_heap_MB"] = peak / 1e6;
+  state.counters["resident_after_MB"] = resident / 1e6;
+}
+BENCHMARK(BM_TreeFileOpen1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 static void BM_TreeFileOpen1k(benchmark::State& state) {
   OpenBench(state, Small());
 }
@@ -174,3 +228,132 @@ static void BM_TreeFileSave1k(benchmark::State& state) {
   SaveBench(state, Small());
 }
 BENCHMARK(BM_TreeFileSave1k)->Unit(benchmark::kMillisecond);
+
+// ---- Hostile files ---------------------------------------------------------
+
+namespace {
+
+std::string BranchText(const std::string& attributes, const std::string& children = {}) {
+  std::string s = "<Branch " + attributes +
+                  "><Type>Decision</Type><Probability>0</Probability><Payoff>0</Payoff>"
+                  "<ChildrenVisible>1</ChildrenVisible><DecisionFixed>0</DecisionFixed>"
+                  "<DecisionShowCaption>0</DecisionShowCaption><DecisionShowOwner>0"
+                  "</DecisionShowOwner><DecisionShowDueDate>0</DecisionShowDueDate>"
+                  "<DecisionMultiShowBudget>0</DecisionMultiShowBudget>"
+                  "<DecisionMultiShowInvestment>0</DecisionMultiShowInvestment>"
+                  "<DecisionShowFixed>0</DecisionShowFixed>"
+                  "<DecisionMultiBudget>-1</DecisionMultiBudget>";
+  if (!children.empty()) s += "<Branches>" + children + "</Branches>";
+  return s + "</Branch>";
+}
+
+std::string TreeText(const std::string& rootChildren) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Tree><OutlineCodes>0</OutlineCodes>"
+         "<HighlightClones>1</HighlightClones><ShowPayoff>1</ShowPayoff>"
+         "<CurrencyDecimals>2</CurrencyDecimals><CurrencyPosFormat>0</CurrencyPosFormat>"
+         "<CurrencyNegFormat>1</CurrencyNegFormat>" +
+         BranchText("id=\"N0\"", rootChildren) + "</Tree>";
+}
+
+std::string Id(int n) {
+  return "id=\"N" + std::to_string(n) + "\"";
+}
+
+struct TextOnDisk {
+  std::string Folder, Path;
+  double Bytes;
+  explicit TextOnDisk(const std::string& text) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "bw-treefile-bench-XXXXXX").string();
+    Folder = ::mkdtemp(pattern.data());
+    Path = Folder + "/hostile.bwk";
+    FILE* f = std::fopen(Path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    Bytes = static_cast<double>(text.size());
+  }
+  ~TextOnDisk() { std::filesystem::remove_all(Folder); }
+};
+
+// Masters each holding two clones of the next, written last to first: the
+// copies would double at every master. About 100 KB: 2^66 nodes asked for.
+TextOnDisk& ExplodingFile() {
+  static TextOnDisk t([] {
+    const int masters = 66;
+    std::string all;
+    for (int i = masters - 1; i >= 0; --i) {
+      std::string children;
+      for (int c = 0; c < 2; ++c)
+        children += BranchText(
+            Id(10000 + 2 * i + c) +
+            (i + 1 < masters ? " ref=\"N" + std::to_string(i + 2) + "\"" : std::string()));
+      all += BranchText(Id(i + 1), children);
+    }
+    return TreeText(all);
+  }());
+  return t;
+}
+
+// Each clone's master is the clone before it.
+TextOnDisk& ChainFile() {
+  static TextOnDisk t([] {
+    std::string all = BranchText(Id(1), BranchText(Id(2)) + BranchText(Id(3)));
+    for (int i = 0; i < 40000; ++i)
+      all += BranchText(Id(10 + i) + " ref=\"N" + std::to_string(i == 0 ? 1 : 9 + i) + "\"");
+    return TreeText(all);
+  }());
+  return t;
+}
+
+} // namespace
+
+static void BM_RefuseExplodingClones100KB(benchmark::State& state) {
+  TextOnDisk& t = ExplodingFile();
+  TTreeContext context;
+  double peak = 0;
+  for (auto _ : state) {
+    size_t before = HeapInUse;
+    HeapPeak = before;
+    try {
+      ReadTreeFile(t.Path, &context, TFontSpec{});
+      state.SkipWithError("the file was not refused");
+    } catch (const Exception&) {
+    }
+    peak = static_cast<double>(HeapPeak - before);
+  }
+  state.counters["file_KB"] = t.Bytes / 1e3;
+  state.counters["peak_per_file_byte"] = peak / t.Bytes;
+}
+BENCHMARK(BM_RefuseExplodingClones100KB)->Unit(benchmark::kMillisecond);
+
+// Reading, with the repair of clone links, and then the first clone
+// synchronisation of the recalculation.
+static void BM_ReadChainedClones40k(benchmark::State& state) {
+  TextOnDisk& t = ChainFile();
+  TTreeContext context;
+  for (auto _ : state) {
+    TTreeFileContents c = ReadTreeFile(t.Path, &context, TFontSpec{});
+    benchmark::DoNotOptimize(c.Root.get());
+    state.PauseTiming();
+    c.Root.reset();
+    state.ResumeTiming();
+  }
+  state.counters["file_MB"] = t.Bytes / 1e6;
+}
+BENCHMARK(BM_ReadChainedClones40k)->Unit(benchmark::kMillisecond);
+
+static void BM_SyncChainedClones40k(benchmark::State& state) {
+  TextOnDisk& t = ChainFile();
+  TTreeContext context;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TTreeFileContents c = ReadTreeFile(t.Path, &context, TFontSpec{});
+    state.ResumeTiming();
+    c.Root->SyncClones();
+    benchmark::DoNotOptimize(c.Root.get());
+    state.PauseTiming();
+    c.Root.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_SyncChainedClones40k)->Unit(benchmark::kMillisecond);

@@ -11,6 +11,8 @@
 #include "export/qt/PictureExport.h"
 #include "foundation/Conversions.h"
 #include "foundation/ErrorReport.h"
+#include "model/MultiOptionSolver.h"
+#include "model/UIStringsComponent.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
 #include "widgets/BusyCursor.h"
@@ -538,7 +540,8 @@ void TMainForm::OpenFile(const std::string& fileName) {
     tree.DefaultFont = contents.Font;
     tree.ExchangeRoot(std::move(contents.Root));
     ClearUndoRedo(true, true);
-    SetModified(false);
+    // Ids the reader had to renew are saved only when the document is.
+    SetModified(contents.IdsRenewed);
     SetFileName(fileName, false);
     tree.SelectNode(tree.TreeRoot(), htBox);
     tree.Recalculate();
@@ -556,16 +559,24 @@ void TMainForm::OpenFile(const std::string& fileName) {
       if (check) FileExternalData();
     }
   } catch (const Exception& e) {
-    // Nothing of the file was applied; the undo brings back the tree and
-    // options of before and marks the document modified, as any undo does.
-    if (FUndo.CanUndo() && FUndo.UndoMessage() == Str(SLoadFile)) EditUndo();
-    ClearUndoRedo(false, true);
-    QString text = Q(OpenErrorMessage(fileName, e.Message()));
-    if (Dialogs.Error)
-      Dialogs.Error(text);
-    else
-      QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
+    OpenFailed(fileName, e.Message());
+  } catch (const std::bad_alloc&) {
+    OpenFailed(fileName, "Not enough memory to open the file");
+  } catch (const std::exception& e) {
+    OpenFailed(fileName, e.what());
   }
+}
+
+void TMainForm::OpenFailed(const std::string& fileName, const std::string& reason) {
+  // Nothing of the file was applied; the undo brings back the tree and
+  // options of before and marks the document modified, as any undo does.
+  if (FUndo.CanUndo() && FUndo.UndoMessage() == Str(SLoadFile)) EditUndo();
+  ClearUndoRedo(false, true);
+  QString text = Q(OpenErrorMessage(fileName, reason));
+  if (Dialogs.Error)
+    Dialogs.Error(text);
+  else
+    QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
 }
 
 void TMainForm::FileExternalData() {
@@ -677,6 +688,9 @@ void TMainForm::DecTreeCalculated() {
     FPanels[i]->setText(texts[i]);
     FPanels[i]->setFixedWidth(FPanels[i]->fontMetrics().horizontalAdvance(texts[i]) + 8);
   }
+  // A multi-decision too wide to search is valued as a fixed one: say so.
+  if (FindUnsolvedMultiDecision(*root))
+    FPanels[3]->setText(Q(UIStringsComponent::Str(UIStringsComponent::STooManyOptions)));
 }
 
 void TMainForm::SwitchMode(bool business) {

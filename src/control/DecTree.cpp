@@ -1,4 +1,5 @@
 #include "control/DecTree.h"
+#include "model/MultiOptionSolver.h"
 
 #include "foundation/Conversions.h"
 #include "model/NodeRect.h"
@@ -917,13 +918,14 @@ std::string TDecTree::HintAt(int x, int y) {
         !SameFloat(100, n->GetProbabilitySum()))
       h = Str(SProbabilitiesNot100);
     else if (n->NodeType == ntMultiDecision && n->DecisionMultiBudget != -1) {
+      if (ExceedsSolverBound(*n)) h = Str(STooManyOptions);
       Currency budget = static_cast<Currency>(n->DecisionMultiBudget) * 10000;
       Currency investment = n->GetInvestment();
       // A budget typed below zero can push the excess past the range.
       if (investment > budget)
-        h = Str(SBudgetExceededBy) + FormatMoney(budget < 0 && investment > INT64_MAX + budget
-                                                     ? INT64_MAX
-                                                     : investment - budget);
+        h += (h.empty() ? "" : "\n") + Str(SBudgetExceededBy) +
+             FormatMoney(budget < 0 && investment > INT64_MAX + budget ? INT64_MAX
+                                                                       : investment - budget);
     }
     if (n->IsOverdue()) {
       if (!h.empty()) h += '\n';

@@ -1,4 +1,5 @@
 #include "control/TreePainter.h"
+#include "model/MultiOptionSolver.h"
 
 #include "canvas/Canvas.h"
 #include "control/Glyphs.h"
@@ -152,6 +153,8 @@ void TStandardTreePainter::PaintNode(TDecTreeNode* node) {
       symbol = colors::Red;
     else if (node->NodeType == ntMultiDecision && node->DecisionMultiBudget != -1 &&
              node->GetInvestment() > static_cast<Currency>(node->DecisionMultiBudget) * 10000)
+      symbol = colors::Fuchsia;
+    else if (ExceedsSolverBound(*node))
       symbol = colors::Fuchsia;
     else if (node->ChanceType == ctPercent && !SameFloat(100, node->GetProbabilitySum()))
       symbol = colors::Fuchsia;

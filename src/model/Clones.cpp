@@ -1,10 +1,12 @@
 // Clones: a clone mirrors its master's type and subtree, rebuilt from the
 // master at every recalculation.
+#include "model/CloneExpansion.h"
 #include "model/DecTreeNode.h"
 #include "model/UIStringsComponent.h"
 
+#include <algorithm>
+
 #include <cstdint>
-#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -28,32 +30,6 @@ using MasterIndex = std::unordered_map<Guid, TDecTreeNode*, GuidHash>;
 TDecTreeNode* Lookup(const MasterIndex& index, const Guid& id) {
   auto it = index.find(id);
   return it == index.end() ? nullptr : it->second;
-}
-
-// True when copying the master's subtree into the clone would, through clone
-// links followed transitively, copy the clone itself or one of its ancestors:
-// every recalculation would then grow the tree without bound.
-bool CloneWouldRecur(TDecTreeNode* clone, TDecTreeNode* master,
-                     const std::function<TDecTreeNode*(const Guid&)>& find) {
-  std::unordered_set<const TDecTreeNode*> lineage;
-  for (TDecTreeNode* n = clone; n; n = n->Parent)
-    lineage.insert(n);
-  std::unordered_set<const TDecTreeNode*> visited;
-  std::vector<TDecTreeNode*> pending{master};
-  while (!pending.empty()) {
-    TDecTreeNode* top = pending.back();
-    pending.pop_back();
-    if (!visited.insert(top).second) continue;
-    bool recurs = false;
-    ForEachOwnNode(top, [&](TDecTreeNode* n) {
-      if (lineage.count(n))
-        recurs = true;
-      else if (n->IsClone())
-        if (TDecTreeNode* m = find(n->Ref)) pending.push_back(m);
-    });
-    if (recurs) return true;
-  }
-  return false;
 }
 
 } // namespace
@@ -159,12 +135,18 @@ void TDecTreeNode::SyncClones() {
     // The first in pre-order, as a search from the root finds it.
     if (it != masters.end() && !it->second) it->second = cand.Node;
   }
-  auto find = [&](const Guid& id) { return Lookup(masters, id); };
-
+  // A cycle of clones is shown like a clone whose master is missing.
+  std::vector<const TDecTreeNode*> recurring =
+      root == this ? RecurringClonesOf(clones,
+                                       [&](const TDecTreeNode& c) -> const TDecTreeNode* {
+                                         return Lookup(masters, c.Ref);
+                                       })
+                   : RecurringClones(*root);
+  std::sort(recurring.begin(), recurring.end(), std::less<>());
   for (TDecTreeNode* clone : clones) {
-    TDecTreeNode* master = clone->Parent ? find(clone->Ref) : nullptr;
-    // A cycle of clones is shown like a clone whose master is missing.
-    if (master && CloneWouldRecur(clone, master, find)) master = nullptr;
+    TDecTreeNode* master = clone->Parent ? Lookup(masters, clone->Ref) : nullptr;
+    if (master && std::binary_search(recurring.begin(), recurring.end(), clone, std::less<>()))
+      master = nullptr;
     clone->SyncClone(master);
   }
 }
@@ -189,9 +171,16 @@ std::string TDecTreeNode::SetCloneMaster(const Guid& masterId) {
   TDecTreeNode* master = root->FindNodeById(masterId);
   if (!master) return Str(SCloneMasterNotFound);
   if (master->IsClone()) return Str(SCannotCloneClone);
-  // The master's subtree must not lead back here through other clones.
-  auto find = [root](const Guid& id) { return root->FindNodeById(id); };
-  if (CloneWouldRecur(this, master, find)) return Str(SCloneBelowMaster);
+  // The master's subtree must not lead back here through other clones, and
+  // the copies must stay within what the program can hold.
+  const Guid previous = Ref;
+  Ref = masterId;
+  std::vector<const TDecTreeNode*> recurring = RecurringClones(*root);
+  bool recurs = std::find(recurring.begin(), recurring.end(), this) != recurring.end();
+  bool tooLarge = !recurs && MeasureCloneExpansion(*root).TooLarge();
+  Ref = previous;
+  if (recurs) return Str(SCloneBelowMaster);
+  if (tooLarge) return Str(SCloneTreeTooLarge);
   Ref = masterId;
   Children.Clear();
   return {};

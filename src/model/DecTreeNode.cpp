@@ -201,8 +201,8 @@ bool TDecTreeNode::IsOverdue() const {
   if (Children.Count() == 0 || !IsDecisionType() || DecisionDueDate == 0 || DecisionFixed)
     return false;
   TDateTime status = Tree && Tree->Options.StatusDate != 0 ? Tree->Options.StatusDate
-                     : Tree                                 ? Tree->Clock()
-                                                            : Today();
+                     : Tree                                ? Tree->Clock()
+                                                           : Today();
   return std::trunc(status) > std::trunc(DecisionDueDate);
 }
 

@@ -1,5 +1,7 @@
 #include "model/MultiOptionSolver.h"
+#include "foundation/Assert.h"
 #include "foundation/Rounding.h"
+#include "model/DecTreeNode.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,12 +16,8 @@ constexpr long double UnitLimit = 1267650600228229401496703205376.0L;
 
 using Mask = uint64_t;
 
-// The lower half is kept in memory (sorted by cost); the upper half is walked
-// in counter order without being stored, so memory stays bounded.
-constexpr size_t MaxLowCount = 22;
-
 template <typename T>
-struct LowEntry {
+struct Entry {
   T Cost;
   T Worth;
   uint32_t Bits;
@@ -44,26 +42,50 @@ std::vector<bool> MaskToFlags(size_t n, Mask low, Mask high, size_t lowCount) {
   return flags;
 }
 
+// Every subset of items[first, first + count) with its sums, sorted by cost:
+// the sorted subsets of the first k items, merged with the same list shifted
+// by item k. Linear in the number of subsets, no sorting.
+template <typename T>
+std::vector<Entry<T>> SortedSubsets(const std::vector<Item>& items, size_t first, size_t count) {
+  std::vector<Entry<T>> list, next;
+  list.reserve(size_t(1) << count);
+  next.reserve(size_t(1) << count);
+  list.push_back({0, 0, 0});
+  for (size_t k = 0; k < count; ++k) {
+    const T cost = static_cast<T>(items[first + k].Cost);
+    const T worth = static_cast<T>(items[first + k].Worth);
+    const uint32_t bit = uint32_t(1) << k;
+    next.clear();
+    size_t a = 0, b = 0;
+    const size_t size = list.size();
+    while (a < size || b < size) {
+      if (b == size || (a < size && list[a].Cost <= list[b].Cost + cost)) {
+        next.push_back(list[a++]);
+      } else {
+        const Entry<T>& e = list[b++];
+        next.push_back(
+            {static_cast<T>(e.Cost + cost), static_cast<T>(e.Worth + worth), e.Bits | bit});
+      }
+    }
+    list.swap(next);
+  }
+  return list;
+}
+
+// Counter order is the order of the whole mask: the upper half decides
+// first, the lower half among equal upper halves. So among subsets of equal
+// worth the first in counter order has the smallest upper mask, and then
+// the smallest lower mask.
 template <typename T>
 Result SolveByHalvesIn(const std::vector<Item>& items, T budget) {
-  size_t n = items.size();
-  size_t lowCount = std::min(n / 2, MaxLowCount), highCount = n - lowCount;
+  const size_t n = items.size();
+  const size_t lowCount = n / 2, highCount = n - lowCount;
 
-  std::vector<LowEntry<T>> low(size_t(1) << lowCount);
-  low[0] = {0, 0, 0};
-  for (size_t mask = 1; mask < low.size(); ++mask) {
-    const LowEntry<T>& rest = low[mask & (mask - 1)];
-    const Item& item = items[static_cast<size_t>(__builtin_ctzll(mask))];
-    low[mask] = {static_cast<T>(rest.Cost + item.Cost), static_cast<T>(rest.Worth + item.Worth),
-                 static_cast<uint32_t>(mask)};
-  }
-  std::sort(low.begin(), low.end(), [](const LowEntry<T>& a, const LowEntry<T>& b) {
-    return a.Cost < b.Cost || (a.Cost == b.Cost && a.Bits < b.Bits);
-  });
+  std::vector<Entry<T>> low = SortedSubsets<T>(items, 0, lowCount);
   std::vector<Extremes<T>> prefix(low.size());
   Extremes<T> current{low[0].Worth, low[0].Worth, low[0].Bits, low[0].Bits};
   for (size_t i = 0; i < low.size(); ++i) {
-    const LowEntry<T>& e = low[i];
+    const Entry<T>& e = low[i];
     if (e.Worth > current.Most || (e.Worth == current.Most && e.Bits < current.MostBits)) {
       current.Most = e.Worth;
       current.MostBits = e.Bits;
@@ -74,48 +96,38 @@ Result SolveByHalvesIn(const std::vector<Item>& items, T budget) {
     }
     prefix[i] = current;
   }
+  std::vector<T> lowCost(low.size());
+  for (size_t i = 0; i < low.size(); ++i)
+    lowCost[i] = low[i].Cost;
+  std::vector<Entry<T>>().swap(low);
 
-  // Counter order is the order of the whole mask: the upper half decides
-  // first, the lower half among equal upper halves. The upper half is walked
-  // in counter order, so "strictly better" keeps the first.
+  // The upper halves from the costliest down: the room left for the lower
+  // half only grows, so one pass over the lower half serves them all.
+  std::vector<Entry<T>> high = SortedSubsets<T>(items, lowCount, highCount);
   bool haveBest = false, haveWorst = false;
   T bestWorth = 0, worstWorth = 0;
   Mask bestLow = 0, bestHigh = 0, worstLow = 0, worstHigh = 0;
-  T highCost = 0, highWorth = 0;
-  Mask high = 0;
-  for (;;) {
-    T room = budget - highCost;
-    auto end = std::upper_bound(low.begin(), low.end(), room,
-                                [](T r, const LowEntry<T>& e) { return r < e.Cost; });
-    if (end != low.begin()) {
-      const Extremes<T>& x = prefix[static_cast<size_t>(end - low.begin()) - 1];
-      T top = highWorth + x.Most;
-      if (!haveBest || top > bestWorth) {
-        haveBest = true;
-        bestWorth = top;
-        bestHigh = high;
-        bestLow = x.MostBits;
-      }
-      T bottom = highWorth + x.Least;
-      if (!haveWorst || bottom < worstWorth) {
-        haveWorst = true;
-        worstWorth = bottom;
-        worstHigh = high;
-        worstLow = x.LeastBits;
-      }
+  size_t fit = 0; // lower subsets with cost <= room
+  for (size_t h = high.size(); h-- > 0;) {
+    const Entry<T>& e = high[h];
+    const T room = budget - e.Cost;
+    while (fit < lowCost.size() && lowCost[fit] <= room)
+      ++fit;
+    if (fit == 0) continue;
+    const Extremes<T>& x = prefix[fit - 1];
+    const T top = e.Worth + x.Most;
+    if (!haveBest || top > bestWorth || (top == bestWorth && e.Bits < bestHigh)) {
+      haveBest = true;
+      bestWorth = top;
+      bestHigh = e.Bits;
+      bestLow = x.MostBits;
     }
-    // Next upper-half subset: set the lowest clear bit, clear those below it.
-    size_t i = 0;
-    while (i < highCount && ((high >> i) & 1))
-      ++i;
-    if (i == highCount) break;
-    high |= Mask(1) << i;
-    highCost += static_cast<T>(items[lowCount + i].Cost);
-    highWorth += static_cast<T>(items[lowCount + i].Worth);
-    for (size_t j = 0; j < i; ++j) {
-      high &= ~(Mask(1) << j);
-      highCost -= static_cast<T>(items[lowCount + j].Cost);
-      highWorth -= static_cast<T>(items[lowCount + j].Worth);
+    const T bottom = e.Worth + x.Least;
+    if (!haveWorst || bottom < worstWorth || (bottom == worstWorth && e.Bits < worstHigh)) {
+      haveWorst = true;
+      worstWorth = bottom;
+      worstHigh = e.Bits;
+      worstLow = x.LeastBits;
     }
   }
   Result r;
@@ -171,6 +183,7 @@ Result SolveByEnumeration(const std::vector<Item>& items, __int128 budget) {
 }
 
 Result SolveByHalves(const std::vector<Item>& items, __int128 budget) {
+  BW_ASSERT(items.size() <= 2 * 32);
   // 64-bit sums are enough, and twice as compact, unless the amounts are huge.
   constexpr __int128 Safe = __int128(1) << 61;
   __int128 costs = Abs(budget), worths = 0;
@@ -187,7 +200,27 @@ Result SolveByHalves(const std::vector<Item>& items, __int128 budget) {
 
 namespace bw {
 
+bool ExceedsSolverBound(const TDecTreeNode& node) {
+  return node.NodeType == ntMultiDecision && !node.DecisionFixed &&
+         node.DecisionMultiBudget != -1 && node.ChildCount() > MaxSolvedOptions;
+}
+
+const TDecTreeNode* FindUnsolvedMultiDecision(const TDecTreeNode& root) {
+  std::vector<const TDecTreeNode*> stack{&root};
+  while (!stack.empty()) {
+    const TDecTreeNode* n = stack.back();
+    stack.pop_back();
+    if (ExceedsSolverBound(*n)) return n;
+    for (int i = n->ChildCount() - 1; i >= 0; --i)
+      stack.push_back(n->Child(i));
+  }
+  return nullptr;
+}
+
 void TMultiOptionFullSolverQuick::Solve(TProjectList& projects, const double& budget) {
+  // Beyond the bound the search would take too long and too much memory;
+  // the roll-back does not ask for it (see ExceedsSolverBound).
+  BW_ASSERT(projects.Count() <= MaxSolvedOptions);
   std::vector<solver::Item> items;
   items.reserve(static_cast<size_t>(projects.Count()));
   for (const TProject* p : projects)

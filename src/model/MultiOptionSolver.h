@@ -34,10 +34,25 @@ public:
 // is at most the budget; a later subset replaces the best only when strictly
 // better, likewise the worst). Costs, worths and the budget are compared as
 // exact ten-thousandths, so a subset that costs exactly the budget fits.
+// At most MaxSolvedOptions options.
 class TMultiOptionFullSolverQuick : public TMultiOptionSolver {
 public:
   void Solve(TProjectList& projects, const double& budget) override;
 };
+
+// The most options of a budgeted multi-decision that are searched for the
+// best and worst subsets. The search takes time and memory in proportion to
+// 2^(n/2): at 40 options about 0.1 s and 100 MB at worst, and every step
+// beyond doubles both every two options, at every recalculation.
+constexpr int MaxSolvedOptions = 40;
+
+// A multi-decision with a budget, not fixed, with more options than are
+// searched: the roll-back gives it the values of a fixed decision (its
+// options as taken), optimisation leaves its options alone, and the drawing
+// and the status bar say so.
+bool ExceedsSolverBound(const TDecTreeNode& node);
+// The first such node in pre-order, or nullptr.
+const TDecTreeNode* FindUnsolvedMultiDecision(const TDecTreeNode& root);
 
 namespace solver {
 
@@ -58,8 +73,10 @@ __int128 ToUnits(double value);
 
 // Judges every subset, one after the other: the definition of the results.
 Result SolveByEnumeration(const std::vector<Item>& items, __int128 budget);
-// The same results by meeting in the middle: two halves of the options are
-// enumerated separately and joined through sorted prefix extremes.
+// The same results by meeting in the middle: the subsets of each half of the
+// options are listed in order of cost, and one pass over both joins each
+// upper subset with the best and worst lower subset that still fits. At most
+// 64 options.
 Result SolveByHalves(const std::vector<Item>& items, __int128 budget);
 
 } // namespace solver

@@ -101,7 +101,8 @@ void TDecTreeNode::RollBack(double pathProbability, double pathPayoff) {
 // The node's values from its children's values and weights; s is the sum the
 // weights are divided by (100 for decisions and multi-decisions).
 void TDecTreeNode::CombineChildren(double s) {
-  if (NodeType == ntMultiDecision && !DecisionFixed) {
+  // Too many options to search within the budget: valued as if fixed.
+  if (NodeType == ntMultiDecision && !DecisionFixed && !ExceedsSolverBound(*this)) {
     Value = 0;
     std::tie(MinValue, MaxValue) = SolveMultiDecision(true);
     for (const TDecTreeNode* c : Children)
@@ -157,6 +158,8 @@ std::pair<double, double> TDecTreeNode::SolveMultiDecision(bool evaluateOnly) {
     }
     return {minimum, maximum};
   }
+  // Not searched: the roll-back values such a node as a fixed one.
+  if (Children.Count() > MaxSolvedOptions) return {minimum, maximum};
   TProjectList projects(32, true, true);
   for (TDecTreeNode* c : Children)
     projects.Add(
@@ -245,7 +248,7 @@ void TDecTreeNode::OptimizeSubtree() {
     }
     for (TDecTreeNode* c : Children)
       c->Probability = c == best ? 100 : 0;
-  } else if (NodeType == ntMultiDecision && !DecisionFixed) {
+  } else if (NodeType == ntMultiDecision && !DecisionFixed && !ExceedsSolverBound(*this)) {
     SolveMultiDecision(false);
   }
   double s = 100;

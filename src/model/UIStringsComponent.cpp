@@ -70,6 +70,9 @@ constexpr Entry Table[] = {
     {SMasterBelowClone, "Master node must not be a subnode of the cloned node."},
     {SCloneBelowMaster, "Cloned node must not be a subnode of the master node."},
     {SCloneInsideClone, "Cannot define a node as clone if it descends of another clone."},
+    {SCloneTreeTooLarge, "Cannot define a node as clone if the tree would then hold more than "
+                         "2000000 nodes or 2000 levels."},
+    {STooManyOptions, "More than 40 options: the best options within the budget are not searched"},
 };
 
 static_assert(std::is_sorted(std::begin(Table), std::end(Table),

@@ -60,6 +60,8 @@ enum Id : int {
   SMasterBelowClone = 65117,
   SCloneBelowMaster = 65118,
   SCloneInsideClone = 65119,
+  SCloneTreeTooLarge = 65120,
+  STooManyOptions = 65121,
 };
 
 // The text of an id; an unknown id gives the empty text.

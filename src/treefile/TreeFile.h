@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace bw {
 
@@ -27,6 +28,9 @@ struct TTreeFileContents {
   std::unique_ptr<TDecTreeNode> Root;
   TTreeOptions Options;
   TFontSpec Font;
+  // Some node came with the id of an earlier one and got a fresh id: the
+  // document differs from the file and wants saving.
+  bool IdsRenewed = false;
 };
 
 // True when the path names an existing file; a folder does not count.
@@ -35,10 +39,22 @@ bool TreeFileExists(const std::string& path);
 // Reads a whole file. Every node gets Tree = tree, which must outlive the
 // nodes. PreviousFont supplies the name when the file's FontName is missing
 // or empty, and the size when its FontSize is not above 0. Clones are read as
-// written; their copies appear at the next SyncClones. Raises a bw::Exception
-// whose Message() is the reason; then nothing of the file is returned.
+// written; their copies appear at the next SyncClones. A file whose clones
+// would expand beyond what the program can hold (MaxExpandedNodes,
+// MaxExpandedDepth) is refused. Raises a bw::Exception whose Message() is
+// the reason, also when memory runs out; then nothing of the file is
+// returned.
 TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
                                const TFontSpec& previousFont);
+
+// The same from the bytes of a file already in memory.
+TTreeFileContents ReadTreeText(std::string_view bytes, TTreeContext* tree,
+                               const TFontSpec& previousFont);
+
+// Reads the file through the document parser alone, as ReadTreeFile does
+// for what its stream does not take; for comparisons.
+TTreeFileContents ReadTreeFileWithDocument(const std::string& path, TTreeContext* tree,
+                                           const TFontSpec& previousFont);
 
 // The bytes WriteTreeFile writes.
 std::string SerializeTree(const TDecTreeNode& root, const TTreeOptions& options,

@@ -4,8 +4,11 @@
 #include "foundation/Conversions.h"
 #include "foundation/Exceptions.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace bw::treefile {
 
@@ -58,12 +61,75 @@ bool StrToFlag(std::string_view text, std::string_view element) {
 }
 
 std::string MoneyToStr(Currency value) {
-  return FloatToInvariantStr(CurrencyToDouble(value));
+  // The ten-thousandths as they are: no Double in between, which would keep
+  // only 15 significant digits.
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  char buf[32];
+  char* end = std::to_chars(buf, buf + sizeof buf, magnitude / 10000).ptr;
+  if (uint64_t fraction = magnitude % 10000) {
+    *end++ = '.';
+    for (uint64_t unit = 1000; fraction != 0; unit /= 10) {
+      *end++ = static_cast<char>('0' + fraction / unit);
+      fraction %= unit;
+    }
+  }
+  return (value < 0 ? "-" : "") + std::string(buf, end);
 }
 
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+    s.remove_prefix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+    s.remove_suffix(1);
+  return s;
+}
+
+// A plain decimal ("-12.34567"): its exact value in ten-thousandths, a half
+// rounded to the even neighbour. False when the text has another form or the
+// value lies outside the range.
+bool TryDecimalToCurrency(std::string_view text, Currency& result) {
+  text = Trim(text);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  size_t point = text.find('.');
+  std::string_view whole = text.substr(0, point);
+  std::string_view fraction = point == std::string_view::npos ? "" : text.substr(point + 1);
+  auto digits = [](std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction)) return false;
+  while (!whole.empty() && whole.front() == '0')
+    whole.remove_prefix(1);
+  if (whole.size() > 15) return false;
+  unsigned __int128 units = 0; // at most 19 digits: no overflow
+  for (char c : whole)
+    units = units * 10 + static_cast<unsigned>(c - '0');
+  for (size_t i = 0; i < 4; ++i)
+    units = units * 10 + (i < fraction.size() ? static_cast<unsigned>(fraction[i] - '0') : 0);
+  if (fraction.size() > 4) {
+    char next = fraction[4];
+    bool beyond = fraction.find_first_not_of('0', 5) != std::string_view::npos;
+    if (next > '5' || (next == '5' && (beyond || units % 2 == 1))) ++units;
+  }
+  using Wide = unsigned __int128;
+  const Wide limit = negative ? Wide(INT64_MAX) + 1 : Wide(INT64_MAX);
+  if (units > limit) return false;
+  result = negative ? static_cast<Currency>(0 - static_cast<uint64_t>(units))
+                    : static_cast<Currency>(units);
+  return true;
+}
+
+} // namespace
+
 Currency StrToMoney(std::string_view text) {
-  double value = InvariantStrToFloat(text);
   Currency result;
+  if (TryDecimalToCurrency(text, result)) return result;
+  double value = InvariantStrToFloat(text);
   if (!TryDoubleToCurrency(value, result))
     throw ConvertError("'" + std::string(text) + "' is not a valid currency value");
   return result;
@@ -191,6 +257,13 @@ void AppendXmlText(std::string& out, std::string_view text, bool inAttribute) {
   for (size_t i = 0; i < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     const char* escape = nullptr;
+    if (c == '\r') {
+      // A raw CR would be read back as a line feed.
+      flush(i);
+      out += "&#13;";
+      plain = ++i;
+      continue;
+    }
     if (c >= 0x20 && c < 0x80) {
       if (c == '&')
         escape = "&amp;";
@@ -226,6 +299,103 @@ void AppendXmlText(std::string& out, std::string_view text, bool inAttribute) {
   flush(text.size());
 }
 
+namespace {
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// The reference at text[i] ('&'): its length and the code point it stands
+// for, or 0 when it is not a reference XML defines (kept as it stands).
+size_t ParseReference(std::string_view text, size_t i, char32_t& cp) {
+  size_t semicolon = text.find(';', i + 1);
+  if (semicolon == std::string_view::npos || semicolon - i > 12) return 0;
+  std::string_view name = text.substr(i + 1, semicolon - i - 1);
+  const size_t length = semicolon - i + 1;
+  if (name == "lt")
+    cp = '<';
+  else if (name == "gt")
+    cp = '>';
+  else if (name == "amp")
+    cp = '&';
+  else if (name == "apos")
+    cp = '\'';
+  else if (name == "quot")
+    cp = '"';
+  else if (name.size() >= 2 && name[0] == '#') {
+    bool hex = name[1] == 'x';
+    std::string_view digits = name.substr(hex ? 2 : 1);
+    if (digits.empty()) return 0;
+    uint32_t value = 0;
+    auto res = std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+    if (res.ec != std::errc() || res.ptr != digits.data() + digits.size()) return 0;
+    // Beyond Unicode: no character, dropped like the characters XML forbids.
+    cp = value > 0x10FFFF ? 0 : static_cast<char32_t>(value);
+  } else {
+    return 0;
+  }
+  return length;
+}
+
+bool IsXmlCodePoint(char32_t cp) {
+  if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
+  if (cp >= 0xD800 && cp <= 0xDFFF) return false;
+  return cp != 0xFFFE && cp != 0xFFFF && cp <= 0x10FFFF;
+}
+
+} // namespace
+
+bool NeedsDecoding(std::string_view text) {
+  for (char ch : text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    // '&' starts a reference; control characters and U+FFFE/U+FFFF (EF BF
+    // BE/BF) may be characters XML forbids.
+    if (c == '&' || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xEF) return true;
+  }
+  return false;
+}
+
+void AppendDecodedXmlText(std::string& out, std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '&') {
+      char32_t cp;
+      if (size_t length = ParseReference(text, i, cp)) {
+        if (IsXmlCodePoint(cp)) AppendUtf8(out, cp);
+        i += length;
+        continue;
+      }
+      out += '&';
+      ++i;
+      continue;
+    }
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+      ++i;
+      continue;
+    }
+    if (c == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+        (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE) {
+      i += 3;
+      continue;
+    }
+    out += text[i++];
+  }
+}
+
 Guid TIdMap::ForNumber(int64_t number) {
   if (number > MaxIntId) {
     auto [it, added] = FBeyond.try_emplace(number);
@@ -250,11 +420,59 @@ std::string_view AfterFirstChar(std::string_view s) {
 
 } // namespace
 
+namespace {
+
+constexpr std::array<int8_t, 256> HexDigits = [] {
+  std::array<int8_t, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = c >= '0' && c <= '9'   ? static_cast<int8_t>(c - '0')
+           : c >= 'a' && c <= 'f' ? static_cast<int8_t>(c - 'a' + 10)
+                                  : int8_t(-1);
+  return t;
+}();
+
+int HexDigit(char c) {
+  return HexDigits[static_cast<unsigned char>(c)];
+}
+
+// The form the writer writes (8-4-4-4-12 lower-case digits) at once; any
+// other through Guid::Parse, which takes every form and reports faults.
+Guid ParseGuid(std::string_view text) {
+  if (text.size() == 36 && text[8] == '-' && text[13] == '-' && text[18] == '-' &&
+      text[23] == '-') {
+    uint8_t bytes[16];
+    size_t b = 0;
+    bool ok = true;
+    for (size_t i = 0; i < 36 && ok;) {
+      if (i == 8 || i == 13 || i == 18 || i == 23) {
+        ++i;
+        continue;
+      }
+      int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
+      ok = hi >= 0 && lo >= 0;
+      bytes[b++] = static_cast<uint8_t>(hi * 16 + lo);
+      i += 2;
+    }
+    if (ok) {
+      Guid g;
+      g.D1 =
+          uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+      g.D2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
+      g.D3 = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
+      std::memcpy(g.D4, bytes + 8, 8);
+      return g;
+    }
+  }
+  return Guid::Parse(text);
+}
+
+} // namespace
+
 TNodeIds ReadNodeIds(std::string_view id, std::string_view ref, TIdMap& idMap) {
   TNodeIds ids;
   if (id.find('-') != std::string_view::npos) {
-    ids.Id = Guid::Parse(id);
-    if (!ref.empty()) ids.Ref = Guid::Parse(ref);
+    ids.Id = ParseGuid(id);
+    if (!ref.empty()) ids.Ref = ParseGuid(ref);
     return ids;
   }
   std::string_view idText = AfterFirstChar(id);

@@ -6,6 +6,7 @@
 #include "foundation/PrivateArrayList.h"
 #include "model/Currency.h"
 #include "model/TreeTypes.h"
+#include "treefile/TreeFile.h"
 
 #include <cstdint>
 #include <string>
@@ -80,8 +81,11 @@ inline std::string FlagToStr(bool value) {
   return value ? "1" : "0";
 }
 bool StrToFlag(std::string_view text, std::string_view element);
-// money: the value / 10000 as a decimal number; read back x 10000, ties to
-// even. Out of range or not finite raises ConvertError, never wraps.
+// money: the value / 10000 written exactly, as a plain decimal with up to
+// four decimals (what the 15-digit number form gives for every payoff of 15
+// significant digits or fewer). A plain decimal is read exactly, a half of a
+// ten-thousandth to the even neighbour; other number forms through Double.
+// Out of range or not finite raises ConvertError, never wraps.
 std::string MoneyToStr(Currency value);
 Currency StrToMoney(std::string_view text);
 
@@ -102,9 +106,18 @@ bool IsValidUtf8(std::string_view text);
 std::string CheckedText(std::string text, std::string_view element);
 
 // Appends text as XML character data: & < > (and " when inAttribute)
-// escaped, characters XML 1.0 forbids dropped, byte sequences that are not
-// UTF-8 replaced by U+FFFD, so that whatever is written can be read again.
+// escaped, CR as a character reference (a raw one is read as a line feed),
+// characters XML 1.0 forbids dropped, byte sequences that are not UTF-8
+// replaced by U+FFFD, so that whatever is written can be read again.
 void AppendXmlText(std::string& out, std::string_view text, bool inAttribute);
+
+// Character data as the parser leaves it (references not expanded): true
+// when AppendDecodedXmlText would change it.
+bool NeedsDecoding(std::string_view text);
+// Expands the references XML defines (others stay as they stand) and drops
+// the characters XML forbids, NUL included, whether they come from a
+// reference or stand in the file as bytes.
+void AppendDecodedXmlText(std::string& out, std::string_view text);
 
 // Numbers of the older integer ids to GUIDs, consistently within one load:
 // the same number always gives the same GUID. Id numbers (0 to MaxIntId) use
@@ -128,5 +141,13 @@ struct TNodeIds {
 // numbers after their first character, mapped through idMap (a ref that is no
 // number means no clone).
 TNodeIds ReadNodeIds(std::string_view id, std::string_view ref, TIdMap& idMap);
+
+// The two ways of reading, apart, for tests and the fuzz target: the
+// document parser alone, and the stream alone (gaveUp when it does not take
+// the file; a fault it meets raises as usual).
+TTreeFileContents ReadTreeTextWithDocument(std::string_view bytes, TTreeContext* tree,
+                                           const TFontSpec& previousFont);
+TTreeFileContents ReadTreeTextByStream(std::string_view bytes, TTreeContext* tree,
+                                       const TFontSpec& previousFont, bool& gaveUp);
 
 } // namespace bw::treefile

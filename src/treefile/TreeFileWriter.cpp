@@ -1,6 +1,7 @@
 // Writing a tree file. The serializer is ours so that the bytes are exactly
 // the format's: CR LF after every line while comments keep their bare LF,
-// "<X/>" for an empty value, and no character references.
+// "<X/>" for an empty value, and no character references but for a CR
+// within a text.
 #include "treefile/TreeFile.h"
 #include "treefile/TreeFileFormat.h"
 
@@ -9,7 +10,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -187,23 +190,99 @@ void WriteDocument(TXmlOut& out, const TDecTreeNode& root, const TTreeOptions& o
   out.Close(0, tag::Tree);
 }
 
-// A symbolic link is followed, so that the link stays and its target gets
-// the new content.
-std::string ResolveTarget(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (!real) return path;
-  std::string resolved = real;
-  std::free(real);
-  return resolved;
-}
-
 std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A symbolic link is followed, so that the link stays and its target gets
+// the new content; so is a link whose target does not exist yet, which the
+// save then creates.
+std::string ResolveTarget(const std::string& path) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+    ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+    if (n < 0 || static_cast<size_t>(n) >= link.size()) return current;
+    link.resize(static_cast<size_t>(n));
+    current = link.front() == '/' ? link : FolderOf(current) + "/" + link;
+  }
+  throw TreeFileError("Cannot write '" + path + "': " + ErrnoText(ELOOP));
+}
+
+// Temporary files are named after the file they will replace, so that the
+// remains of a save that was killed can be told apart and removed: a dot,
+// the name (shortened so that the whole stays a valid name), this infix, 32
+// hexadecimal digits and ".tmp".
+constexpr const char* TempInfix = ".bwk-save-";
+constexpr size_t TempNameRoom = 180;
+
+std::string TempPrefix(const std::string& target) {
+  std::string name = NameOf(target);
+  if (name.size() > TempNameRoom) name.resize(TempNameRoom);
+  return "." + name + TempInfix;
+}
+
+bool IsTempNameFor(std::string_view entry, std::string_view prefix) {
+  if (entry.size() != prefix.size() + 32 + 4 || entry.substr(0, prefix.size()) != prefix ||
+      entry.substr(entry.size() - 4) != ".tmp")
+    return false;
+  std::string_view digits = entry.substr(prefix.size(), 32);
+  return digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// Removes temporary files that an earlier save of the same file left behind
+// when it was killed: ours by name and owner, regular files, and not locked,
+// which a save that is still running keeps them. Nothing here may stop the
+// save itself.
+void RemoveStaleTempFiles(const std::string& folder, const std::string& target) {
+  const std::string prefix = TempPrefix(target);
+  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) return;
+  DIR* dir = ::fdopendir(dirFd);
+  if (!dir) {
+    ::close(dirFd);
+    return;
+  }
+  while (const dirent* e = ::readdir(dir)) {
+    if (!IsTempNameFor(e->d_name, prefix)) continue;
+    int fd = ::openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held {
+    }, named{};
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(dirFd, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+      ::unlinkat(dirFd, e->d_name, 0);
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
+// Gives the new file the owner, group and permissions of the file it
+// replaces, before any byte is written. Where the process may not keep the
+// group, the group's permissions are dropped rather than handed to another
+// group.
+void TakeOverOwnership(int fd, const struct stat& old, const std::string& target) {
+  mode_t mode = old.st_mode & 07777;
+  struct stat now {};
+  if (::fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+      (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    if (::fstat(fd, &now) == 0 && now.st_gid != old.st_gid) mode &= ~static_cast<mode_t>(07070);
+  }
+  if (::fchmod(fd, mode) != 0)
+    throw TreeFileError("Cannot write '" + target + "': " + ErrnoText(errno));
 }
 
 } // namespace
@@ -232,26 +311,32 @@ void WriteFile(const std::string& path, const TDecTreeNode& root, const TTreeOpt
   if (exists && ::access(target.c_str(), W_OK) != 0)
     throw TreeFileError("Cannot write '" + target + "': " + ErrnoText(errno));
 
-  // O_EXCL with a fresh name, as mkstemp does, but with mode 0666 so that a
-  // new file gets the permissions the user's umask gives any new file.
   const std::string folder = FolderOf(target);
+  RemoveStaleTempFiles(folder, target);
+  // O_EXCL with a fresh name, as mkstemp does. A new file is created with
+  // mode 0666, so that it gets the permissions the user's umask gives any
+  // new file; a replacement is never created more open than the file it
+  // replaces.
+  const mode_t createMode = exists ? (old.st_mode & 0666) : 0666;
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
-    temp = folder + "/.bwk-" + Guid::ToString(Guid::NewGuid(), "N") + ".tmp";
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temp = folder + "/" + TempPrefix(target) + Guid::ToString(Guid::NewGuid(), "N") + ".tmp";
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
     if (fd < 0 && (errno != EEXIST || attempt >= 16))
       throw TreeFileError("Cannot create a file in the folder '" + folder +
                           "': " + ErrnoText(errno));
   }
   try {
+    // Held until the file is closed: a save that is running is not stale.
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
+    if (exists) TakeOverOwnership(fd, old, target);
     TXmlOut out(fd, target);
     WriteDocument(out, root, options, font);
     out.Flush();
     auto check = [&](int result) {
       if (result != 0) throw TreeFileError("Cannot write '" + target + "': " + ErrnoText(errno));
     };
-    if (exists) check(::fchmod(fd, old.st_mode & 07777));
     check(::fsync(fd));
     int closed = ::close(fd);
     fd = -1;

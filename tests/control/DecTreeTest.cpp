@@ -1,6 +1,7 @@
 // The tree control without its window: construction, recalculation,
 // selection, keyboard, editing, node operations, the decision-property menu,
 // mouse, band, hints and the keyboard's context menu, on the fake window.
+#include "model/MultiOptionSolver.h"
 #include "model/NodeRect.h"
 #include "support/FakeTreeView.h"
 
@@ -1176,6 +1177,15 @@ TEST(DecTree, IndicatorHintsUseThePaintersTolerance) {
   c.Tree.Options.CurrencySymbol = "$";
   c.Tree.Recalculate();
   EXPECT_EQ(hint(m), "Budget exceeded by $4\n" + Overdue);
+
+  // Too many options to search: the hint names the bound.
+  m->DecisionDueDate = 0;
+  while (m->ChildCount() <= MaxSolvedOptions)
+    c.Add(m, "o", 0);
+  c.Tree.Recalculate();
+  EXPECT_EQ(hint(m), "More than " + std::to_string(MaxSolvedOptions) +
+                         " options: the best options within the budget are not searched\n"
+                         "Budget exceeded by $4");
 }
 
 TEST(DecTree, BudgetExcessBeyondTheCurrencyRangeIsNotWrapped) {

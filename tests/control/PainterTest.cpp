@@ -1,6 +1,7 @@
 // What the node painter draws, on the control's own canvas and on any other
 // (a picture, a page), recorded by the fake canvas.
 #include "control/Glyphs.h"
+#include "model/MultiOptionSolver.h"
 #include "model/NodeRect.h"
 #include "support/FakeTreeView.h"
 
@@ -223,6 +224,11 @@ TEST(Painter, IndicatorColourPriority) {
   fixed->DecisionDueDate = 150;
   fixed->DecisionFixed = true;
   c.Add(fixed, "x", 100);
+  // Within budget, but too wide to search.
+  TDecTreeNode* wide = c.Add(r, "wide", 0, 0, ntMultiDecision);
+  wide->DecisionMultiBudget = 10;
+  for (int i = 0; i <= MaxSolvedOptions; ++i)
+    c.Add(wide, "o", i == 0 ? 100 : 0);
   c.Tree.Recalculate();
 
   TFakeCanvas canvas = Paint(c.Tree, false);
@@ -241,6 +247,9 @@ TEST(Painter, IndicatorColourPriority) {
   EXPECT_EQ(colour(two), grey);
   EXPECT_EQ(colour(late), red);
   EXPECT_EQ(colour(fixed), grey);
+  EXPECT_EQ(colour(wide), fuchsia);
+  wide->DecisionFixed = true;
+  EXPECT_EQ(Symbol(Paint(c.Tree, false), wide)->Brush.Color, grey);
   // End nodes: a grey triangle pointing left.
   const TDecTreeNode* leaf = two->Child(0);
   const TNodeRect& ind = leaf->Rect(htIndicator);

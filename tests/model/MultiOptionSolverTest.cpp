@@ -1,4 +1,5 @@
 #include "model/MultiOptionSolver.h"
+#include "support/TreeBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -148,4 +149,77 @@ TEST(MultiOptionSolver, HugeAmountsStayExact) {
   EXPECT_EQ(halves.Best, plain.Best);
   EXPECT_EQ(halves.Worst, plain.Worst);
   EXPECT_EQ(ToUnits(std::nan("")), 0);
+}
+
+TEST(MultiOptionSolver, HalvesAgreeWithEnumerationOnWiderCases) {
+  // Up to 20 options, so that both halves hold many subsets of equal cost
+  // and worth, which the tie-breaks must order as counter order does.
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20; ++round) {
+    size_t n = 13 + rng() % 8;
+    std::vector<Item> items;
+    bool huge = round % 5 == 4;
+    for (size_t i = 0; i < n; ++i) {
+      __int128 cost = static_cast<int>(rng() % 7) - 2, worth = static_cast<int>(rng() % 5) - 2;
+      if (huge) {
+        cost *= __int128(1) << 70;
+        worth *= __int128(1) << 75;
+      }
+      items.push_back({cost, worth});
+    }
+    __int128 budget = static_cast<int>(rng() % 9) - 1;
+    if (huge) budget *= __int128(1) << 70;
+    Result plain = SolveByEnumeration(items, budget);
+    Result halves = SolveByHalves(items, budget);
+    ASSERT_EQ(halves.Best, plain.Best) << "round " << round;
+    ASSERT_EQ(halves.Worst, plain.Worst) << "round " << round;
+  }
+}
+
+namespace {
+
+// A budgeted multi-decision with n options of cost 10 and worth 1, 2, ...
+// (payoff -10 and a subtree worth 11, 12, ...), the first taken.
+void WideMultiDecision(test::Tree& t, int n, int budget) {
+  t.Root->NodeType = ntMultiDecision;
+  t.Root->DecisionMultiBudget = budget;
+  for (int i = 0; i < n; ++i) {
+    TDecTreeNode* option = test::Add(t.Root.get(), ntChance, i == 0 ? 100 : 0, -10);
+    test::Leaf(option, 100, 11 + i);
+  }
+}
+
+} // namespace
+
+TEST(MultiOptionSolver, WiderMultiDecisionsAreValuedAsFixed) {
+  // At the bound the options are searched: the budget of 20 takes the two
+  // best, worth n and n - 1.
+  test::Tree solved;
+  WideMultiDecision(solved, MaxSolvedOptions, 20);
+  solved.Recalculate();
+  EXPECT_FALSE(ExceedsSolverBound(*solved.Root));
+  EXPECT_EQ(solved.Root->MaxValue, 2 * MaxSolvedOptions - 1);
+  EXPECT_EQ(solved.Root->MinValue, 0);
+  EXPECT_EQ(FindUnsolvedMultiDecision(*solved.Root), nullptr);
+
+  // One more, and the node counts as fixed: its value, minimum and maximum
+  // are those of the options taken, and optimising leaves them as they are.
+  test::Tree wide;
+  WideMultiDecision(wide, MaxSolvedOptions + 1, 20);
+  wide.Recalculate();
+  EXPECT_TRUE(ExceedsSolverBound(*wide.Root));
+  EXPECT_EQ(FindUnsolvedMultiDecision(*wide.Root), wide.Root.get());
+  EXPECT_EQ(wide.Root->Value, 1);
+  EXPECT_EQ(wide.Root->MinValue, 1);
+  EXPECT_EQ(wide.Root->MaxValue, 1);
+  wide.Root->OptimizeDecisions();
+  EXPECT_EQ(wide.Root->Child(0)->Probability, 100);
+  EXPECT_EQ(wide.Root->Child(1)->Probability, 0);
+
+  // Without a budget, or fixed, nothing is searched and there is no bound.
+  wide.Root->DecisionMultiBudget = -1;
+  EXPECT_FALSE(ExceedsSolverBound(*wide.Root));
+  wide.Root->DecisionMultiBudget = 20;
+  wide.Root->DecisionFixed = true;
+  EXPECT_FALSE(ExceedsSolverBound(*wide.Root));
 }

@@ -59,7 +59,7 @@ TEST_F(TreeFileRead, LooksValuesUpByNameAndDecodesThem) {
                 "<DecisionDueDate>        </DecisionDueDate><ChanceType>AnySum</ChanceType>") +
       BranchXml(R"(id="cccccccc-cccc-4ccc-8ccc-cccccccccccc")", "Decision", {}, "0",
                 "<DecisionDueDate>20091301</DecisionDueDate><Branches><x/></Branches>") +
-      BranchXml(R"(id="cccccccc-cccc-4ccc-8ccc-cccccccccccc")") + // a duplicate id loads
+      BranchXml(R"(id="cccccccc-cccc-4ccc-8ccc-cccccccccccc")") + // a duplicate id
       "</Branches></Branch>"
       "<Font><FontSize>11</FontSize><FontName>Arial</FontName></Font>"
       "<CurrencyNegFormat>20</CurrencyNegFormat><CurrencyPosFormat>-3</CurrencyPosFormat>"
@@ -110,7 +110,10 @@ TEST_F(TreeFileRead, LooksValuesUpByNameAndDecodesThem) {
   EXPECT_EQ(multi.DecisionDueDate, 0);
   EXPECT_EQ(top.Child(1)->DecisionDueDate, 0); // month 13
   EXPECT_EQ(top.Child(1)->ChildCount(), 0);    // Branches without Branch
-  EXPECT_EQ(top.Child(1)->Id, top.Child(2)->Id);
+  // The first node keeps the id, the duplicate gets a fresh one.
+  EXPECT_EQ(top.Child(1)->Id, Guid::Parse("cccccccc-cccc-4ccc-8ccc-cccccccccccc"));
+  EXPECT_NE(top.Child(2)->Id, top.Child(1)->Id);
+  EXPECT_TRUE(r.IdsRenewed);
 }
 
 TEST_F(TreeFileRead, FontRules) {

@@ -8,8 +8,12 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -464,6 +468,108 @@ TEST_F(TreeFileSave, RespectsAReadOnlyFile) {
                            }),
             "Cannot write '" + Path + "': Permission denied");
   EXPECT_EQ(ReadBytes(Path), "kept");
+}
+
+// What a save killed midway leaves behind: the partial copy has the
+// target's permissions, and the next save of the same file removes it.
+TEST_F(TreeFileSave, AKilledSaveLeaksNothingAndIsCleanedUp) {
+  WriteBytes(Path, "old");
+  ASSERT_EQ(chmod(Path.c_str(), 0600), 0);
+  // The file-size limit kills the child at its first write past 100 bytes.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    struct rlimit limit {
+      100, 100
+    };
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, SIG_DFL);
+    try {
+      Save(Path);
+    } catch (...) {
+    }
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  std::vector<std::string> left = FolderEntries();
+  ASSERT_EQ(left.size(), 2u);
+  const std::string& temp = left[0];
+  EXPECT_EQ(temp.rfind(".tree.bwk.bwk-save-", 0), 0u) << temp;
+  struct stat st {};
+  ASSERT_EQ(stat(Dir.File(temp).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(st.st_size, 100);
+  EXPECT_EQ(ReadBytes(Path), "old");
+
+  // Only our own stale files go: not one a running save holds (locked),
+  // not one of another file, not one of another name.
+  const std::string hex(32, 'a');
+  std::string running = Dir.File(".tree.bwk.bwk-save-" + hex + ".tmp");
+  std::string otherFile = Dir.File(".other.bwk.bwk-save-" + hex + ".tmp");
+  std::string otherName = Dir.File(".tree.bwk.bwk-save-" + std::string(32, 'A') + ".tmp");
+  for (const std::string& f : {running, otherFile, otherName})
+    WriteBytes(f, "x");
+  int held = open(running.c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  Save(Path);
+  close(held);
+  EXPECT_EQ(ReadBytes(Path), ExpectedSmallTree());
+  EXPECT_EQ(FolderEntries(),
+            (std::vector<std::string>{".other.bwk.bwk-save-" + hex + ".tmp",
+                                      ".tree.bwk.bwk-save-" + std::string(32, 'A') + ".tmp",
+                                      ".tree.bwk.bwk-save-" + hex + ".tmp", "tree.bwk"}));
+}
+
+TEST_F(TreeFileSave, ADanglingLinkIsSavedThroughToItsTarget) {
+  std::filesystem::create_directory(Dir.File("sub"));
+  std::string link = Dir.File("link.bwk");
+  ASSERT_EQ(symlink("sub/new.bwk", link.c_str()), 0);
+  Save(link);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadBytes(Dir.File("sub/new.bwk")), ExpectedSmallTree());
+}
+
+TEST_F(TreeFileSave, KeepsOwnerAndGroupWhereItMay) {
+  if (geteuid() != 0) GTEST_SKIP() << "changing owners needs root";
+  WriteBytes(Path, "old");
+  ASSERT_EQ(chown(Path.c_str(), 4321, 4322), 0);
+  ASSERT_EQ(chmod(Path.c_str(), 0640), 0);
+  Save(Path);
+  struct stat st {};
+  ASSERT_EQ(stat(Path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 4321u);
+  EXPECT_EQ(st.st_gid, 4322u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  // An ordinary user who is not in the file's group cannot keep it: the
+  // group's permissions go rather than pass to the user's own group.
+  constexpr uid_t Nobody = 65534;
+  ASSERT_EQ(chown(Dir.Path().c_str(), Nobody, Nobody), 0);
+  ASSERT_EQ(chown(Path.c_str(), Nobody, 4322), 0);
+  ASSERT_EQ(chmod(Path.c_str(), 0660), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    bool saved = false;
+    if (setgroups(0, nullptr) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0) {
+      try {
+        Save(Path);
+        saved = true;
+      } catch (...) {
+      }
+    }
+    _exit(saved ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_EQ(stat(Path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, Nobody);
+  EXPECT_EQ(st.st_gid, Nobody);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST(TreeFileMessages, BreakLinesWhereTheWindowShowsThem) {

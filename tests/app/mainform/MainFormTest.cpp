@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 #include "app/dialogs/OverviewExternalDataForm.h"
+#include "model/MultiOptionSolver.h"
+#include "model/UIStringsComponent.h"
 #include "platform/registry/MemoryRegistry.h"
 #include "support/Workbooks.h"
 #include "treefile/TreeFile.h"
@@ -249,6 +251,45 @@ TEST(MainForm, FilesOpenSaveAndFailWithTheirMessages) {
   EXPECT_FALSE(w.Form->IsModified());
   EXPECT_FALSE(w.Ui().EditUndoMenuItem->isEnabled());
   EXPECT_EQ(w.Tree().GetSelectedNodes()[0], w.Tree().TreeRoot());
+}
+
+TEST(MainForm, OpeningRenewsIdsCatchesEveryErrorAndReportsWideMultiDecisions) {
+  QTemporaryDir dir;
+  Window w;
+  AddTwoChildren(w);
+  TDecTreeNode* root = w.Tree().TreeRoot();
+  std::string path = dir.filePath("dup.bwk").toStdString();
+
+  // Two nodes of one id: the copy read gets a fresh id, and the document
+  // wants saving so that the file gets it too.
+  root->Child(1)->Id = root->Child(0)->Id;
+  WriteTreeFile(path, *root, w.Tree().Options, w.Tree().DefaultFont);
+  w.Form->OpenFile(path);
+  EXPECT_TRUE(w.Form->IsModified());
+  root = w.Tree().TreeRoot();
+  EXPECT_NE(root->Child(0)->Id, root->Child(1)->Id);
+
+  // Any exception on the way is reported, not only the program's own.
+  root->Child(0)->PayoffSource = "Import: Excel(\"a.xlsx\";\"Sheet1\";\"A1\")";
+  WriteTreeFile(path, *root, w.Tree().Options, w.Tree().DefaultFont);
+  w.Form->Dialogs.AskYesNo = [](const QString&) -> bool { throw std::runtime_error("boom"); };
+  w.Form->OpenFile(path);
+  EXPECT_EQ(w.Messages.back().toStdString(), "Error opening file: " + path + "\n\nboom");
+  w.Form->Dialogs.AskYesNo = [](const QString&) -> bool { throw std::bad_alloc(); };
+  w.Form->OpenFile(path);
+  EXPECT_EQ(w.Messages.back().toStdString(),
+            "Error opening file: " + path + "\n\nNot enough memory to open the file");
+
+  // A budgeted multi-decision with more options than are searched: the
+  // status bar says so after the recalculation.
+  root = w.Tree().TreeRoot();
+  root->NodeType = ntMultiDecision;
+  root->DecisionMultiBudget = 100;
+  while (root->ChildCount() <= MaxSolvedOptions)
+    root->AddChild(root->Child(0)->CopySubtree(root, true, nullptr));
+  w.Tree().Recalculate();
+  EXPECT_EQ(w.Form->StatusPanel(3)->text().toStdString(),
+            UIStringsComponent::Str(UIStringsComponent::STooManyOptions));
 }
 
 TEST(MainForm, ImportedPayoffsAreCheckedAfterOpeningAndRefreshedInOneStep) {
