@@ -4,6 +4,7 @@
 #include "app/commands/NodeCommands.h"
 #include "app/core/UIStrings.h"
 #include "app/text/LocaleCurrency.h"
+#include "export/qt/PictureExport.h"
 #include "foundation/Conversions.h"
 #include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
@@ -162,6 +163,12 @@ void SetHint(QAction* action, const QString& hint) {
   action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
+// A slot whose body runs through Guarded: no exception unwinds into Qt.
+template <typename F>
+auto Slot(F body) {
+  return [body] { Guarded(body); };
+}
+
 } // namespace
 
 TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidget* parent)
@@ -214,10 +221,8 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   // Commands that come with later parts of the program.
   for (QAction* a :
-       {FUi->FileExportPictureMenuItem, FUi->FileExternalDataMenuItem, FUi->FilePropertiesMenuItem,
-        FUi->FilePrintMenuItem, FUi->EditCopyPictureMenuItem, FUi->ToolsCheckUpdatesMenuItem,
-        FUi->ToolsOptionsMenuItem, FUi->HelpAboutMenuItem, FUi->ExportPictureToolButton,
-        FUi->PrintToolButton, FUi->CopyPictureToolButton})
+       {FUi->FileExternalDataMenuItem, FUi->FilePrintMenuItem, FUi->ToolsCheckUpdatesMenuItem,
+        FUi->ToolsOptionsMenuItem, FUi->PrintToolButton})
     a->setEnabled(false);
 
   CreateStatusPanels();
@@ -244,6 +249,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   DrawLevelsGlyph(1);
   CreateNodeCommands();
   ConnectCommands();
+  ConnectDialogCommands();
 
   FileNew();
   FRecentFiles.RegKey = RegKeyPath;
@@ -316,11 +322,11 @@ void TMainForm::CreatePopupMenus() {
   bold.setBold(true);
   FPopupMenu->findChild<QAction*>("PopupEditMenuItem")->setFont(bold);
   FPopupMenu->setDefaultAction(FPopupMenu->findChild<QAction*>("PopupEditMenuItem"));
-  connect(FPopupMenu, &QMenu::aboutToShow, this, &TMainForm::PopupMenuPopup);
+  connect(FPopupMenu, &QMenu::aboutToShow, this, Slot([this] { PopupMenuPopup(); }));
 
   FLevelsPopupMenu = new QMenu(this);
   FLevelsPopupMenu->setObjectName("LevelsPopupMenu");
-  connect(FLevelsPopupMenu, &QMenu::aboutToShow, this, &TMainForm::LevelsPopupMenuPopup);
+  connect(FLevelsPopupMenu, &QMenu::aboutToShow, this, Slot([this] { LevelsPopupMenuPopup(); }));
   FLevelsToolButton = new QToolButton(this);
   FLevelsToolButton->setObjectName("LevelsToolButton");
   FLevelsToolButton->setMenu(FLevelsPopupMenu);
@@ -332,7 +338,7 @@ void TMainForm::CreatePopupMenus() {
 }
 
 void TMainForm::ConnectCommands() {
-  auto on = [this](QAction* a, auto f) { connect(a, &QAction::triggered, this, f); };
+  auto on = [this](QAction* a, auto f) { connect(a, &QAction::triggered, this, Slot(f)); };
   auto open = [this] {
     FDecTree->Tree().HideInplaceEditor();
     if (!SavePrompt()) return;
@@ -359,17 +365,34 @@ void TMainForm::ConnectCommands() {
   on(FUi->ViewDontshowpayoffMenuItem, [this] { SwitchMode(false); });
   on(FUi->ViewHighlightclonesMenuItem, [this] { ToggleHighlightClones(); });
   on(FUi->HelpHelpMenuItem, [this] { OpenHelp(); });
-  connect(FUi->ViewMenuItem, &QMenu::aboutToShow, this, [this] {
-    // Undo changes the options behind the menu's back.
-    const TTreeOptions& o = FDecTree->Tree().Options;
-    FUi->ViewHighlightclonesMenuItem->setChecked(o.HighlightClones);
-    FUi->ViewBusinessmodeMenuItem->setChecked(o.ShowPayoff);
-    FUi->ViewDontshowpayoffMenuItem->setChecked(!o.ShowPayoff);
+
+  // Pictures of the whole tree: its laid-out extent with the margin on every
+  // side, drawn as for paper (no selected boxes, buttons or comment marks).
+  auto picture = [this] {
+    TDecTree& tree = FDecTree->Tree();
+    const TNodeRect& bounds = tree.TreeRoot()->Bounds;
+    return TPictureSource{bounds.Width + 2 * tree.BorderSize, bounds.Height + 2 * tree.BorderSize,
+                          FDecTree->logicalDpiY(), [&tree](TCanvas& c) { tree.PaintTo(c); }};
+  };
+  auto copyPicture = Slot([picture] { CopyPictureToClipboard(picture()); });
+  auto exportPicture = Slot([this, picture] {
+    ExportPictureToFile(this, picture(), {Dialogs.PictureFileName, Dialogs.Error});
   });
-  connect(FUi->FileMenuItem, &QMenu::aboutToShow, this, &TMainForm::UpdateRecentFileMenu);
+  on(FUi->EditCopyPictureMenuItem, copyPicture);
+  on(FUi->CopyPictureToolButton, copyPicture);
+  on(FUi->FileExportPictureMenuItem, exportPicture);
+  on(FUi->ExportPictureToolButton, exportPicture);
+  connect(FUi->ViewMenuItem, &QMenu::aboutToShow, this, Slot([this] {
+            // Undo changes the options behind the menu's back.
+            const TTreeOptions& o = FDecTree->Tree().Options;
+            FUi->ViewHighlightclonesMenuItem->setChecked(o.HighlightClones);
+            FUi->ViewBusinessmodeMenuItem->setChecked(o.ShowPayoff);
+            FUi->ViewDontshowpayoffMenuItem->setChecked(!o.ShowPayoff);
+          }));
+  connect(FUi->FileMenuItem, &QMenu::aboutToShow, this, Slot([this] { UpdateRecentFileMenu(); }));
 
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  connect(help, &QShortcut::activated, this, &TMainForm::OpenHelp);
+  connect(help, &QShortcut::activated, this, Slot([this] { OpenHelp(); }));
 
   // The node menu and Edit > Optimize decisions. Comment and Edit Payoff
   // (advanced) are connected with their dialogs.
@@ -664,11 +687,11 @@ void TMainForm::LevelsPopupMenuPopup() {
   for (int level = 1; level <= levels; ++level) {
     QAction* item = FLevelsPopupMenu->addAction(Q(FormatStr(Str(SLevel), level)));
     item->setData(level);
-    connect(item, &QAction::triggered, this, [this, level] {
-      SaveUndo(Str(SUndoExpandCollapseLevels));
-      FDecTree->Tree().SetVisibleLevels(level);
-      DrawLevelsGlyph(level);
-    });
+    connect(item, &QAction::triggered, this, Slot([this, level] {
+              SaveUndo(Str(SUndoExpandCollapseLevels));
+              FDecTree->Tree().SetVisibleLevels(level);
+              DrawLevelsGlyph(level);
+            }));
   }
 }
 
@@ -726,7 +749,7 @@ void TMainForm::UpdateRecentFileMenu() {
     // The path itself, not parsed back from the caption.
     entry->setData(Q(files[static_cast<size_t>(i)]));
     connect(entry, &QAction::triggered, this,
-            [this, entry] { OpenDroppedOrRecent(U(entry->data().toString())); });
+            Slot([this, entry] { OpenDroppedOrRecent(U(entry->data().toString())); }));
     menu->insertAction(FUi->FileExitMenuItem, entry);
     FHistoryActions.push_back(entry);
   }
@@ -752,13 +775,15 @@ void TMainForm::OpenHelp() {
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) return event->acceptProposedAction();
+  Guarded([&] {
+    for (const QUrl& url : event->mimeData()->urls())
+      if (url.isLocalFile()) return event->acceptProposedAction();
+  });
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
-  OpenDroppedFiles(*event->mimeData());
+  Guarded([&] { OpenDroppedFiles(*event->mimeData()); });
 }
 
 void TMainForm::OpenDroppedFiles(const QMimeData& data) {
@@ -779,28 +804,33 @@ bool TMainForm::Wheel(QWheelEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Wheel &&
-      (watched == FDecTree || watched == FUi->ScrollBox->viewport()))
-    return Wheel(static_cast<QWheelEvent*>(event));
-  if (watched == FUi->ScrollBox->viewport()) {
-    if (event->type() == QEvent::Resize) {
-      QSize size = FUi->ScrollBox->viewport()->size();
-      FDecTree->Tree().SetMinWidth(size.width());
-      FDecTree->Tree().SetMinHeight(size.height());
-    } else if (event->type() == QEvent::MouseButtonPress) {
-      FDecTree->Tree().HideInplaceEditor();
+  bool handled = false;
+  Guarded([&] {
+    if (event->type() == QEvent::Wheel &&
+        (watched == FDecTree || watched == FUi->ScrollBox->viewport())) {
+      handled = Wheel(static_cast<QWheelEvent*>(event));
+      return;
     }
-  }
-  if (event->type() == QEvent::Enter)
-    for (int i = 0; i < 3; ++i)
-      if (watched == FPanels[i]) FPanels[3]->clear();
-  return QMainWindow::eventFilter(watched, event);
+    if (watched == FUi->ScrollBox->viewport()) {
+      if (event->type() == QEvent::Resize) {
+        QSize size = FUi->ScrollBox->viewport()->size();
+        FDecTree->Tree().SetMinWidth(size.width());
+        FDecTree->Tree().SetMinHeight(size.height());
+      } else if (event->type() == QEvent::MouseButtonPress) {
+        FDecTree->Tree().HideInplaceEditor();
+      }
+    }
+    if (event->type() == QEvent::Enter)
+      for (int i = 0; i < 3; ++i)
+        if (watched == FPanels[i]) FPanels[3]->clear();
+  });
+  return handled || QMainWindow::eventFilter(watched, event);
 }
 
 bool TMainForm::event(QEvent* event) {
   if (event->type() == QEvent::StatusTip) {
     // The long hint goes to the last panel; the panels stay.
-    FPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip());
+    Guarded([&] { FPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip()); });
     return true;
   }
   return QMainWindow::event(event);
@@ -815,17 +845,19 @@ void TMainForm::ScrollToRoot() {
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // The viewport has its real size only now.
-  if (!event->spontaneous()) ScrollToRoot();
+  if (!event->spontaneous()) Guarded([this] { ScrollToRoot(); });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  FDecTree->Tree().HideInplaceEditor();
-  if (!SavePrompt()) {
-    event->ignore();
-    return;
-  }
-  FRecentFiles.Save();
-  event->accept();
+  // The window stays open unless the prompt lets it go: a failure in the
+  // prompt loses nothing.
+  event->ignore();
+  Guarded([&] {
+    FDecTree->Tree().HideInplaceEditor();
+    if (!SavePrompt()) return;
+    FRecentFiles.Save();
+    event->accept();
+  });
 }
 
 } // namespace bw

@@ -36,6 +36,8 @@ struct TMainFormDialogs {
   // Empty: cancelled.
   std::function<QString()> OpenFileName;
   std::function<QString(const QString& proposed)> SaveFileName;
+  // Of File > Export picture; empty: cancelled.
+  std::function<QString()> PictureFileName;
 };
 
 class TMainForm : public QMainWindow {
@@ -101,6 +103,9 @@ private:
   void CreatePopupMenus();
   void CreateNodeCommands();
   void ConnectCommands();
+  // Comment, the advanced payoff edit, tree properties, About and the
+  // hidden node format (MainFormDialogs.cpp).
+  void ConnectDialogCommands();
   void DecTreeCalculated();
   void PopupMenuPopup();
   void SwitchMode(bool business);

@@ -1,6 +1,7 @@
 #include "foundation/ErrorReport.h"
 
 #include "foundation/Exceptions.h"
+#include "foundation/ThrowTrace.h"
 
 #include <cxxabi.h>
 
@@ -73,6 +74,11 @@ std::string ExceptionMessage(std::exception_ptr e) {
   } catch (...) {
   }
   return {};
+}
+
+TExceptionDescription DescribeException(std::exception_ptr e) {
+  const TThrowRecord record = LastThrowRecord();
+  return {ExceptionClassName(e), ExceptionMessage(e), ThrowStackText(record, e)};
 }
 
 } // namespace bw

@@ -39,4 +39,17 @@ std::string ExceptionClassName(std::exception_ptr e);
 // The exception's message; empty for an exception that has none.
 std::string ExceptionMessage(std::exception_ptr e);
 
+// What the error report shows of an exception.
+struct TExceptionDescription {
+  std::string ClassName;
+  std::string Message;
+  // One line per frame, or "(stack not available)".
+  std::string StackTrace;
+};
+
+// Call it inside the catch block, before anything else can throw: the stack
+// is the one this thread recorded at its last throw, when that throw was
+// this exception's.
+TExceptionDescription DescribeException(std::exception_ptr e);
+
 } // namespace bw

@@ -31,8 +31,8 @@ bool TNodeCommands::Allowed(TNodeCommand command) const {
   return NodePopupState(FTree).IsEnabled(command);
 }
 
-TDecTreeNode* TNodeCommands::GetSelectedNode() const {
-  TDecTreeNodeDynArray nodes = FTree.GetSelectedNodes();
+TDecTreeNode* GetSelectedNode(const TDecTree& tree) {
+  TDecTreeNodeDynArray nodes = tree.GetSelectedNodes();
   if (nodes.empty()) throw InvalidOperationException(Str(SSelectionRequired));
   if (nodes.size() > 1)
     throw InvalidOperationException(Str(SSelectionOnlyOne) + std::to_string(nodes.size()) +

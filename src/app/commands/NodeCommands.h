@@ -26,6 +26,10 @@ struct TNodeCommandHost {
   std::function<void(const std::string& text)> Warning;
 };
 
+// The one selected node; InvalidOperationException when none or several
+// are selected.
+TDecTreeNode* GetSelectedNode(const TDecTree& tree);
+
 class TNodeCommands {
 public:
   TNodeCommands(TDecTree& tree, TNodeCommandHost host);
@@ -36,9 +40,7 @@ public:
 
   // Whether the menu's table enables the command for the current selection.
   bool Allowed(TNodeCommand command) const;
-  // The one selected node; InvalidOperationException when none or several
-  // are selected.
-  TDecTreeNode* GetSelectedNode() const;
+  TDecTreeNode* GetSelectedNode() const { return bw::GetSelectedNode(FTree); }
 
   void Edit();
   void AddChild();

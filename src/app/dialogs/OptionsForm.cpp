@@ -1,15 +1,11 @@
 #include "app/dialogs/OptionsForm.h"
 
 #include "app/core/Settings.h"
+#include "app/dialogs/Maker.h"
 #include "foundation/ErrorReport.h"
 #include "ui_OptionsForm.h"
 
 namespace bw {
-
-namespace {
-// The maker's web address, in the footer.
-constexpr const char* MakerWebAddress = "www.calverick.example";
-} // namespace
 
 TOptionsForm::TOptionsForm(QWidget* parent)
     : TParentedForm(parent), FUi(std::make_unique<Ui::TOptionsForm>()) {

@@ -4,7 +4,9 @@
 #include "ui_MainForm.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QMimeData>
@@ -87,7 +89,6 @@ TEST(MainForm, StartsWithANewUntitledTree) {
   EXPECT_TRUE(w.Form->StatusPanel(2)->text().startsWith("Max "));
   // The commands of later parts are there, switched off.
   EXPECT_FALSE(w.Ui().FilePrintMenuItem->isEnabled());
-  EXPECT_FALSE(w.Ui().FileExportPictureMenuItem->isEnabled());
   ASSERT_NE(w.Form->findChild<QWidget*>("NewToolButton"), nullptr);
 }
 
@@ -521,4 +522,30 @@ TEST(MainForm, ARightClickOpensTheNodeMenuAndItsItemsAct) {
   QTest::mouseRelease(w.Form->windowHandle(), Qt::RightButton, {}, at);
   EXPECT_EQ(tree.TreeRoot()->Child(0), second);
   EXPECT_EQ(w.Ui().EditUndoMenuItem->text(), "Undo Move up");
+}
+
+TEST(MainForm, PictureCommandsAreOnAndTakeTheWholeTreeWithItsMargin) {
+  QTemporaryDir dir;
+  Window w;
+  AddTwoChildren(w);
+  for (QAction* a : {w.Ui().FileExportPictureMenuItem, w.Ui().ExportPictureToolButton,
+                     w.Ui().EditCopyPictureMenuItem, w.Ui().CopyPictureToolButton})
+    EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+  const TNodeRect& bounds = w.Tree().TreeRoot()->Bounds;
+  const QSize size(bounds.Width + 20, bounds.Height + 20);
+
+  w.Ui().CopyPictureToolButton->trigger();
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  ASSERT_TRUE(data && data->hasImage());
+  EXPECT_EQ(qvariant_cast<QImage>(data->imageData()).size(), size);
+  EXPECT_TRUE(data->hasFormat("image/x-emf"));
+
+  QString name = dir.filePath("tree.png");
+  w.Form->Dialogs.PictureFileName = [&] { return name; };
+  w.Ui().ExportPictureToolButton->trigger();
+  EXPECT_EQ(w.Messages, QStringList{"Unknown image file extension: .PNG"});
+  name = dir.filePath("tree.gif");
+  w.Ui().FileExportPictureMenuItem->trigger();
+  EXPECT_EQ(QImage(name).size(), size);
+  EXPECT_EQ(w.Messages.size(), 1);
 }
