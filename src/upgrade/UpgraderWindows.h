@@ -74,6 +74,7 @@ public:
   // The download is complete: the restart step.
   void SetCompleted();
   bool Completed() const { return FCompleted; }
+  TauUpgraderWindowsHost& WizardHost() const { return FHost; }
   // Closes without the abort question (Finish, or the engine stopping).
   void CloseSilently();
   // Cancel, Esc and the close box ask whether to abort.
