@@ -2,11 +2,11 @@
 
 #include "foundation/DateTime.h"
 #include "foundation/ErrorReport.h"
+#include "ui_AutoUpgraderWizardForm.h"
 #include "upgrade/PrivateFolder.h"
 #include "upgrade/UpgradeUtils.h"
 #include "upgrade/helper/HelperBlob.h"
 #include "upgrade/helper/HelperCore.h"
-#include "ui_AutoUpgraderWizardForm.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -50,9 +50,8 @@ TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
   OnHeaderInfo = [this](TauCustomHTTP*, int, const std::string&, const std::string&,
                         const std::string&, const std::string&, int64_t contentLength,
                         const std::string&, TDateTime, TDateTime lastModified, TDateTime,
-                        const std::string&, bool& cont) {
-    HTTPHeaderInfo(contentLength, lastModified, cont);
-  };
+                        const std::string&,
+                        bool& cont) { HTTPHeaderInfo(contentLength, lastModified, cont); };
   OnDone = [this](TauCustomHTTP*, const std::string&, int64_t, TauStream* data) { HTTPDone(data); };
   OnTransferSkipped = [this](TauCustomHTTP*) { HTTPTransferSkipped(); };
   OnDownloadProgress = [this](TauCustomHTTP*, const std::string&, int64_t size, int64_t bytesRead,
@@ -86,8 +85,7 @@ TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
 TauAutoUpgrader::~TauAutoUpgrader() {
   FAutoCheck = false;
   FTimer.stop();
-  if (TauAutoUpgraderWizardForm* w = UpgraderWizard(); w && &w->WizardHost() == this)
-    delete w;
+  if (TauAutoUpgraderWizardForm* w = UpgraderWizard(); w && &w->WizardHost() == this) delete w;
 }
 
 void TauAutoUpgrader::SetAutoCheck(bool on) {
@@ -141,7 +139,8 @@ void TauAutoUpgrader::SetInfoFileMode(bool on) {
 bool TauAutoUpgrader::IsNewerVersion(const std::string& text, bool& valid) const {
   valid = true;
   if (VersionControl == byNumber)
-    return IsNewerComparison(CompareVersions(ReadInfoValue(text, "#version", false), VersionNumber));
+    return IsNewerComparison(
+        CompareVersions(ReadInfoValue(text, "#version", false), VersionNumber));
   const std::string remote = ReadInfoValue(text, "#date", false);
   int y, m, d;
   valid = StrToVersionDate(remote, y, m, d) && StrToVersionDate(VersionDate, y, m, d);
@@ -242,9 +241,9 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
     const std::string address = FFiles.GetItemName(FFileIndex);
     if (TauAutoUpgraderWizardForm* w = UpgraderWizard()) {
       w->Form().FileURL->setText(Q(address));
-      w->Form().AllDownloading->setText(Q(FormatUpgraderString(
-          msgDownloadingOf, {static_cast<long long>(FFileIndex + 1),
-                             static_cast<long long>(FFiles.Count())})));
+      w->Form().AllDownloading->setText(
+          Q(FormatUpgraderString(msgDownloadingOf, {static_cast<long long>(FFileIndex + 1),
+                                                    static_cast<long long>(FFiles.Count())})));
     }
     URL = address;
     const std::string value = FFiles.GetItemValue(FFileIndex);
@@ -330,8 +329,7 @@ void TauAutoUpgrader::HTTPDownloadProgress(int64_t size, int64_t bytesRead, uint
   if (FInfoFileMode) return;
   const int count = std::max(FFiles.Count(), 1);
   const auto total = static_cast<uint8_t>(percent / count + GetPercent(FFileIndex, count));
-  if (OnProgress)
-    OnProgress(this, URL, size, bytesRead, elapsed, estimated, percent, total, rate);
+  if (OnProgress) OnProgress(this, URL, size, bytesRead, elapsed, estimated, percent, total, rate);
   if (TauAutoUpgraderWizardForm* w = UpgraderWizard()) {
     w->Form().ProgressCurrentFile->setValue(percent);
     w->Form().ProgressAllFiles->setValue(total);
@@ -368,10 +366,9 @@ void TauAutoUpgrader::LostFile(int errorCode) {
   bool cont = false;
   if (OnLostFile) OnLostFile(this, URL, errorCode, cont);
   if (ShowMessages.Has(mLostFile))
-    cont = ShowUpgraderMessage(FormatUpgraderString(msgLostFile, {GetURLFileName()}), mbYesNo,
-                               miWarning,
-                               LoadUpgraderString(msgError) + " #" + std::to_string(errorCode)) ==
-           maYes;
+    cont = ShowUpgraderMessage(
+               FormatUpgraderString(msgLostFile, {GetURLFileName()}), mbYesNo, miWarning,
+               LoadUpgraderString(msgError) + " #" + std::to_string(errorCode)) == maYes;
   if (cont)
     DownloadNextFile(false);
   else
@@ -455,8 +452,8 @@ void TauAutoUpgrader::RestartApplication(const std::string& params) {
 }
 
 bool TauAutoUpgrader::LaunchUpgradeHelper(const std::string& params) {
-  std::string folder = HandOverFolder.empty() ? PrivateUpgradeFolder(GetTempFolder())
-                                              : HandOverFolder;
+  std::string folder =
+      HandOverFolder.empty() ? PrivateUpgradeFolder(GetTempFolder()) : HandOverFolder;
   if (folder.empty()) return false;
   if (folder.back() != '/') folder += '/';
   const std::string helperFile = folder + UpgraderFileName;

@@ -91,8 +91,7 @@ public:
   std::string HandOverFolder;
 
   std::function<void(TauAutoUpgrader* Sender, const std::string& UpgradeMsg,
-                     TacUpgradeMethod UpgradeMethod, const TauStringList& Files,
-                     bool& CanUpgrade)>
+                     TacUpgradeMethod UpgradeMethod, const TauStringList& Files, bool& CanUpgrade)>
       OnBeginUpgrade;
   std::function<void(TauAutoUpgrader* Sender, bool& RestartImediately)> OnEndUpgrade;
   std::function<void(TauAutoUpgrader* Sender)> OnLaterUpgrade;

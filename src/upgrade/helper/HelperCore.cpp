@@ -170,8 +170,14 @@ bool StartProgram(const std::string& path, const std::vector<std::string>& args,
   // Its own session: the started program outlives the helper and any
   // terminal it was started from.
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+  // Nothing to read: the program is no longer attached to whatever
+  // started the upgrade.
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
   pid_t pid = 0;
-  const int rc = posix_spawn(&pid, path.c_str(), nullptr, &attr, argv.data(), environ);
+  const int rc = posix_spawn(&pid, path.c_str(), &files, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&files);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) return false;
   if (wait) {
