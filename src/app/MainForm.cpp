@@ -9,6 +9,7 @@
 #include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
+#include "upgrade/AutoUpgrader.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -220,10 +221,9 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   FUi->ViewHighlightclonesMenuItem->setChecked(true);
 
   // Commands that come with later parts of the program.
-  for (QAction* a :
-       {FUi->FileExternalDataMenuItem, FUi->FilePrintMenuItem, FUi->ToolsCheckUpdatesMenuItem,
-        FUi->ToolsOptionsMenuItem, FUi->PrintToolButton})
+  for (QAction* a : {FUi->FileExternalDataMenuItem, FUi->FilePrintMenuItem, FUi->PrintToolButton})
     a->setEnabled(false);
+  CreateAutoUpgrader();
 
   CreateStatusPanels();
   CreatePopupMenus();
@@ -846,6 +846,7 @@ void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // The viewport has its real size only now.
   if (!event->spontaneous()) Guarded([this] { ScrollToRoot(); });
+  ScheduleStartupUpdateCheck();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
