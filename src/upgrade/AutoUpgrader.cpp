@@ -288,7 +288,11 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
 }
 
 void TauAutoUpgrader::HTTPHeaderInfo(int64_t contentLength, TDateTime lastModified, bool& cont) {
-  if (FInfoFileMode) return;
+  if (FInfoFileMode) {
+    // Too large to be an information file: not even fetched.
+    if (contentLength > MaxInfoFileSize) cont = false;
+    return;
+  }
   FFileTime = lastModified;
   if (TauAutoUpgraderWizardForm* w = UpgraderWizard())
     w->Form().LFileSize->setText(
@@ -320,13 +324,24 @@ void TauAutoUpgrader::HTTPDone(TauStream* data) {
 }
 
 void TauAutoUpgrader::HTTPTransferSkipped() {
+  if (FInfoFileMode) {
+    NoInfoFile();
+    return;
+  }
   DeleteCurrentDownload();
   DownloadNextFile(false);
 }
 
 void TauAutoUpgrader::HTTPDownloadProgress(int64_t size, int64_t bytesRead, uint32_t elapsed,
                                            int64_t estimated, uint8_t percent, float rate) {
-  if (FInfoFileMode) return;
+  if (FInfoFileMode) {
+    // An information file without a length that grows too large.
+    if (bytesRead > MaxInfoFileSize) {
+      Abort(false, false);
+      NoInfoFile();
+    }
+    return;
+  }
   const int count = std::max(FFiles.Count(), 1);
   const auto total = static_cast<uint8_t>(percent / count + GetPercent(FFileIndex, count));
   if (OnProgress) OnProgress(this, URL, size, bytesRead, elapsed, estimated, percent, total, rate);
