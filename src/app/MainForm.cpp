@@ -1,8 +1,12 @@
 #include "app/MainForm.h"
 
+#include "app/TreePrinting.h"
 #include "app/commands/NewTree.h"
 #include "app/commands/NodeCommands.h"
+#include "app/core/Settings.h"
 #include "app/core/UIStrings.h"
+#include "app/dialogs/EditPayoffForm.h"
+#include "app/dialogs/OverviewExternalDataForm.h"
 #include "app/text/LocaleCurrency.h"
 #include "export/qt/PictureExport.h"
 #include "foundation/Conversions.h"
@@ -10,6 +14,7 @@
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
 #include "upgrade/AutoUpgrader.h"
+#include "widgets/BusyCursor.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -220,9 +225,6 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   FUi->ViewHighlightclonesMenuItem->setCheckable(true);
   FUi->ViewHighlightclonesMenuItem->setChecked(true);
 
-  // Commands that come with later parts of the program.
-  for (QAction* a : {FUi->FileExternalDataMenuItem, FUi->FilePrintMenuItem, FUi->PrintToolButton})
-    a->setEnabled(false);
   CreateAutoUpgrader();
 
   CreateStatusPanels();
@@ -262,6 +264,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 }
 
 TMainForm::~TMainForm() {
+  TEditPayoffForm::ImportExternalDialog = nullptr;
   ClearUndoRedo(true, true);
 }
 
@@ -357,6 +360,7 @@ void TMainForm::ConnectCommands() {
   on(FUi->SaveToolBarButton, [this] { SaveFile(false); });
   on(FUi->FileSaveAsMenuItem, [this] { SaveFile(true); });
   on(FUi->FileExitMenuItem, [this] { close(); });
+  on(FUi->FileExternalDataMenuItem, [this] { Guarded([this] { FileExternalData(); }); });
   on(FUi->EditUndoMenuItem, [this] { EditUndo(); });
   on(FUi->UndoToolButton, [this] { EditUndo(); });
   on(FUi->EditRedoMenuItem, [this] { EditRedo(); });
@@ -365,6 +369,8 @@ void TMainForm::ConnectCommands() {
   on(FUi->ViewDontshowpayoffMenuItem, [this] { SwitchMode(false); });
   on(FUi->ViewHighlightclonesMenuItem, [this] { ToggleHighlightClones(); });
   on(FUi->HelpHelpMenuItem, [this] { OpenHelp(); });
+  on(FUi->FilePrintMenuItem, Slot([this] { FilePrint(); }));
+  on(FUi->PrintToolButton, Slot([this] { FilePrint(); }));
 
   // Pictures of the whole tree: its laid-out extent with the margin on every
   // side, drawn as for paper (no selected boxes, buttons or comment marks).
@@ -508,13 +514,10 @@ void TMainForm::FileNew() {
 
 void TMainForm::OpenFile(const std::string& fileName) {
   TDecTree& tree = FDecTree->Tree();
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  TBusyCursor busy;
   struct Restore {
     TDecTree& Tree;
-    ~Restore() {
-      QApplication::restoreOverrideCursor();
-      Tree.Recalculate();
-    }
+    ~Restore() { Tree.Recalculate(); }
   } restore{tree};
 
   if (!TreeFileExists(fileName)) {
@@ -540,14 +543,16 @@ void TMainForm::OpenFile(const std::string& fileName) {
     tree.Recalculate();
     ScrollToRoot();
     if (tree.TreeRoot()->HasImportedPayoffs()) {
-      // The external-data overview comes with the spreadsheet import; until
-      // then the question is asked and its answer has nothing to open.
-      QString question = Q(Str(SAskCheckExternalData));
-      if (Dialogs.AskYesNo)
-        Dialogs.AskYesNo(question);
-      else
-        QMessageBox::question(this, QApplication::applicationDisplayName(), question,
-                              QMessageBox::Yes | QMessageBox::No);
+      bool check;
+      {
+        TCursorPause pause; // no hourglass over the question
+        QString question = Q(Str(SAskCheckExternalData));
+        check = Dialogs.AskYesNo
+                    ? Dialogs.AskYesNo(question)
+                    : QMessageBox::question(this, QApplication::applicationDisplayName(), question,
+                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+      }
+      if (check) FileExternalData();
     }
   } catch (const Exception& e) {
     // Nothing of the file was applied; the undo brings back the tree and
@@ -560,6 +565,17 @@ void TMainForm::OpenFile(const std::string& fileName) {
     else
       QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
   }
+}
+
+void TMainForm::FileExternalData() {
+  TDecTree& tree = FDecTree->Tree();
+  tree.HideInplaceEditor();
+  auto saveUndo = [this](const std::string& caption) { SaveUndo(caption); };
+  TCursorPause pause; // the overview shows its own while it reads
+  if (Dialogs.ExternalDataOverview)
+    Dialogs.ExternalDataOverview(tree, saveUndo);
+  else
+    TOverviewExternalDataForm::Execute(tree, saveUndo, this);
 }
 
 bool TMainForm::SaveFile(bool saveAs) {
@@ -582,11 +598,10 @@ bool TMainForm::SaveFile(bool saveAs) {
     if (name.isEmpty()) return false;
     SetFileName(U(QFileInfo(name).absoluteFilePath()), true);
   }
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
+    TBusyCursor busy;
     WriteTreeFile(FFileName, *tree.TreeRoot(), tree.Options, tree.DefaultFont);
   } catch (const Exception& e) {
-    QApplication::restoreOverrideCursor();
     QString text = Q(SaveErrorMessage(e.Message()));
     if (Dialogs.Error)
       Dialogs.Error(text);
@@ -594,7 +609,6 @@ bool TMainForm::SaveFile(bool saveAs) {
       QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
     return false;
   }
-  QApplication::restoreOverrideCursor();
   SetModified(false);
   return true;
 }
@@ -731,6 +745,28 @@ void TMainForm::PopupMenuPopup() {
       const auto type = static_cast<TNodeTypeItem>(i);
       item(PopupTypeItemName(type))->setChecked(type == *state.CheckedType);
     }
+}
+
+// ---- Printing ----------------------------------------------------------------
+
+void TMainForm::FilePrint() {
+  TPrintSettings print;
+  {
+    TSettings settings(FStore);
+    print = MakePrintSettings(settings.Landscape, settings.PageMargins);
+  }
+  TPrintWindowDialogs dialogs = PrintDialogs;
+  if (!dialogs.Help) dialogs.Help = [this] { OpenHelp(); };
+  ShowPrintPreview(*this, print, dialogs);
+  // Loaded afresh: whatever else was saved while the window was open stays.
+  TSettings settings(FStore);
+  settings.PageMargins = print.Margins;
+  settings.Landscape = print.Landscape;
+  settings.Save();
+}
+
+void TMainForm::PrintTo(TPrintPreview& preview, const TPageMargins& margins, bool showMargins) {
+  PrintTreeTo(preview, FDecTree->Tree(), margins, showMargins, IsMetricLocale());
 }
 
 // ---- Recent files, help, drops, wheel, closing ------------------------------

@@ -8,6 +8,8 @@
 #include "app/recentfiles/RecentFileList.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/NamedMutex.h"
+#include "printing/PrintForm.h"
+#include "printing/PrintableForm.h"
 #include "widgets/DecTreeWidget.h"
 
 #include <QLabel>
@@ -40,9 +42,12 @@ struct TMainFormDialogs {
   std::function<QString(const QString& proposed)> SaveFileName;
   // Of File > Export picture; empty: cancelled.
   std::function<QString()> PictureFileName;
+  // The external-data overview over the tree, with the window's undo step.
+  std::function<void(TDecTree& tree, const std::function<void(const std::string&)>& saveUndo)>
+      ExternalDataOverview;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public IPrintableForm {
   Q_OBJECT
 public:
   // store: where the recent-file list lives; the window does not own it.
@@ -62,6 +67,8 @@ public:
   const std::string& FileName() const { return FFileName; }
   bool IsModified() const;
   TMainFormDialogs Dialogs;
+  // The print window's dialogs and modal loop; tests replace them.
+  TPrintWindowDialogs PrintDialogs;
 
   // The document.
   bool SavePrompt();
@@ -70,6 +77,8 @@ public:
   void OpenFile(const std::string& fileName);
   bool SaveFile(bool saveAs);
   void FileNew();
+  // File > External data: every imported payoff read again.
+  void FileExternalData();
 
   // Undo and redo.
   void SaveUndo(const std::string& undoMessage);
@@ -85,6 +94,13 @@ public:
   // The first local file of a drop, after the save prompt; the rest are
   // ignored.
   void OpenDroppedFiles(const QMimeData& data);
+
+  // File > Print: the print window with the margins and orientation of the
+  // settings, which keep what the user left.
+  void FilePrint();
+  // The whole tree as one page between the margins.
+  void PrintTo(TPrintPreview& preview, const TPageMargins& margins, bool showMargins) override;
+  QWidget* GetForm() override { return this; }
 
   // Scrolls the root's box into view: a large tree's root lies in the middle
   // of its height, out of sight of a fresh window.

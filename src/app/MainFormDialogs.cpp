@@ -4,6 +4,7 @@
 #include "app/dialogs/DialogCommands.h"
 #include "app/dialogs/EditPayoffForm.h"
 #include "app/dialogs/FormatNodeForm.h"
+#include "app/dialogs/ImportExternalForm.h"
 #include "app/dialogs/TreePropertiesForm.h"
 #include "foundation/ErrorReport.h"
 #include "ui_MainForm.h"
@@ -16,6 +17,14 @@ void TMainForm::ConnectDialogCommands() {
   };
   const TSaveUndo saveUndo = [this](const std::string& caption) { SaveUndo(caption); };
   TDecTree& tree = FDecTree->Tree();
+
+  // The payoff dialog's Import row picks a workbook cell or name in the
+  // import dialog.
+  TEditPayoffForm::ImportExternalDialog = [this](const std::string& reference, int decimals) {
+    TImportExternalDialogResult result;
+    TImportExternalForm::Execute(reference, decimals, result, this);
+    return result;
+  };
 
   // The control asks for the dialog itself: for this item, and whenever a
   // payoff with a source is edited.

@@ -42,6 +42,12 @@ TExceptionReporter SetExceptionReporter(TExceptionReporter reporter) {
 
 void ReportException(std::exception_ptr e) noexcept {
   try {
+    try {
+      if (e) std::rethrow_exception(e);
+    } catch (const SilentAbort&) {
+      return;
+    } catch (...) {
+    }
     if (Reporter()) {
       Reporter()(e);
       return;

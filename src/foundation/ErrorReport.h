@@ -17,7 +17,8 @@ TExceptionReporter SetExceptionReporter(TExceptionReporter reporter);
 
 // Hands the exception to the reporter. Call it inside the catch block, so
 // that what the reporter records of the throw (its call stack) still
-// belongs to this exception; it never throws.
+// belongs to this exception; it never throws. A SilentAbort is not an
+// error: it is dropped without a report.
 void ReportException(std::exception_ptr e) noexcept;
 
 // Runs a handler's body; an exception leaving it is reported, not passed

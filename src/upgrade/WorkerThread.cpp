@@ -37,9 +37,11 @@ struct CallQueue {
   std::deque<std::shared_ptr<PendingCall>> Calls;
 };
 
+// Made once and never destroyed: a worker abandoned at the end of the
+// program may still post to it while static objects are torn down.
 CallQueue& Queue() {
-  static CallQueue queue;
-  return queue;
+  static CallQueue* const queue = new CallQueue;
+  return *queue;
 }
 
 // Every platform thread started and not yet joined. Joining happens outside
@@ -52,6 +54,7 @@ struct ThreadRegistry {
   ~ThreadRegistry() {
     // Only threads abandoned at the very end of the program are left; they
     // hold no reference to anything destroyed here.
+    std::lock_guard lock(Lock);
     for (auto& [serial, thread] : Threads)
       if (thread.joinable()) thread.detach();
   }

@@ -5,6 +5,7 @@
 #include "foundation/Conversions.h"
 #include "foundation/ErrorReport.h"
 #include "ui_AboutForm.h"
+#include "widgets/BusyCursor.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -63,10 +64,7 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TAboutForm::WebSiteLabelClick() {
   // The browser may take a moment to answer.
-  struct Busy {
-    Busy() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Busy() { QGuiApplication::restoreOverrideCursor(); }
-  } busy;
+  TBusyCursor busy;
   QDesktopServices::openUrl(QUrl(MakerWebPage));
 }
 

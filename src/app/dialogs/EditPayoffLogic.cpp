@@ -147,12 +147,7 @@ void TEditPayoffLogic::NumberEditChange(TPayoffEdit sender) {
 void TEditPayoffLogic::ImportChosen(const TImportExternalDialogResult& chosen) {
   if (!chosen.Changed) return;
   FState.ImportEdit = QString::fromStdString(chosen.Reference);
-  Currency value;
-  if (!TryDoubleToCurrency(chosen.Value, value)) {
-    FState.ImportResultPanel = {InvalidNumber, true};
-    FState.OkEnabled = false;
-    return;
-  }
+  const Currency value = chosen.Value;
   FState.ImportResultPanel = {Number(value), false};
   FState.OkEnabled = true;
   const double v = CurrencyToDouble(value);

@@ -9,6 +9,7 @@
 // "Advanced: " + text, which the dialog shows and keeps.
 #pragma once
 
+#include "app/dialogs/ImportExternalResult.h"
 #include "model/Currency.h"
 
 #include <QString>
@@ -21,14 +22,6 @@ struct TEditPayoffDialogResult {
   bool Changed = false;
   Currency Payoff = 0;
   std::string PayoffSource;
-};
-
-// What the spreadsheet-import dialog hands back: the reference chosen and
-// the value it read from the workbook.
-struct TImportExternalDialogResult {
-  bool Changed = false;
-  std::string Reference;
-  double Value = 0;
 };
 
 // The four rows of the dialog, one per radio button. The advanced row is

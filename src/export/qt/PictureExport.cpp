@@ -4,6 +4,7 @@
 #include "export/BitmapWriters.h"
 #include "export/OutputFile.h"
 #include "foundation/Exceptions.h"
+#include "widgets/BusyCursor.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -45,15 +46,6 @@ TRgbImageView View(const QImage& image) {
   return {image.width(), image.height(), image.constBits(),
           static_cast<size_t>(image.bytesPerLine())};
 }
-
-// One hourglass for the whole work, gone before any message shows.
-class TBusyCursor {
-public:
-  TBusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TBusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-  TBusyCursor(const TBusyCursor&) = delete;
-  TBusyCursor& operator=(const TBusyCursor&) = delete;
-};
 
 // Running out of memory anywhere on the way is told as such.
 template <typename F>

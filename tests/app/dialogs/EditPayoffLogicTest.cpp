@@ -101,16 +101,12 @@ TEST(EditPayoffLogic, ImportedAndAdvancedPayoffsAreReadBackFromTheirPanels) {
 
   Payoff chosen("", Money(1));
   chosen.Logic.ModeClick(TPayoffMode::Import);
-  chosen.Logic.ImportChosen({false, "ignored", 9});
+  chosen.Logic.ImportChosen({false, "ignored", Money(9)});
   EXPECT_EQ(chosen.S().ImportEdit, "");
-  chosen.Logic.ImportChosen({true, "Excel(\"b.xls\";\"S\";\"C3\")", 1234.5});
+  chosen.Logic.ImportChosen({true, "Excel(\"b.xls\";\"S\";\"C3\")", Money(1234.5)});
   EXPECT_EQ(chosen.S().ImportResultPanel.Text, "= 1,234.50");
   EXPECT_EQ(chosen.S().CostEdit, "0.00");
   EXPECT_EQ(chosen.Ok().Payoff, Money(1234.5));
-  // A value read from a workbook that no payoff can hold is refused there.
-  chosen.Logic.ImportChosen({true, "Excel(\"c.xls\";\"S\";\"D4\")", 1e300});
-  EXPECT_EQ(chosen.S().ImportResultPanel.Text, "Invalid number");
-  EXPECT_FALSE(chosen.S().OkEnabled);
 
   Payoff advanced("Advanced: anything", Money(7));
   EXPECT_EQ(advanced.S().Mode, TPayoffMode::Advanced);

@@ -107,7 +107,7 @@ TEST(EditPayoffForm, TheImportRowWaitsForTheImportDialog) {
   std::string asked;
   TEditPayoffForm::ImportExternalDialog = [&asked](const std::string& reference, int) {
     asked = reference;
-    return TImportExternalDialogResult{true, "Excel(\"b.xls\";\"S\";\"B2\")", -3};
+    return TImportExternalDialogResult{true, "Excel(\"b.xls\";\"S\";\"B2\")", -30000};
   };
   TEditPayoffForm form;
   form.Load("", 2, 0);

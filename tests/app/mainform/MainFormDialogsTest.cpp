@@ -99,6 +99,8 @@ TEST(MainFormDialogs, TheAdvancedPayoffEditWritesPayoffAndSource) {
   w.Select(w.First, htPayoff);
   const size_t steps = w.Steps();
   WhenModal<TEditPayoffForm>([](TEditPayoffForm& form) {
+    // The window lends the dialog its spreadsheet import.
+    EXPECT_TRUE(form.Form().ImportRadioButton->isEnabled());
     form.Form().IncomeCostRadioButton->click();
     Retype(form.Form().PayoffEdit, "10");
     Retype(form.Form().CostEdit, "4");

@@ -1,7 +1,10 @@
 #include "app/MainForm.h"
+#include "app/dialogs/OverviewExternalDataForm.h"
 #include "platform/registry/MemoryRegistry.h"
+#include "support/Workbooks.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
+#include "ui_OverviewExternalDataForm.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -15,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidgetAction>
+
+#include <xlsxwriter.h>
 
 #include <gtest/gtest.h>
 
@@ -88,7 +93,6 @@ TEST(MainForm, StartsWithANewUntitledTree) {
   EXPECT_TRUE(w.Form->StatusPanel(1)->text().startsWith("Current "));
   EXPECT_TRUE(w.Form->StatusPanel(2)->text().startsWith("Max "));
   // The commands of later parts are there, switched off.
-  EXPECT_FALSE(w.Ui().FilePrintMenuItem->isEnabled());
   ASSERT_NE(w.Form->findChild<QWidget*>("NewToolButton"), nullptr);
 }
 
@@ -245,6 +249,63 @@ TEST(MainForm, FilesOpenSaveAndFailWithTheirMessages) {
   EXPECT_FALSE(w.Form->IsModified());
   EXPECT_FALSE(w.Ui().EditUndoMenuItem->isEnabled());
   EXPECT_EQ(w.Tree().GetSelectedNodes()[0], w.Tree().TreeRoot());
+}
+
+TEST(MainForm, ImportedPayoffsAreCheckedAfterOpeningAndRefreshedInOneStep) {
+  QTemporaryDir dir;
+  const std::string book = dir.filePath("prices.xlsx").toStdString();
+  test::WriteXlsx(book, [](lxw_workbook* b) {
+    worksheet_write_number(workbook_add_worksheet(b, "Prices"), 0, 0, 42.5, nullptr);
+  });
+  Window w;
+  AddTwoChildren(w);
+  const std::string source = "Import: Excel(\"" + book + "\", \"Prices$A1\")";
+  w.Tree().TreeRoot()->Child(0)->PayoffSource = source;
+  w.Tree().TreeRoot()->Child(0)->Payoff = 10000;
+  w.SaveName = dir.filePath("tree.bwk");
+  ASSERT_TRUE(w.Form->SaveFile(false));
+
+  int overviews = 0;
+  w.Form->Dialogs.ExternalDataOverview = [&](TDecTree& tree, const auto& saveUndo) {
+    ++overviews;
+    TOverviewExternalDataForm form(tree);
+    form.RefreshExternalData();
+    EXPECT_EQ(form.Form().SummaryChangedLabel->text(), "1");
+    form.ApplyNewValues(saveUndo);
+    tree.Recalculate();
+  };
+  bool answer = false;
+  bool busyOverQuestion = false;
+  w.Form->Dialogs.AskYesNo = [&](const QString& t) {
+    w.Messages << t;
+    busyOverQuestion = QApplication::overrideCursor() != nullptr;
+    return answer;
+  };
+  auto payoff = [&] { return w.Tree().TreeRoot()->Child(0)->Payoff; };
+
+  // No leaves the values as read.
+  w.Form->OpenFile(w.SaveName.toStdString());
+  EXPECT_EQ(w.Messages.back(),
+            "This project contains external data. Do you want to check if this data has been "
+            "updated?");
+  EXPECT_FALSE(busyOverQuestion);
+  EXPECT_EQ(overviews, 0);
+  EXPECT_EQ(payoff(), 10000);
+  EXPECT_EQ(w.Tree().TreeRoot()->Child(0)->PayoffSource, source);
+
+  // Yes reads the workbook again; the new value comes in one undo step.
+  answer = true;
+  w.Form->OpenFile(w.SaveName.toStdString());
+  EXPECT_EQ(overviews, 1);
+  EXPECT_EQ(payoff(), 425000);
+  EXPECT_EQ(w.Form->UndoHistory().UndoMessage(), "Refresh external data");
+  EXPECT_TRUE(w.Form->IsModified());
+  w.Form->EditUndo();
+  EXPECT_EQ(payoff(), 10000);
+
+  ASSERT_TRUE(w.Ui().FileExternalDataMenuItem->isEnabled());
+  w.Ui().FileExternalDataMenuItem->trigger();
+  EXPECT_EQ(overviews, 2);
 }
 
 TEST(MainForm, ACommandLineNameIsMadeAbsolute) {

@@ -12,18 +12,8 @@ namespace {
 
 constexpr int MaxDecimals = 18;
 
-// Rounded to 15 significant digits, as the number texts show no more.
-double Significant15(double value) {
-  if (!std::isfinite(value) || value == 0) return value;
-  char buffer[32];
-  auto written =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
-  double rounded = value;
-  std::from_chars(buffer, written.ptr, rounded);
-  return rounded;
-}
-
 QString Format(double value, int decimals, bool groups) {
+  decimals = ClampTextDecimals(decimals);
   QLocale locale;
   QLocale::NumberOptions options = locale.numberOptions();
   if (groups)
@@ -31,7 +21,27 @@ QString Format(double value, int decimals, bool groups) {
   else
     options |= QLocale::OmitGroupSeparator;
   locale.setNumberOptions(options);
-  return locale.toString(Significant15(value), 'f', ClampTextDecimals(decimals));
+  if (!std::isfinite(value)) return locale.toString(value, 'f', decimals);
+  // Fifteen significant digits: beyond them a double's digits are noise
+  // that nobody typed, and they are written as zeros.
+  char buffer[32];
+  auto written =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+  std::from_chars(buffer, written.ptr, value);
+  int exponent = 0;
+  if (const char* e = std::find(buffer, written.ptr, 'e'); e != written.ptr)
+    std::from_chars(*(e + 1) == '+' ? e + 2 : e + 1, written.ptr, exponent);
+  if (value == 0) {
+    value = 0; // no "-0"
+    exponent = 0;
+  }
+  const int precise = std::clamp(14 - exponent, 0, decimals);
+  QString text = locale.toString(value, 'f', precise);
+  if (precise < decimals) {
+    if (precise == 0) text += locale.decimalPoint();
+    text += locale.zeroDigit().repeated(decimals - precise);
+  }
+  return text;
 }
 
 } // namespace
