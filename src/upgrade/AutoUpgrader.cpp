@@ -182,10 +182,7 @@ void TauAutoUpgrader::ProcessInfoFile(const std::string& bytes) {
       } else if (FUpgradeMethod == umRedirectToURL) {
         // Only web pages are opened, never a file or a program.
         const std::string address = FFiles.GetItemName(0);
-        const std::string lower = Lower(address);
-        if (lower.find("://") == std::string::npos || lower.rfind("http://", 0) == 0 ||
-            lower.rfind("https://", 0) == 0)
-          OpenURL(address, true);
+        if (IsWebAddress(address)) OpenURL(address, true);
       } else {
         DownloadNextFile(true);
       }

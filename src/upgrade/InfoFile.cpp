@@ -177,6 +177,14 @@ bool IsNewerVersionDate(const std::string& remote, const std::string& local) {
   return std::tie(ry, rm, rd) > std::tie(ly, lm, ld);
 }
 
+bool IsWebAddress(const std::string& address) {
+  const std::string lower = LowerAscii(address);
+  if (lower.find("://") == std::string::npos)
+    return !lower.empty() && lower.find(':') == std::string::npos && lower[0] != '/' &&
+           lower[0] != '.';
+  return lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0;
+}
+
 std::optional<std::string> CheckUpgradeTarget(const std::string& target,
                                               const std::vector<std::string>& allowedFolders) {
   if (target.empty() || target[0] != '/' || target.back() == '/') return std::nullopt;

@@ -47,6 +47,11 @@ constexpr bool IsNewerComparison(int comparison) {
   return comparison > 0;
 }
 
+// Whether an address from the information file may be opened in the
+// browser: an http or https address, or a host and path without a scheme
+// (which gets "http://"); never a file, a program or another scheme.
+bool IsWebAddress(const std::string& address);
+
 // Where a downloaded file may go. target is absolute, its folder macros
 // expanded. It must name a file (not end in "/", ".", ".."), and after
 // ".." and links are resolved it must lie inside one of the allowed

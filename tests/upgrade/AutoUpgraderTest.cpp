@@ -1,8 +1,10 @@
 #include "upgrade/AutoUpgrader.h"
 #include "LoopbackServer.h"
+#include "ui_AutoUpgraderPasswordForm.h"
 #include "ui_AutoUpgraderWizardForm.h"
 #include "upgrade/PrivateFolder.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -242,6 +244,49 @@ TEST_F(Engine, HostileInformationFiles) {
   Info("#date=13/45/2008\r\n#url=" + Serve("a.txt", "a"));
   Run();
   EXPECT_EQ(Events, (std::vector<std::string>{"no info file"}));
+}
+
+TEST_F(Engine, ALostFileAsksWithItsStatusAndNoAborts) {
+  std::vector<std::string> texts, captions;
+  TauMessageBoxHandler previous = SetUpgraderMessageBoxHandler(
+      [&](const std::string& text, const std::string& caption, TauMessageButtons, TauMessageIcon) {
+        texts.push_back(text);
+        captions.push_back(caption);
+        return maNo;
+      });
+  U->ShowMessages = {mLostFile};
+  ContinueAfterLostFile = true; // the question decides
+  Info("#version=9\r\n#url=" + Server.Url("/status/404") + "\r\n#url2=" + Serve("b", "b"));
+  Run();
+  SetUpgraderMessageBoxHandler(previous);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0], "File 404 not found or inaccessible.\n\nTry to skip this file and continue "
+                      "upgrade?");
+  EXPECT_EQ(captions[0], "Error #404");
+  EXPECT_EQ(Count("aborted"), 1);
+  EXPECT_EQ(Count("file done"), 0);
+}
+
+TEST_F(Engine, APasswordFromTheDialogIsSentAgain) {
+  U->ShowMessages = {mPasswordRequest};
+  U->InfoFileURL = Server.Url("/auth?user=ann&pass=pw");
+  std::string realm;
+  U->OnPasswordRequest = [&](TauAutoUpgrader*, const std::string& r, bool&) { realm = r; };
+  // The user fills in the dialog once it comes up.
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [] {
+    auto* form = qobject_cast<TauAutoUpgraderPasswordForm*>(QApplication::activeModalWidget());
+    if (!form) return;
+    form->Form().UsernameEdit->setText("ann");
+    form->Form().PasswordEdit->setText("pw");
+    form->Form().OKBtn->click();
+  });
+  user.start(10);
+  Run();
+  EXPECT_EQ(realm, "Upgrade area");
+  EXPECT_EQ(U->HTTPUsername, "ann");
+  // The protected file was read: it announces nothing newer.
+  EXPECT_EQ(Events, (std::vector<std::string>{"no update"}));
 }
 
 TEST_F(Engine, AWaitingCheckWhileBusyReturnsAtOnce) {

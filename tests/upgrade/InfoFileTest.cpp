@@ -72,6 +72,16 @@ TEST(InfoFile, VersionDatesAndNumbers) {
   EXPECT_FALSE(IsNewerComparison(-3));
 }
 
+TEST(InfoFile, OnlyWebAddressesAreOpened) {
+  EXPECT_TRUE(IsWebAddress("http://example.test/new"));
+  EXPECT_TRUE(IsWebAddress("HTTPS://example.test/new"));
+  EXPECT_TRUE(IsWebAddress("www.example.test/new"));
+  EXPECT_FALSE(IsWebAddress("file:///etc/passwd"));
+  EXPECT_FALSE(IsWebAddress("ftp://example.test/x"));
+  EXPECT_FALSE(IsWebAddress("javascript:alert(1)"));
+  EXPECT_FALSE(IsWebAddress("/usr/bin/xterm"));
+}
+
 class UpgradeTargets : public ::testing::Test {
 protected:
   fs::path Root = fs::temp_directory_path() / ("bw-targets-" + std::to_string(getpid()));

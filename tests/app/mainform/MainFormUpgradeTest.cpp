@@ -83,7 +83,9 @@ TEST(MainFormUpgrade, TheStartUpCheckAsksChecksAndRecordsNoUpdate) {
   // The silent start-up check tells nothing.
   EXPECT_TRUE(w.Boxes.empty());
 
-  // Check for Updates reports everything from now on.
+  // Check for Updates reports everything from now on (once the first check
+  // has let go of its worker: a check during another starts nothing).
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Form->AutoUpgrader().UpgradeBusy(); }, 5000));
   w.Form->Form().ToolsCheckUpdatesMenuItem->trigger();
   EXPECT_EQ(w.Form->AutoUpgrader().ShowMessages, AllUpgraderMessages);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Boxes.empty(); }, 5000));
