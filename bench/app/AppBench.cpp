@@ -1,6 +1,8 @@
 // The main window's costs: every change copies the whole tree into the undo
 // history, and the program must come up quickly.
 #include "app/MainForm.h"
+#include "app/UpdateServer.h"
+#include "app/core/Settings.h"
 #include "app/core/UndoHistory.h"
 #include "platform/registry/MemoryRegistry.h"
 #include "support/TreeGenerator.h"
@@ -79,6 +81,30 @@ static void BM_StartUp(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond);
+
+// The same start-up with the automatic update check off (0) and on (1)
+// against a server that does not answer (nothing listens on the port): the
+// window is shown and the check has started on the upgrader's worker.
+static void BM_StartUpUpdatePolicy(benchmark::State& state) {
+  const QString example = QStringLiteral(BW_EXAMPLE_TREE);
+  SetUpdateInfoURL("http://127.0.0.1:9/info.txt");
+  for (auto _ : state) {
+    MemoryRegistryStore registry;
+    {
+      TSettings settings(registry);
+      settings.AutoUpdateConfigured = true;
+      settings.CanCheckForAutoUpdate = state.range(0) != 0;
+      settings.Save();
+    }
+    TMainForm window(registry, example);
+    window.show();
+    QApplication::processEvents();
+    QApplication::processEvents(); // the policy, queued behind the show
+    benchmark::DoNotOptimize(window.DecTree().TreeRoot());
+  }
+  SetUpdateInfoURL({});
+}
+BENCHMARK(BM_StartUpUpdatePolicy)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

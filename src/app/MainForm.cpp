@@ -15,6 +15,7 @@
 #include "model/UIStringsComponent.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
+#include "upgrade/AutoUpgrader.h"
 #include "widgets/BusyCursor.h"
 
 #include <QActionGroup>
@@ -226,9 +227,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   FUi->ViewHighlightclonesMenuItem->setCheckable(true);
   FUi->ViewHighlightclonesMenuItem->setChecked(true);
 
-  // Commands that come with later parts of the program.
-  for (QAction* a : {FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem})
-    a->setEnabled(false);
+  CreateAutoUpgrader();
 
   CreateStatusPanels();
   CreatePopupMenus();
@@ -897,6 +896,7 @@ void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // The viewport has its real size only now.
   if (!event->spontaneous()) Guarded([this] { ScrollToRoot(); });
+  ScheduleStartupUpdateCheck();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -27,6 +27,8 @@ class TMainForm;
 
 namespace bw {
 
+class TauAutoUpgrader;
+
 // The window's questions, notices and file dialogs; tests replace them.
 struct TMainFormDialogs {
   // Yes, No, Cancel: 1, 0, -1.
@@ -105,6 +107,11 @@ public:
   // of its height, out of sight of a fresh window.
   void ScrollToRoot();
 
+  // The automatic upgrade: the upgrader, and the start-up policy (asks once
+  // whether the program may look for updates, then looks when due).
+  TauAutoUpgrader& AutoUpgrader() { return *FAutoUpgrader; }
+  void AutoCheckForUpdates();
+
 protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -141,6 +148,10 @@ private:
   std::vector<QAction*> FHistoryActions;
   NamedMutex FMutex;
   RegistryStore& FStore;
+  std::unique_ptr<TauAutoUpgrader> FAutoUpgrader;
+  bool FStartupCheckScheduled = false;
+  void CreateAutoUpgrader();
+  void ScheduleStartupUpdateCheck();
   TFileHistory FRecentFiles;
   TUndoHistory FUndo;
   std::unique_ptr<TNodeCommands> FCommands;

@@ -15,6 +15,8 @@ Paths:
   /auth?user=U&pass=P   401 with realm "Upgrade area" until Basic credentials match
   /redirect?to=ADDRESS  302 to the address; /loop redirects to itself
   /echo          the request (line, headers, body) as the body
+  /local/PATH    the file at the absolute PATH (404 when missing); ?nolength sends it
+                 without a length, ?break only half of it
   /raw/NAME      malformed answers: badstatus, garbage, neglength, nanlength,
                  hugelength, hugeheader, closeatonce, silent
 """
@@ -227,6 +229,25 @@ def handle(conn):
                 respond(conn, 200, "OK", [("Content-Type", "text/plain"), ("Content-Length", str(len(body)))], body)
             elif path.startswith("/raw/"):
                 keep = serve_raw(conn, path[5:])
+            elif path.startswith("/local/"):
+                # A file the test wrote, by its absolute path; "nolength" in
+                # the query sends it without a length, ending by closing.
+                try:
+                    with open(path[6:], "rb") as f:
+                        body = f.read()
+                except OSError:
+                    respond(conn, 404, "Not Found", [("Content-Length", "0")])
+                else:
+                    if "break" in req.target:
+                        # The whole length announced, half of it sent.
+                        respond(conn, 200, "OK", [("Content-Length", str(len(body)))],
+                                body[:len(body) // 2])
+                        keep = False
+                    elif "nolength" in req.target:
+                        respond(conn, 200, "OK", [("Connection", "close")], body)
+                        keep = False
+                    else:
+                        respond(conn, 200, "OK", [("Content-Length", str(len(body)))], body)
             else:
                 respond(conn, 404, "Not Found", [("Content-Length", "0")])
             if not keep or req.headers.get("connection", "").lower() == "close":

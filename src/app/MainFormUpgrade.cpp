@@ -1,0 +1,73 @@
+// The main window's part of the automatic upgrade: the upgrader with the
+// program's own version, the start-up policy, Tools > Check for Updates and
+// Tools > Options.
+#include "app/MainForm.h"
+
+#include "app/UpdateServer.h"
+#include "app/core/UIStrings.h"
+#include "app/core/UpdatePolicy.h"
+#include "app/dialogs/OptionsForm.h"
+#include "foundation/Conversions.h"
+#include "foundation/ErrorReport.h"
+#include "ui_MainForm.h"
+#include "upgrade/AutoUpgrader.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace bw {
+
+void TMainForm::CreateAutoUpgrader() {
+  FAutoUpgrader = std::make_unique<TauAutoUpgrader>();
+  TauAutoUpgrader& u = *FAutoUpgrader;
+  u.InfoFileURL = UpdateInfoURL();
+  u.InfoFile.UpgradeMsg =
+      "Improved Keyboard Navigation\r\nMicrosoft Windows Vista Support\r\nMany Bugfixes";
+  // The program starts again without arguments: a parameter would be
+  // taken for a tree file to open.
+  u.SetRestartParams(" ");
+  u.VersionControl = byNumber;
+  u.VersionDate = "02/13/2008";
+  u.VersionNumber = GetVersionStr(3);
+  u.Wizard.HideFileLocation = true;
+  u.Wizard.SetLanguage(wlEnglish);
+  u.OnNoUpdateAvailable = [this](TauAutoUpgrader*) {
+    RecordNoUpdateAvailable(FStore, DateTime::Now());
+  };
+
+  FUi->ToolsCheckUpdatesMenuItem->setEnabled(!UpdateInfoURL().empty());
+  connect(FUi->ToolsCheckUpdatesMenuItem, &QAction::triggered, this, [this] {
+    Guarded([this] {
+      // A check the user asked for reports everything, for the rest of the
+      // run.
+      FAutoUpgrader->ShowMessages = AllUpgraderMessages;
+      FAutoUpgrader->CheckUpdate(false);
+    });
+  });
+  connect(FUi->ToolsOptionsMenuItem, &QAction::triggered, this,
+          [this] { Guarded([this] { TOptionsForm::Execute(FStore, this); }); });
+}
+
+void TMainForm::AutoCheckForUpdates() {
+  if (FAutoUpgrader->InfoFileURL.empty()) return;
+  TUpdateCheckHost host;
+  host.AskAutoUpdate = [this] {
+    const QString text = QString::fromStdString(UIStrings::Str(UIStrings::SAskAutoUpdate));
+    if (Dialogs.AskYesNo) return Dialogs.AskYesNo(text);
+    return QMessageBox::question(this, QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  };
+  host.CheckUpdate = [this] { FAutoUpgrader->CheckUpdate(false); };
+  bw::AutoCheckForUpdates(FStore, host);
+}
+
+void TMainForm::ScheduleStartupUpdateCheck() {
+  if (FStartupCheckScheduled) return;
+  FStartupCheckScheduled = true;
+  // After the window is on the screen; the check itself runs on the
+  // upgrader's worker.
+  QTimer::singleShot(0, this, [this] { Guarded([this] { AutoCheckForUpdates(); }); });
+}
+
+} // namespace bw

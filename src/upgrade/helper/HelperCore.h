@@ -1,0 +1,63 @@
+// The upgrade helper's work, kept apart from its entry point so that tests
+// run it: read the command line, wait for the program to end, move the
+// downloaded files into place and start the program again. Plain C++ and
+// POSIX: the helper runs from a temporary folder and links nothing of ours.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace bw::helper {
+
+inline constexpr const char* TempSuffix = ".uTMP";
+inline constexpr const char* QueueFileName = "UpgraderQueue.txt";
+// The environment variable that names the process to wait for.
+inline constexpr const char* WaitPidVariable = "AU_WAIT_PID";
+
+struct HelperCommand {
+  // The program file, exactly as given.
+  std::string ProgramPath;
+  // The restart parameters, split at blanks; never an empty one.
+  std::vector<std::string> RestartArgs;
+  // '0' the program's own files, '1' an external setup, '2' a web page.
+  char Method = '0';
+};
+
+// argv[1] is the program; the rest, joined with blanks, is "+", the restart
+// parameters and the method digit. False without a program.
+bool ParseHelperArguments(int argc, const char* const* argv, HelperCommand& command);
+
+// Splits at blanks, dropping empty parts.
+std::vector<std::string> SplitArguments(const std::string& text);
+
+// Returns when the process has ended (or never existed); a pid of 0 or less
+// returns at once.
+void WaitForProcessEnd(pid_t pid);
+
+// Moves target + ".uTMP" over target in one rename, first giving the new
+// file the permission bits of the one it replaces. Nothing is deleted
+// first: when the rename fails the old file stays, and so does the ".uTMP"
+// for the next run's clean-up. False when there was nothing to move or the
+// move failed.
+bool ReplaceWithDownload(const std::string& target);
+
+// The queue's lines (CR LF or LF), empty lines dropped.
+std::vector<std::string> ReadQueue(const std::string& queueFile);
+
+// Installs the files of the queue, then every other ".uTMP" of the
+// program's folder. With an external setup, the first installed file whose
+// name ends in ".exe" (any case) of the program's folder is returned as the
+// setup to run, unless the program file itself was among the downloads.
+std::string InstallDownloads(const HelperCommand& command, const std::vector<std::string>& queue);
+
+// Starts a program in a session of its own with the given arguments and
+// this process's environment; with wait, waits for it to end. False when it
+// could not be started.
+bool StartProgram(const std::string& path, const std::vector<std::string>& args, bool wait);
+
+// The whole hand-over: wait, install, delete the queue, run the setup (and
+// delete it) when there is one, start the program. 0 on success.
+int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t waitPid);
+
+} // namespace bw::helper

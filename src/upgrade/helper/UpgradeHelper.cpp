@@ -1,0 +1,35 @@
+// The upgrade helper: started by the program with its own path and the
+// restart parameters, it waits until the program has ended, moves the
+// downloaded files into place and starts the program again.
+#include "upgrade/helper/HelperCore.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+  using namespace bw::helper;
+  HelperCommand command;
+  if (!ParseHelperArguments(argc, argv, command)) {
+    std::fputs("Upgrader v4.0\nReplaces a program's files with their downloaded versions once "
+               "the program has ended, then starts it again.\n",
+               stderr);
+    return 0;
+  }
+  // The queue lies beside the helper, in the user's private folder.
+  char self[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return 1;
+  std::string queue(self, static_cast<size_t>(n));
+  queue = queue.substr(0, queue.rfind('/') + 1) + QueueFileName;
+
+  pid_t pid = 0;
+  if (const char* text = std::getenv(WaitPidVariable)) pid = static_cast<pid_t>(std::atol(text));
+  // The wait blocks on the process (or sleeps between looks), so it takes
+  // no processor time; the priority stays as it is, since the restarted
+  // program inherits it.
+  unsetenv(WaitPidVariable);
+  return RunHelper(command, queue, pid);
+}

@@ -1,0 +1,388 @@
+#include "upgrade/AutoUpgrader.h"
+#include "LoopbackServer.h"
+#include "ui_AutoUpgraderPasswordForm.h"
+#include "ui_AutoUpgraderWizardForm.h"
+#include "upgrade/PrivateFolder.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace bw;
+using bw::test::LoopbackServer;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Write(const fs::path& p, const std::string& text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+bool HasTemp(const fs::path& folder) {
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    if (e.path().extension() == ".uTMP") return true;
+  return false;
+}
+
+// Runs events until pred holds or the time is out, waking at once for each
+// event (the worker's calls) rather than in steps.
+bool WaitUntil(const std::function<bool()>& pred, int ms) {
+  QTimer tick;
+  tick.start(20);
+  QElapsedTimer clock;
+  clock.start();
+  while (!pred()) {
+    if (clock.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  return true;
+}
+
+class Engine : public ::testing::Test {
+protected:
+  LoopbackServer& Server = LoopbackServer::Plain();
+  fs::path Root;
+  fs::path Prog, Served, HandOver;
+  std::unique_ptr<TauAutoUpgrader> U = std::make_unique<TauAutoUpgrader>();
+  std::vector<std::string> Events;
+  bool ContinueAfterLostFile = false;
+  bool Ended = false;
+
+  void SetUp() override {
+    static int serial = 0;
+    // Beside the test program: the temporary folder is one the upgrade may
+    // write to, and the hostile targets must land outside every such folder.
+    Root = fs::current_path() /
+           ("bw-engine-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
+    Prog = Root / "prog";
+    Served = Root / "served";
+    fs::create_directories(Prog);
+    fs::create_directories(Served);
+    HandOver = PrivateUpgradeFolder(Root.string());
+    U->ProgramFolder = Prog.string() + "/";
+    U->ProgramFile = (Prog / "standin").string();
+    U->HandOverFolder = HandOver.string();
+    U->VersionControl = byNumber;
+    U->VersionNumber = "2.8.0";
+    U->ShowMessages = {};
+    U->Wizard.Enabled = false;
+    U->SetRestartParams(" ");
+    auto end = [this](const char* name) {
+      return [this, name](TauAutoUpgrader*) {
+        Events.push_back(name);
+        Ended = true;
+      };
+    };
+    U->OnNoUpdateAvailable = end("no update");
+    U->OnNoInfoFile = end("no info file");
+    U->OnAborted = end("aborted");
+    U->OnLaterUpgrade = end("later");
+    U->OnConnLost = end("connection lost");
+    U->OnDoOwnCloseAppMethod = end("close");
+    U->OnHostUnreachable = [this](TauAutoUpgrader*, const std::string&, const std::string&) {
+      Events.push_back("host unreachable");
+      Ended = true;
+    };
+    U->OnBeginUpgrade = [this](TauAutoUpgrader*, const std::string&, TacUpgradeMethod,
+                               const TauStringList&, bool&) { Events.push_back("begin"); };
+    U->OnLostFile = [this](TauAutoUpgrader*, const std::string&, int, bool& cont) {
+      Events.push_back("lost");
+      cont = ContinueAfterLostFile;
+    };
+    U->OnFileDone = [this](TauAutoUpgrader*, const std::string&) { Events.push_back("file done"); };
+    U->OnEndUpgrade = [this](TauAutoUpgrader*, bool&) { Events.push_back("end"); };
+  }
+  void TearDown() override {
+    U.reset();
+    fs::remove_all(Root);
+  }
+
+  // The address of a file the server hands out as written here.
+  std::string Serve(const std::string& name, const std::string& content,
+                    const std::string& query = {}) {
+    Write(Served / name, content);
+    return Server.Url("/local" + (Served / name).string() + query);
+  }
+  void Info(const std::string& text) { U->InfoFileURL = Serve("info.txt", text); }
+  void Run() {
+    Ended = false;
+    U->CheckUpdate(false);
+    ASSERT_TRUE(WaitUntil([this] { return Ended && !U->UpgradeBusy(); }, 10000));
+  }
+  int Count(const std::string& event) const {
+    return static_cast<int>(std::count(Events.begin(), Events.end(), event));
+  }
+};
+
+} // namespace
+
+TEST_F(Engine, VersionNumbersDecide) {
+  const std::string file = Serve("a.txt", "a");
+  U->OnBeginUpgrade = [this](TauAutoUpgrader*, const std::string& msg, TacUpgradeMethod method,
+                             const TauStringList& files, bool& can) {
+    Events.push_back("begin " + msg + " " + std::to_string(method) + " " +
+                     std::to_string(files.Count()));
+    can = false; // later: nothing is downloaded
+  };
+  Info("#version=2.8\r\n#url=" + file + "\r\n");
+  Run();
+  EXPECT_EQ(Events, (std::vector<std::string>{"no update"}));
+  Events.clear();
+  Info("#version=2.8.0.1\r\n#method=1\r\n#message={Two\r\nlines}\r\n#url=" + file);
+  Run();
+  EXPECT_EQ(Events, (std::vector<std::string>{"begin Two\r\nlines 1 1", "later"}));
+  // Letters in a version: compared by characters, and newer counts.
+  Events.clear();
+  U->VersionNumber = "2.7";
+  Info("#version=2.9b\r\n#url=" + file);
+  Run();
+  EXPECT_EQ(Events, (std::vector<std::string>{"begin  0 1", "later"}));
+  // A newer version without files is no update.
+  Events.clear();
+  Info("#version=3.0\r\n");
+  Run();
+  EXPECT_EQ(Events, (std::vector<std::string>{"no update"}));
+}
+
+TEST_F(Engine, AFileThatWasNotWrittenIsLostNeverDone) {
+  // The output file cannot be made: a folder stands in its place.
+  fs::create_directories(Prog / "data.bin.uTMP" / "in-the-way");
+  for (const std::string query : {"", "?nolength"}) {
+    Events.clear();
+    Info("#version=9\r\n#url=" + Serve("data.bin", std::string(3000, 'd'), query) + "=data.bin");
+    Run();
+    EXPECT_EQ(Count("lost"), 1) << query;
+    EXPECT_EQ(Count("aborted"), 1) << query;
+    EXPECT_EQ(Count("file done"), 0) << query;
+    EXPECT_EQ(Count("end"), 0) << query;
+    EXPECT_FALSE(U->HelperLaunched());
+  }
+}
+
+TEST_F(Engine, PartialAndStaleDownloadsAreDeleted) {
+  Write(Prog / "stale.uTMP", "old partial download");
+  Info("#version=9\r\n#url=" + Serve("data.bin", std::string(200000, 'd'), "?break"));
+  Run();
+  EXPECT_EQ(Count("connection lost"), 1);
+  EXPECT_FALSE(fs::exists(Prog / "stale.uTMP"));
+  EXPECT_FALSE(fs::exists(Prog / "data.bin.uTMP"));
+
+  // A file skipped for its equal size leaves no download behind.
+  Events.clear();
+  Write(Prog / "same.txt", "12345");
+  U->MiscFilesUpgrade = mfuOnlyIfSizeDifferent;
+  Info("#version=9\r\n#url=" + Serve("same.txt", "abcde") + "\r\n#url2=" + Serve("b.txt", "b"));
+  Run();
+  EXPECT_EQ(Count("close"), 1);
+  EXPECT_EQ(Count("file done"), 1);
+  EXPECT_EQ(ReadAll(Prog / "same.txt"), "12345");
+  EXPECT_FALSE(fs::exists(Prog / "same.txt.uTMP"));
+  EXPECT_TRUE(fs::exists(Prog / "b.txt.uTMP"));
+}
+
+TEST_F(Engine, HostileTargetsAreRefused) {
+  fs::create_directories(Root / "outside");
+  fs::create_directory_symlink(Root / "outside", Prog / "link");
+  ContinueAfterLostFile = true;
+  const std::string ok = Serve("ok.txt", "ok");
+  Info("#version=9\r\n#url=" + ok + "=good.txt\r\n#url2=" + ok + "=/etc/bw-hostile-absolute\r\n" +
+       "#url3=" + ok + "=../escape.txt\r\n#url4=" + ok +
+       "=link/x.txt\r\n#url5=" + Server.Url("/local/dir/") + "\r\n#url6=" + ok +
+       "=%windows%\\evil.txt\r\n#url7=" + ok + "=sub/../sub2/fine.txt\r\n");
+  Run();
+  EXPECT_EQ(Count("lost"), 5);
+  EXPECT_EQ(Count("close"), 1);
+  EXPECT_EQ(ReadAll(Prog / "good.txt.uTMP"), "ok");
+  EXPECT_EQ(ReadAll(Prog / "sub2" / "fine.txt.uTMP"), "ok");
+  EXPECT_FALSE(fs::exists("/etc/bw-hostile-absolute.uTMP"));
+  EXPECT_FALSE(fs::exists(Root / "escape.txt.uTMP"));
+  EXPECT_TRUE(fs::is_empty(Root / "outside"));
+  // The queue names only the accepted targets.
+  EXPECT_EQ(ReadAll(HandOver / UpgraderQueueFileName),
+            (Prog / "good.txt").string() + "\r\n" + (Prog / "sub2" / "fine.txt").string() + "\r\n");
+}
+
+TEST_F(Engine, HostileInformationFiles) {
+  // Too large to be an information file.
+  Info("#version=9\r\n#url=" + Serve("a.txt", "a") + "\r\n" + std::string(2 << 20, '#'));
+  Run();
+  EXPECT_EQ(Events, (std::vector<std::string>{"no info file"}));
+  // Also when it comes without a length.
+  Events.clear();
+  U->InfoFileURL += "?nolength";
+  Run();
+  EXPECT_EQ(Events, (std::vector<std::string>{"no info file"}));
+  // A redirect to a local file is not followed.
+  Events.clear();
+  U->InfoFileURL = Server.Url("/redirect?to=file:///etc/passwd");
+  Run();
+  EXPECT_EQ(Count("begin"), 0);
+  EXPECT_EQ(Count("no update"), 0);
+  // A version date that is no date.
+  Events.clear();
+  U->VersionControl = byDate;
+  Info("#date=13/45/2008\r\n#url=" + Serve("a.txt", "a"));
+  Run();
+  EXPECT_EQ(Events, (std::vector<std::string>{"no info file"}));
+}
+
+TEST_F(Engine, ALostFileAsksWithItsStatusAndNoAborts) {
+  std::vector<std::string> texts, captions;
+  TauMessageBoxHandler previous = SetUpgraderMessageBoxHandler(
+      [&](const std::string& text, const std::string& caption, TauMessageButtons, TauMessageIcon) {
+        texts.push_back(text);
+        captions.push_back(caption);
+        return maNo;
+      });
+  U->ShowMessages = {mLostFile};
+  ContinueAfterLostFile = true; // the question decides
+  Info("#version=9\r\n#url=" + Server.Url("/status/404") + "\r\n#url2=" + Serve("b", "b"));
+  Run();
+  SetUpgraderMessageBoxHandler(previous);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0], "File 404 not found or inaccessible.\n\nTry to skip this file and continue "
+                      "upgrade?");
+  EXPECT_EQ(captions[0], "Error #404");
+  EXPECT_EQ(Count("aborted"), 1);
+  EXPECT_EQ(Count("file done"), 0);
+}
+
+TEST_F(Engine, APasswordFromTheDialogIsSentAgain) {
+  U->ShowMessages = {mPasswordRequest};
+  U->InfoFileURL = Server.Url("/auth?user=ann&pass=pw");
+  std::string realm;
+  U->OnPasswordRequest = [&](TauAutoUpgrader*, const std::string& r, bool&) { realm = r; };
+  // The user fills in the dialog once it comes up.
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [] {
+    auto* form = qobject_cast<TauAutoUpgraderPasswordForm*>(QApplication::activeModalWidget());
+    if (!form) return;
+    form->Form().UsernameEdit->setText("ann");
+    form->Form().PasswordEdit->setText("pw");
+    form->Form().OKBtn->click();
+  });
+  user.start(10);
+  Run();
+  EXPECT_EQ(realm, "Upgrade area");
+  EXPECT_EQ(U->HTTPUsername, "ann");
+  // The protected file was read: it announces nothing newer.
+  EXPECT_EQ(Events, (std::vector<std::string>{"no update"}));
+}
+
+TEST_F(Engine, AWaitingCheckWhileBusyReturnsAtOnce) {
+  U->InfoFileURL = Server.Url("/file?size=100&slow=3000");
+  U->CheckUpdate(false);
+  ASSERT_TRUE(U->UpgradeBusy());
+  EXPECT_FALSE(U->CheckUpdate(true));
+  U->Abort(false, true);
+}
+
+TEST_F(Engine, AHelperThatCannotBeWrittenKeepsTheProgram) {
+  Write(Prog / "x.uTMP", "download");
+  U->HandOverFolder = (Root / "missing").string();
+  U->RestartApplication("");
+  EXPECT_EQ(Events, (std::vector<std::string>{"aborted"}));
+  EXPECT_FALSE(U->HelperLaunched());
+  EXPECT_FALSE(fs::exists(Prog / "x.uTMP"));
+}
+
+namespace {
+// A main window whose user answers Cancel to the save prompt.
+class UnsavedWindow : public QMainWindow {
+public:
+  int Closes = 0;
+  void closeEvent(QCloseEvent* event) override {
+    ++Closes;
+    event->ignore();
+  }
+};
+} // namespace
+
+TEST_F(Engine, CancelAtTheSavePromptKeepsTheProgramRunning) {
+  Write(HandOver / UpgraderQueueFileName, "/stale/queue/entry\r\n");
+  UnsavedWindow window;
+  window.show();
+  U->OnDoOwnCloseAppMethod = nullptr;
+  // The helper waits for this test program, then starts a harmless program.
+  U->ProgramFile = "/bin/true";
+  U->RestartApplication("");
+  EXPECT_TRUE(U->HelperLaunched());
+  EXPECT_EQ(window.Closes, 1);
+  EXPECT_TRUE(window.isVisible());
+  // The stale queue is gone, and no new one names anything.
+  EXPECT_FALSE(fs::exists(HandOver / UpgraderQueueFileName));
+  struct stat st;
+  ASSERT_EQ(stat((HandOver / UpgraderFileName).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
+  fs::copy_file(BW_STANDIN_OLD, Prog / "standin");
+  fs::create_directories(Prog / "docs");
+  Write(Prog / "docs" / "readme.txt", "old readme");
+  const fs::path record = Root / "record.txt";
+  Write(Served / "standin", ReadAll(BW_STANDIN_NEW));
+  const std::string standin = Server.Url("/local" + (Served / "standin").string());
+  const std::string readme = Serve("readme.txt", "new readme");
+
+  // The program, and after it the helper and the restarted program, see
+  // where to record.
+  qputenv("BW_STANDIN_RECORD", QByteArray::fromStdString(record.string()));
+  QProcess program;
+  program.start(QString::fromStdString((Prog / "standin").string()), {});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(record) && fs::file_size(record) > 0; }, 5000));
+
+  U->WaitPid = static_cast<pid_t>(program.processId());
+  U->SetRestartParams("/afterupgrade  --from-test");
+  U->Wizard.Enabled = true;
+  U->OnDoOwnCloseAppMethod = [&](TauAutoUpgrader*) {
+    Events.push_back("close");
+    Ended = true;
+    program.closeWriteChannel(); // the stand-in ends
+  };
+  Info("#version=9.0\r\n#url=" + standin + "=%current%standin\r\n#url2=" + readme +
+       "=docs/readme.txt\r\n");
+  // The user presses OK on the completed wizard; the engine waits for that
+  // inside its own loop.
+  QTimer finish;
+  QObject::connect(&finish, &QTimer::timeout, [] {
+    TauAutoUpgraderWizardForm* w = UpgraderWizard();
+    if (w && w->Completed()) w->Form().FinishBtn->click();
+  });
+  finish.start(10);
+  U->CheckUpdate(false);
+  ASSERT_TRUE(WaitUntil([&] { return Ended; }, 10000));
+  EXPECT_EQ(Count("file done"), 2);
+  ASSERT_TRUE(program.waitForFinished(5000));
+  ASSERT_TRUE(WaitUntil([&] { return ReadAll(record).find("new:") != std::string::npos; }, 10000))
+      << ReadAll(record);
+  qunsetenv("BW_STANDIN_RECORD");
+  EXPECT_EQ(ReadAll(record), "old:\nnew:/afterupgrade|--from-test|\n");
+  EXPECT_EQ(ReadAll(Prog / "docs" / "readme.txt"), "new readme");
+  struct stat st;
+  ASSERT_EQ(stat((Prog / "standin").c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & 0100, 0u);
+  EXPECT_FALSE(fs::exists(HandOver / UpgraderQueueFileName));
+  EXPECT_FALSE(HasTemp(Prog));
+}

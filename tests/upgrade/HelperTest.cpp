@@ -1,0 +1,198 @@
+#include "upgrade/PrivateFolder.h"
+#include "upgrade/helper/HelperBlob.h"
+#include "upgrade/helper/HelperCore.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace bw;
+using namespace bw::helper;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Write(const fs::path& p, const std::string& text, fs::perms perms = fs::perms(0644)) {
+  std::ofstream(p, std::ios::binary) << text;
+  fs::permissions(p, perms);
+}
+
+mode_t Mode(const fs::path& p) {
+  struct stat st;
+  return stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Waits a bounded time for a file a started program writes.
+bool AppearsWithin(const fs::path& p, int seconds) {
+  for (int i = 0; i < seconds * 100; ++i) {
+    if (fs::exists(p) && fs::file_size(p) > 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+class Folder : public ::testing::Test {
+protected:
+  fs::path Root = fs::temp_directory_path() / ("bw-helper-" + std::to_string(getpid()));
+  void SetUp() override { fs::create_directories(Root); }
+  void TearDown() override { fs::remove_all(Root); }
+};
+
+HelperCommand Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "helper");
+  HelperCommand c;
+  EXPECT_TRUE(ParseHelperArguments(static_cast<int>(args.size()), args.data(), c));
+  return c;
+}
+
+} // namespace
+
+TEST(HelperArguments, ProgramVerbatimAndNoEmptyRestartArguments) {
+  HelperCommand c = Parse({"/opt/my apps/a+b/brantwick", "+ 0"});
+  EXPECT_EQ(c.ProgramPath, "/opt/my apps/a+b/brantwick");
+  EXPECT_TRUE(c.RestartArgs.empty()); // the blank restart parameter gives none
+  EXPECT_EQ(c.Method, '0');
+  c = Parse({"/p", "+/afterupgrade  --x1"});
+  EXPECT_EQ(c.RestartArgs, (std::vector<std::string>{"/afterupgrade", "--x"}));
+  EXPECT_EQ(c.Method, '1');
+  // Parameters split by the caller's shell are joined again.
+  c = Parse({"/p", "+a", "b2"});
+  EXPECT_EQ(c.RestartArgs, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(c.Method, '2');
+  const char* none[] = {"helper"};
+  EXPECT_FALSE(ParseHelperArguments(1, none, c));
+}
+
+TEST_F(Folder, ReplacingKeepsPermissionsAndIsOneRename) {
+  const fs::path program = Root / "prog";
+  Write(program, "old", fs::perms(0755));
+  Write(Root / "prog.uTMP", "new", fs::perms(0600));
+  std::ifstream running(program); // the running program keeps its file
+  ASSERT_TRUE(ReplaceWithDownload(program.string()));
+  EXPECT_EQ(ReadAll(program), "new");
+  EXPECT_EQ(Mode(program), 0755u);
+  EXPECT_FALSE(fs::exists(Root / "prog.uTMP"));
+  std::string seen;
+  running >> seen;
+  EXPECT_EQ(seen, "old");
+  // A new file gets ordinary permissions.
+  Write(Root / "fresh.uTMP", "x", fs::perms(0600));
+  ASSERT_TRUE(ReplaceWithDownload((Root / "fresh").string()));
+  EXPECT_EQ(Mode(Root / "fresh"), 0644u);
+  EXPECT_FALSE(ReplaceWithDownload((Root / "nothing").string()));
+}
+
+TEST_F(Folder, AFailedRenameKeepsTheOldFile) {
+  // The target cannot be replaced (a folder with content stands there):
+  // nothing is deleted, and the download stays for a later clean-up.
+  fs::create_directories(Root / "target" / "content");
+  Write(Root / "target.uTMP", "new");
+  EXPECT_FALSE(ReplaceWithDownload((Root / "target").string()));
+  EXPECT_TRUE(fs::exists(Root / "target" / "content"));
+  EXPECT_EQ(ReadAll(Root / "target.uTMP"), "new");
+}
+
+TEST_F(Folder, QueueAndFolderScanAndTheSetupRule) {
+  fs::create_directories(Root / "app");
+  fs::create_directories(Root / "docs");
+  Write(Root / "app" / "prog", "old", fs::perms(0755));
+  Write(Root / "docs" / "manual.uTMP", "manual");
+  Write(Root / "app" / "Setup.EXE.uTMP", "setup");
+  Write(Root / "app" / "data.uTMP", "data");
+  Write(Root / "queue", "\r\n" + (Root / "docs" / "manual").string() + "\r\n");
+  EXPECT_EQ(ReadQueue((Root / "queue").string()),
+            (std::vector<std::string>{(Root / "docs" / "manual").string()}));
+  HelperCommand c;
+  c.ProgramPath = (Root / "app" / "prog").string();
+  c.Method = '1';
+  const std::string setup = InstallDownloads(c, ReadQueue((Root / "queue").string()));
+  EXPECT_EQ(setup, (Root / "app" / "Setup.EXE").string());
+  EXPECT_EQ(ReadAll(Root / "docs" / "manual"), "manual");
+  EXPECT_EQ(ReadAll(Root / "app" / "data"), "data");
+  EXPECT_EQ(ReadAll(Root / "app" / "prog"), "old");
+
+  // When the program itself came down, no setup runs.
+  Write(Root / "app" / "prog.uTMP", "new");
+  Write(Root / "app" / "other.exe.uTMP", "setup");
+  EXPECT_EQ(InstallDownloads(c, {}), "");
+  EXPECT_EQ(ReadAll(Root / "app" / "prog"), "new");
+  EXPECT_EQ(Mode(Root / "app" / "prog"), 0755u);
+}
+
+TEST_F(Folder, RunWaitsInstallsDeletesTheQueueAndRestarts) {
+  // A stand-in program records its arguments.
+  const fs::path program = Root / "stand in";
+  Write(program, "#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.args\"\n", fs::perms(0755));
+  Write(Root / "stand in.uTMP",
+        "#!/bin/sh\n{ printf 'new:'; printf '%s|' \"$@\"; } > \"$0.args\"\n", fs::perms(0600));
+  Write(Root / "queue", (Root / "stand in").string() + "\r\n");
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  HelperCommand c = Parse({program.c_str(), "+/afterupgrade x0"});
+  EXPECT_EQ(RunHelper(c, (Root / "queue").string(), ended), 0);
+  waitpid(ended, nullptr, 0);
+  ASSERT_TRUE(AppearsWithin(Root / "stand in.args", 5));
+  EXPECT_EQ(ReadAll(Root / "stand in.args"), "new:/afterupgrade|x|");
+  EXPECT_FALSE(fs::exists(Root / "queue"));
+  EXPECT_FALSE(fs::exists(Root / "stand in.uTMP"));
+  EXPECT_EQ(Mode(program), 0755u);
+}
+
+TEST_F(Folder, ThePrivateFolderIsTheUsersAlone) {
+  const std::string folder = PrivateUpgradeFolder(Root.string() + "/");
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder, Root.string() + "/brantwick-upgrade-" + std::to_string(getuid()) + "/");
+  EXPECT_EQ(Mode(folder), 0700u);
+  // Opened up by someone: closed again.
+  fs::permissions(folder, fs::perms(0777));
+  EXPECT_EQ(PrivateUpgradeFolder(Root.string()), folder);
+  EXPECT_EQ(Mode(folder), 0700u);
+  // A link in its place is refused.
+  fs::remove_all(folder);
+  fs::create_directories(Root / "elsewhere");
+  fs::create_directory_symlink(Root / "elsewhere", fs::path(folder).parent_path());
+  EXPECT_EQ(PrivateUpgradeFolder(Root.string()), "");
+  EXPECT_EQ(PrivateUpgradeFolder(""), "");
+}
+
+TEST_F(Folder, PrivateFilesAreWrittenAnewWithoutFollowingLinks) {
+  Write(Root / "target", "keep");
+  fs::create_symlink(Root / "target", Root / "helper");
+  const std::string bytes = "helper bytes";
+  ASSERT_TRUE(WritePrivateFile((Root / "helper").string(), bytes.data(), bytes.size(), 0700));
+  EXPECT_FALSE(fs::is_symlink(Root / "helper"));
+  EXPECT_EQ(ReadAll(Root / "helper"), bytes);
+  EXPECT_EQ(Mode(Root / "helper"), 0700u);
+  EXPECT_EQ(ReadAll(Root / "target"), "keep");
+  EXPECT_FALSE(WritePrivateFile((Root / "missing" / "x").string(), "a", 1, 0600));
+}
+
+TEST(HelperProgram, IsCarriedWholeAndRuns) {
+  const auto blob = EmbeddedUpgradeHelper();
+  ASSERT_GT(blob.size(), 4u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(blob.data()), 4), "\x7f"
+                                                                        "ELF");
+  EXPECT_EQ(blob.size(), fs::file_size(BW_UPGRADE_HELPER));
+  // Without arguments it only tells what it is.
+  std::string command = std::string("\"") + BW_UPGRADE_HELPER + "\" 2>&1";
+  FILE* out = popen(command.c_str(), "r");
+  ASSERT_NE(out, nullptr);
+  char line[64] = {};
+  ASSERT_NE(fgets(line, sizeof line, out), nullptr);
+  EXPECT_EQ(pclose(out), 0);
+  EXPECT_EQ(std::string(line), "Upgrader v4.0\n");
+}

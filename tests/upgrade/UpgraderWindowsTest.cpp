@@ -1,0 +1,208 @@
+#include "upgrade/UpgraderWindows.h"
+#include "ui_AutoUpgraderPasswordForm.h"
+#include "ui_AutoUpgraderUpgradeMessageForm.h"
+#include "ui_AutoUpgraderWizardForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace bw;
+
+namespace {
+
+struct FakeHost : TauUpgraderWindowsHost {
+  int Aborts = 0, Signals = 0;
+  std::string User = "alice", Password = "old";
+  TauAutoUpgraderWizard Options;
+  void AbortUpgrade(bool force) override {
+    EXPECT_FALSE(force);
+    ++Aborts;
+  }
+  void SignalWizardClosed() override { ++Signals; }
+  std::string& HTTPUsernameRef() override { return User; }
+  std::string& HTTPPasswordRef() override { return Password; }
+  const TauAutoUpgraderWizard& WizardOptions() const override { return Options; }
+};
+
+// Answers the upgrade's message boxes and records them.
+struct Boxes {
+  TauMessageAnswer Answer = maNo;
+  std::vector<std::string> Texts, Captions;
+  TauMessageBoxHandler Previous;
+  Boxes() {
+    Previous =
+        SetUpgraderMessageBoxHandler([this](const std::string& text, const std::string& caption,
+                                            TauMessageButtons, TauMessageIcon) {
+          Texts.push_back(text);
+          Captions.push_back(caption);
+          return Answer;
+        });
+  }
+  ~Boxes() { SetUpgraderMessageBoxHandler(Previous); }
+};
+
+template <typename Form>
+void WhileModal(std::function<void(Form&)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* form = qobject_cast<Form*>(QApplication::activeModalWidget());
+    ASSERT_NE(form, nullptr);
+    act(*form);
+  });
+}
+
+void Settle() {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(AskDialog, TextTitleAndAnswers) {
+  EXPECT_EQ(AskDialogText("Brantwick", ""),
+            "A newer version of Brantwick was released.\n\nDo you want to update your version with "
+            "the latest one?");
+  EXPECT_EQ(AskDialogText("Brantwick", "Faster"),
+            "A newer version of Brantwick was released.\n\nFaster\n\nDo you want to update your "
+            "version with the latest one?");
+  EXPECT_EQ(AskDialogTitle("untitled"), "<AppTitle>");
+  EXPECT_EQ(AskDialogTitle("Brantwick"), "Brantwick");
+
+  int labelBottom = 0;
+  WhileModal<TauAutoUpgraderUpgradeMessageForm>([&](TauAutoUpgraderUpgradeMessageForm& f) {
+    EXPECT_EQ(f.windowTitle(), "Application update wizard");
+    EXPECT_TRUE(f.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(f.Form().YesBtn->text(), "&Yes");
+    EXPECT_EQ(f.Form().LaterBtn->text(), "&Later");
+    EXPECT_EQ(f.Form().Label1->width(), 318 - 45 - 11);
+    EXPECT_EQ(f.Form().Label1->textFormat(), Qt::PlainText);
+    labelBottom = f.Form().Label1->geometry().bottom() + 1;
+    EXPECT_EQ(f.height(), labelBottom + 45);
+    f.Form().YesBtn->click();
+  });
+  EXPECT_TRUE(AskForUpgrade("<b>New</b>"));
+  EXPECT_GT(labelBottom, 5);
+
+  WhileModal<TauAutoUpgraderUpgradeMessageForm>(
+      [](TauAutoUpgraderUpgradeMessageForm& f) { f.Form().LaterBtn->click(); });
+  EXPECT_FALSE(AskForUpgrade(""));
+  // The close box means Later.
+  WhileModal<TauAutoUpgraderUpgradeMessageForm>(
+      [](TauAutoUpgraderUpgradeMessageForm& f) { f.close(); });
+  EXPECT_FALSE(AskForUpgrade(""));
+}
+
+TEST(Wizard, ShowsItsTextsAndHidesTheAddressWhenAsked) {
+  FakeHost host;
+  host.Options.HideFileLocation = true;
+  QPointer<TauAutoUpgraderWizardForm> w = ShowWizard(host);
+  ASSERT_TRUE(w);
+  EXPECT_EQ(UpgraderWizard(), w.data());
+  Ui::TauAutoUpgraderWizardForm& ui = w->Form();
+  EXPECT_FALSE(w->isModal());
+  EXPECT_EQ(w->size(), QSize(463, 281));
+  EXPECT_EQ(ui.WizardTitle->text(), "Downloading files...");
+  EXPECT_EQ(ui.LCurrentFile->title(), " Current file ");
+  EXPECT_EQ(ui.LAllFiles->title(), " All files ");
+  EXPECT_EQ(ui.LEstimatedTime->text(), "Preparing. . .");
+  EXPECT_EQ(ui.FinishBtn->text(), "&Next >");
+  EXPECT_FALSE(ui.FinishBtn->isEnabled());
+  EXPECT_TRUE(ui.CancelBtn->isDefault());
+  EXPECT_TRUE(ui.AboutLabel->text().startsWith(' ') && ui.AboutLabel->text().endsWith(' '));
+  EXPECT_TRUE(ui.FileURL->isHidden());
+  EXPECT_TRUE(ui.LDownloadingFileFrom->isHidden());
+  EXPECT_EQ(ui.LFileSize->y(), ui.LDownloadingFileFrom->y());
+  EXPECT_EQ(ui.LTransferRate->y(), ui.LFileSize->y() + 16);
+  EXPECT_EQ(ui.LEstimatedTime->y(), ui.LTransferRate->y() + 16);
+  EXPECT_EQ(ui.ProgressCurrentFile->y(), ui.LEstimatedTime->y() + 20);
+  EXPECT_EQ(ui.LCurrentFile->geometry(), QRect(136, 44, 319, 95));
+  // A second call fills the same window and moves nothing again.
+  EXPECT_EQ(ShowWizard(host), w.data());
+  EXPECT_EQ(ui.LCurrentFile->geometry(), QRect(136, 44, 319, 95));
+  // The address takes no keys.
+  ui.FileURL->setText("http://host/file");
+  QTest::keyClick(ui.FileURL, Qt::Key_Backspace);
+  EXPECT_EQ(ui.FileURL->text(), "http://host/file");
+  w->CloseSilently();
+  Settle();
+  EXPECT_TRUE(w.isNull());
+}
+
+TEST(Wizard, CancelAsksAndNoKeepsTheDownloadGoing) {
+  FakeHost host;
+  Boxes boxes;
+  QPointer<TauAutoUpgraderWizardForm> w = ShowWizard(host);
+  boxes.Answer = maNo;
+  w->Form().CancelBtn->click();
+  QTest::keyClick(w.data(), Qt::Key_Escape);
+  QCloseEvent closeBox;
+  QApplication::sendEvent(w.data(), &closeBox);
+  EXPECT_FALSE(closeBox.isAccepted());
+  ASSERT_EQ(boxes.Texts.size(), 3u);
+  EXPECT_EQ(boxes.Texts[0], "The update is not completed.\nWould you like to abort upgrading?");
+  // Asked in the program's name, not the upgrade's.
+  EXPECT_EQ(boxes.Captions[0], "Brantwick");
+  EXPECT_TRUE(w && w->isVisible());
+  EXPECT_EQ(host.Aborts, 0);
+  EXPECT_EQ(host.Signals, 0);
+
+  boxes.Answer = maYes;
+  w->Form().CancelBtn->click();
+  Settle();
+  EXPECT_TRUE(w.isNull());
+  EXPECT_EQ(UpgraderWizard(), nullptr);
+  EXPECT_EQ(host.Aborts, 1);
+  EXPECT_EQ(host.Signals, 1);
+}
+
+TEST(Wizard, CompletedStateAndFinishClosesWithoutAQuestion) {
+  FakeHost host;
+  Boxes boxes;
+  QPointer<TauAutoUpgraderWizardForm> w = ShowWizard(host);
+  w->SetCompleted();
+  Ui::TauAutoUpgraderWizardForm& ui = w->Form();
+  EXPECT_EQ(ui.WizardTitle->text(), "Upgrade completed!");
+  EXPECT_EQ(ui.AfterNote->text(), "The update of Brantwick has been successfully completed.\n\n"
+                                  "Press the OK button to restart program.");
+  EXPECT_FALSE(ui.AfterNote->isHidden());
+  EXPECT_TRUE(ui.LCurrentFile->isHidden() && ui.LAllFiles->isHidden());
+  EXPECT_FALSE(ui.CancelBtn->isEnabled());
+  EXPECT_TRUE(ui.FinishBtn->isEnabled());
+  EXPECT_EQ(ui.FinishBtn->text(), "&OK");
+  ui.FinishBtn->click();
+  Settle();
+  EXPECT_TRUE(w.isNull());
+  EXPECT_TRUE(boxes.Texts.empty());
+  EXPECT_EQ(host.Signals, 1);
+  EXPECT_EQ(host.Aborts, 0);
+}
+
+TEST(PasswordDialog, OkStoresTheNameAndPasswordCancelStoresNothing) {
+  FakeHost host;
+  WhileModal<TauAutoUpgraderPasswordForm>([](TauAutoUpgraderPasswordForm& f) {
+    EXPECT_EQ(f.windowTitle(), "Enter password");
+    EXPECT_EQ(f.Form().Label1->text(),
+              "Access to remote file \"setup.bin\" is password protected.\n\nPlease enter your "
+              "username and password (received after registration) to continue software upgrade.");
+    EXPECT_EQ(f.Form().UsernameEdit->text(), "alice");
+    EXPECT_EQ(f.Form().PasswordEdit->text(), "");
+    EXPECT_EQ(f.Form().PasswordEdit->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(f.height(), f.Form().Label1->geometry().bottom() + 1 + 98);
+    f.Form().UsernameEdit->setText("bob");
+    f.Form().PasswordEdit->setText("secret");
+    f.Form().OKBtn->click();
+  });
+  EXPECT_TRUE(ShowPasswordDialog(host, "setup.bin"));
+  EXPECT_EQ(host.User, "bob");
+  EXPECT_EQ(host.Password, "secret");
+
+  WhileModal<TauAutoUpgraderPasswordForm>([](TauAutoUpgraderPasswordForm& f) {
+    f.Form().PasswordEdit->setText("other");
+    f.Form().CancelBtn->click();
+  });
+  EXPECT_FALSE(ShowPasswordDialog(host, "setup.bin"));
+  EXPECT_EQ(host.Password, "secret");
+}
