@@ -66,6 +66,9 @@ std::unique_ptr<TDecTreeNode> TDecTree::ExchangeRoot(std::unique_ptr<TDecTreeNod
   FEditedNode = nullptr;
   FEditingNewNodes = false;
   std::swap(root, FTreeRoot);
+  // A tree from outside (a file, the undo history) may have had links
+  // repaired by writing Ref directly: count its clones afresh.
+  if (FTreeRoot) FTreeRoot->RecountClones();
   return root;
 }
 
@@ -100,7 +103,9 @@ void TDecTree::SetSelectionElementType(TNodeElementType type) {
 void TDecTree::Recalculate() {
   TDecTreeNode* root = FTreeRoot.get();
   root->OnPath = true;
-  root->SyncClones();
+  // Without clones there is nothing to rebuild. The count is this tree's:
+  // a root made for another context is synchronised regardless.
+  if (CloneCount() > 0 || root->Tree != this) root->SyncClones();
   root->EvaluateAndPropagate(1.0, CurrencyToDouble(root->Payoff));
   if (FView) {
     TCanvas& canvas = FView->MeasureCanvas();

@@ -174,6 +174,7 @@ std::string TDecTreeNode::SetCloneMaster(const Guid& masterId) {
   if (masterId == Ref) return {};
   if (masterId.IsEmpty()) {
     Ref = Guid::Empty();
+    UpdateCloneCount();
     Children.Clear();
     return {};
   }
@@ -193,6 +194,7 @@ std::string TDecTreeNode::SetCloneMaster(const Guid& masterId) {
   auto find = [root](const Guid& id) { return root->FindNodeById(id); };
   if (CloneWouldRecur(this, master, find)) return Str(SCloneBelowMaster);
   Ref = masterId;
+  UpdateCloneCount();
   Children.Clear();
   return {};
 }

@@ -33,6 +33,29 @@ TDecTreeNode::TDecTreeNode(TTreeContext* tree, TDecTreeNode* parent, TNodeFields
   DecisionMultiBudget = f.DecisionMultiBudget;
   DecisionDueDate = f.DecisionDueDate;
   PayoffSource = std::move(f.PayoffSource);
+  UpdateCloneCount();
+}
+
+TDecTreeNode::~TDecTreeNode() {
+  if (FCountedAsClone) --Tree->FCloneCount;
+}
+
+void TDecTreeNode::UpdateCloneCount() {
+  const bool clone = Tree && IsClone();
+  if (clone == FCountedAsClone) return;
+  FCountedAsClone = clone;
+  Tree->FCloneCount += clone ? 1 : -1;
+}
+
+void TDecTreeNode::RecountClones() {
+  std::vector<TDecTreeNode*> stack{this};
+  while (!stack.empty()) {
+    TDecTreeNode* n = stack.back();
+    stack.pop_back();
+    n->UpdateCloneCount();
+    for (TDecTreeNode* c : n->Children)
+      stack.push_back(c);
+  }
 }
 
 std::unique_ptr<TDecTreeNode>
@@ -201,8 +224,8 @@ bool TDecTreeNode::IsOverdue() const {
   if (Children.Count() == 0 || !IsDecisionType() || DecisionDueDate == 0 || DecisionFixed)
     return false;
   TDateTime status = Tree && Tree->Options.StatusDate != 0 ? Tree->Options.StatusDate
-                     : Tree                                 ? Tree->Clock()
-                                                            : Today();
+                     : Tree                                ? Tree->Clock()
+                                                           : Today();
   return std::trunc(status) > std::trunc(DecisionDueDate);
 }
 

@@ -61,7 +61,7 @@ public:
          TDateTime decisionDueDate, std::string payoffSource);
   TDecTreeNode(const TDecTreeNode&) = delete;
   TDecTreeNode& operator=(const TDecTreeNode&) = delete;
-  virtual ~TDecTreeNode() = default;
+  virtual ~TDecTreeNode();
 
   // The fields the roll-back reads and writes come first, so that a
   // recalculation touches as few cache lines per node as possible.
@@ -87,6 +87,9 @@ public:
   bool DecisionMultiShowBudget = false;
   bool DecisionMultiShowInvestment = false;
   Guid Id;
+  // The master's id when the node is a clone. Set it through SetCloneMaster;
+  // code that writes it directly calls RecountClones afterwards, so that the
+  // tree's clone count stays right.
   Guid Ref;
   TTreeContext* Tree = nullptr;
   TDateTime DecisionDueDate = 0;
@@ -196,6 +199,10 @@ public:
   void SyncClones();
   // The empty text on success, else the refusal.
   std::string SetCloneMaster(const Guid& masterId);
+  // Brings the tree's clone count in line with the Ref of every node of
+  // this subtree, after Ref was written directly (a reader repairing links,
+  // a test).
+  void RecountClones();
 
 private:
   using TElementRects = std::array<TNodeRect, NodeElementTypeCount>;
@@ -204,6 +211,10 @@ private:
   template <bool WithPaths>
   void RollBack(double pathProbability, double pathPayoff);
   void SyncClone(TDecTreeNode* master);
+  // Counts or uncounts this node in its tree's clone count as Ref says.
+  void UpdateCloneCount();
+
+  bool FCountedAsClone = false;
 };
 
 } // namespace bw
