@@ -5,6 +5,7 @@
 
 #include "foundation/PrivateArrayList.h"
 #include "model/Currency.h"
+#include "model/NodeBlock.h"
 #include "model/TreeContext.h"
 #include "model/TreeTypes.h"
 
@@ -62,6 +63,16 @@ public:
   TDecTreeNode(const TDecTreeNode&) = delete;
   TDecTreeNode& operator=(const TDecTreeNode&) = delete;
   virtual ~TDecTreeNode();
+
+  // A node is made alone, or with `new (block) TDecTreeNode(...)` in a
+  // block with the rest of its tree (model/NodeBlock.h); delete frees
+  // either.
+  static void* operator new(size_t size) { return TNodeBlock::Allocate(size, nullptr); }
+  static void* operator new(size_t size, TNodeBlock& block) {
+    return TNodeBlock::Allocate(size, &block);
+  }
+  static void operator delete(void* p) noexcept { TNodeBlock::Free(p); }
+  static void operator delete(void* p, TNodeBlock&) noexcept { TNodeBlock::Free(p); }
 
   // The fields the roll-back reads and writes come first, so that a
   // recalculation touches as few cache lines per node as possible.
