@@ -113,3 +113,4 @@ static void BM_Walk100k(benchmark::State& state) {
     benchmark::DoNotOptimize(CountNodes(root));
 }
 BENCHMARK(BM_Walk100k)->Unit(benchmark::kMillisecond);
+

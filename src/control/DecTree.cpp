@@ -110,8 +110,7 @@ void TDecTree::Recalculate() {
   if (FView) {
     TCanvas& canvas = FView->MeasureCanvas();
     canvas.Font = {DefaultFont, colors::Black};
-    root->Measure(canvas);
-    root->Layout(BorderSize, BorderSize, root->Rect(htBox).Width, canvas);
+    FLayout.Update(root, canvas, BorderSize, *this);
   }
   FWidth = std::max(FMinWidth, root->Bounds.Width);
   FHeight = std::max(FMinHeight, root->Bounds.Height + 12);

@@ -6,6 +6,7 @@
 #include "foundation/PrivateArrayList.h"
 #include "model/Currency.h"
 #include "model/NodeBlock.h"
+#include "model/NodeLayout.h"
 #include "model/TreeContext.h"
 #include "model/TreeTypes.h"
 
@@ -74,6 +75,11 @@ public:
   static void operator delete(void* p) noexcept { TNodeBlock::Free(p); }
   static void operator delete(void* p, TNodeBlock&) noexcept { TNodeBlock::Free(p); }
 
+private:
+  // Beside the children: every recalculation reads both for every node.
+  std::unique_ptr<TNodeLayout> FLayout;
+
+public:
   // The fields the roll-back reads and writes come first, so that a
   // recalculation touches as few cache lines per node as possible.
   TDecTreeNodeList Children{32, true, true};
@@ -113,17 +119,20 @@ public:
   uint16_t PlacedElements = 0;
   TNodeRect Bounds;
 
-  // The rectangle of each element of the drawn node. They are held apart and
-  // made at the first layout: undo snapshots, which are never laid out, stay
-  // small.
-  TNodeRect& Rect(TNodeElementType type) {
-    if (!FElementRects) FElementRects = std::make_unique<TElementRects>();
-    return (*FElementRects)[type];
-  }
+  // The rectangle of each element of the drawn node, with what measuring
+  // and layout keep between two recalculations. Held apart and made at the
+  // first layout: undo snapshots and clone copies that are never laid out
+  // stay small.
+  TNodeRect& Rect(TNodeElementType type) { return LayoutState().Rects[type]; }
   const TNodeRect& Rect(TNodeElementType type) const {
     static const TNodeRect None;
-    return FElementRects ? (*FElementRects)[type] : None;
+    return FLayout ? FLayout->Rects[type] : None;
   }
+  TNodeLayout& LayoutState() {
+    if (!FLayout) FLayout = std::make_unique<TNodeLayout>();
+    return *FLayout;
+  }
+  const TNodeLayout* LayoutStateIfAny() const { return FLayout.get(); }
 
   // Structure.
   int ChildCount() const { return Children.Count(); }
@@ -216,9 +225,6 @@ public:
   void RecountClones();
 
 private:
-  using TElementRects = std::array<TNodeRect, NodeElementTypeCount>;
-  std::unique_ptr<TElementRects> FElementRects;
-
   template <bool WithPaths>
   void RollBack(double pathProbability, double pathPayoff);
   void SyncClone(TDecTreeNode* master);

@@ -151,9 +151,15 @@ public:
     case 3:
       n->NodeType = static_cast<TNodeType>(Below(3));
       break;
-    case 4:
+    case 4: {
+      // A node with children, whose collapse or expansion shows.
+      std::vector<TDecTreeNode*> inner;
+      for (TDecTreeNode* m : own)
+        if (m->ChildCount() > 0) inner.push_back(m);
+      if (!inner.empty()) n = inner[static_cast<size_t>(Below(static_cast<int>(inner.size())))];
       n->ChildrenVisible = !n->ChildrenVisible;
       break;
+    }
     case 5:
       n->DecisionShowOwner = !n->DecisionShowOwner;
       n->DecisionMultiShowBudget = !n->DecisionMultiShowBudget;
