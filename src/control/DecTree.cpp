@@ -106,11 +106,13 @@ void TDecTree::Recalculate() {
   // Without clones there is nothing to rebuild. The count is this tree's:
   // a root made for another context is synchronised regardless.
   if (CloneCount() > 0 || root->Tree != this) root->SyncClones();
-  root->EvaluateAndPropagate(1.0, CurrencyToDouble(root->Payoff));
   if (FView) {
+    // Measuring goes along with the roll-back: one walk over the tree.
     TCanvas& canvas = FView->MeasureCanvas();
     canvas.Font = {DefaultFont, colors::Black};
-    FLayout.Update(root, canvas, BorderSize, *this);
+    FLayout.RollBackAndLayOut(root, canvas, BorderSize, *this);
+  } else {
+    root->EvaluateAndPropagate(1.0, CurrencyToDouble(root->Payoff));
   }
   FWidth = std::max(FMinWidth, root->Bounds.Width);
   FHeight = std::max(FMinHeight, root->Bounds.Height + 12);

@@ -112,7 +112,7 @@ uint8_t ParentKindOf(const TDecTreeNode& n) {
 
 } // namespace
 
-struct TLayoutPass {
+struct TLayoutPass final : TRollBackObserver {
   TCanvas& Canvas;
   uint64_t Style;
   uint64_t Number;
@@ -134,7 +134,11 @@ struct TLayoutPass {
   TDecTreeNode* MasterOf(TDecTreeNode* clone);
   const std::string& OutlineCode(TDecTreeNode* n, int index);
   bool MeasureOwn(TDecTreeNode* n, int index);
-  bool Measure(TDecTreeNode* n, int index);
+  // Measuring a node as a walk reaches it, and noting whether its shown
+  // subtree changed as the walk leaves it.
+  void Enter(TDecTreeNode* n, int index) override;
+  void Leave(TDecTreeNode* n) override;
+  void Measure(TDecTreeNode* n, int index);
   int PathTextWidth(TDecTreeNode* n);
   void Layout(TDecTreeNode* n, int x, int y, int columnWidth);
   void LayOut(TDecTreeNode* n, int x, int y, int columnWidth);
@@ -334,24 +338,26 @@ int TLayoutPass::PathTextWidth(TDecTreeNode* n) {
   return l.PathTextWidth;
 }
 
-// Measures the subtree, collapsed parts included; true when its shown part
-// holds a change that layout must see.
-bool TLayoutPass::Measure(TDecTreeNode* n, int index) {
-  // The walk is bound by memory: ask for the children and their layout
-  // state before they are needed.
-  for (const TDecTreeNode* c : n->Children)
-    __builtin_prefetch(c);
+void TLayoutPass::Enter(TDecTreeNode* n, int index) {
   TNodeLayout& l = n->LayoutState();
   l.Dirty |= MeasureOwn(n, index);
+}
+
+void TLayoutPass::Leave(TDecTreeNode* n) {
+  TNodeLayout& l = n->LayoutState();
   bool subtree = l.Dirty;
-  for (const TDecTreeNode* c : n->Children)
-    __builtin_prefetch(c->LayoutStateIfAny());
-  for (int i = 0; i < n->ChildCount(); ++i) {
-    const bool child = Measure(n->Child(i), i);
-    if (n->ChildrenVisible) subtree |= child;
-  }
+  if (n->ChildrenVisible)
+    for (const TDecTreeNode* c : n->Children)
+      subtree |= c->LayoutStateIfAny()->SubtreeDirty;
   l.SubtreeDirty = subtree;
-  return subtree;
+}
+
+// Measures the subtree, collapsed parts included, without a roll-back.
+void TLayoutPass::Measure(TDecTreeNode* n, int index) {
+  Enter(n, index);
+  for (int i = 0; i < n->ChildCount(); ++i)
+    Measure(n->Child(i), i);
+  Leave(n);
 }
 
 void TLayoutPass::Layout(TDecTreeNode* n, int x, int y, int columnWidth) {
@@ -495,8 +501,8 @@ void TDecTreeNode::Layout(int x, int y, int columnWidth, TCanvas& canvas) {
   pass.Layout(this, x, y, columnWidth);
 }
 
-void TTreeLayout::Update(TDecTreeNode* root, TCanvas& canvas, int border,
-                         const TTreeContext& tree) {
+void TTreeLayout::RollBackAndLayOut(TDecTreeNode* root, TCanvas& canvas, int border,
+                                    const TTreeContext& tree) {
   TLayoutStyle style{canvas.Font.Spec,
                      tree.Options.ShowPayoff,
                      tree.Options.OutlineCodes,
@@ -514,7 +520,7 @@ void TTreeLayout::Update(TDecTreeNode* root, TCanvas& canvas, int border,
   }
   TLayoutPass pass(canvas, FStamp, false, &tree);
   pass.Root = root;
-  pass.Measure(root, 0);
+  root->EvaluateAndPropagate(1.0, CurrencyToDouble(root->Payoff), &pass);
   pass.Layout(root, border, border, root->Rect(htBox).Width);
 }
 

@@ -32,9 +32,11 @@ struct TLayoutStyle {
 
 class TTreeLayout {
 public:
-  // Measures what changed and lays the tree out at (border, border) with the
-  // root's box width as column width. The canvas has the tree's font.
-  void Update(TDecTreeNode* root, TCanvas& canvas, int border, const TTreeContext& tree);
+  // Rolls the tree back from the root (TDecTreeNode::EvaluateAndPropagate)
+  // and measures what changed as the roll-back passes each node, then lays
+  // the tree out at (border, border) with the root's box width as column
+  // width. The canvas has the tree's font.
+  void RollBackAndLayOut(TDecTreeNode* root, TCanvas& canvas, int border, const TTreeContext& tree);
   // The next update measures and lays out every node: after the canvas'
   // metrics changed (another resolution, other fonts installed).
   void Invalidate();

@@ -112,7 +112,24 @@ TDecTreeNode* TDecTreeNode::GetRoot() {
 
 std::unique_ptr<TDecTreeNode> TDecTreeNode::CopySubtree(TDecTreeNode* newParent, bool newIds,
                                                         const TDecTreeNode* counterpart) const {
-  auto copy = std::make_unique<TDecTreeNode>(
+  // The copy is made in blocks, its nodes one after the other in pre-order.
+  size_t count = 0;
+  std::vector<const TDecTreeNode*> stack{this};
+  while (!stack.empty()) {
+    const TDecTreeNode* n = stack.back();
+    stack.pop_back();
+    ++count;
+    for (const TDecTreeNode* c : n->Children)
+      stack.push_back(c);
+  }
+  TNodeBlocks blocks(count, sizeof(TDecTreeNode));
+  return CopyInto(blocks, newParent, newIds, counterpart);
+}
+
+std::unique_ptr<TDecTreeNode> TDecTreeNode::CopyInto(TNodeBlocks& blocks, TDecTreeNode* newParent,
+                                                     bool newIds,
+                                                     const TDecTreeNode* counterpart) const {
+  std::unique_ptr<TDecTreeNode> copy(new (blocks.Next()) TDecTreeNode(
       Tree, newParent,
       TNodeFields{.Id = newIds ? Guid::NewGuid() : Id,
                   .Caption = Caption,
@@ -134,7 +151,7 @@ std::unique_ptr<TDecTreeNode> TDecTreeNode::CopySubtree(TDecTreeNode* newParent,
                   .DecisionOwner = DecisionOwner,
                   .DecisionMultiBudget = DecisionMultiBudget,
                   .DecisionDueDate = DecisionDueDate,
-                  .PayoffSource = PayoffSource});
+                  .PayoffSource = PayoffSource}));
   if (counterpart && Tree && Tree->Selection.Contains(counterpart->Id)) {
     Tree->Selection.Remove(counterpart->Id, false);
     Tree->Selection.Add(copy->Id);
@@ -142,7 +159,7 @@ std::unique_ptr<TDecTreeNode> TDecTreeNode::CopySubtree(TDecTreeNode* newParent,
   int counterpartChildren = counterpart ? counterpart->Children.Count() : 0;
   for (int i = 0; i < Children.Count(); ++i) {
     const TDecTreeNode* c = i < counterpartChildren ? counterpart->Children[i] : nullptr;
-    copy->Children.Add(Children[i]->CopySubtree(copy.get(), newIds, c).release());
+    copy->Children.Add(Children[i]->CopyInto(blocks, copy.get(), newIds, c).release());
   }
   return copy;
 }

@@ -23,6 +23,20 @@ class TDecTreeNode;
 using TDecTreeNodeList = TPrivateArrayList<TDecTreeNode*>;
 using TDecTreeNodeDynArray = std::vector<TDecTreeNode*>;
 
+// Told of every node as the roll-back reaches it (its path values set) and
+// as it leaves it (its values set), in pre-order: what must look at every
+// node after every change (measuring) goes along with the roll-back instead
+// of walking the tree again. index: the node's place among its parent's
+// children (0 for the root).
+class TRollBackObserver {
+public:
+  virtual void Enter(TDecTreeNode* node, int index) = 0;
+  virtual void Leave(TDecTreeNode* node) = 0;
+
+protected:
+  ~TRollBackObserver() = default;
+};
+
 // The stored fields of a node, named, so that no caller can swap two
 // adjacent flags by position.
 struct TNodeFields {
@@ -67,13 +81,16 @@ public:
 
   // A node is made alone, or with `new (block) TDecTreeNode(...)` in a
   // block with the rest of its tree (model/NodeBlock.h); delete frees
-  // either.
+  // either. Either way it starts on a cache line, so that the fields the
+  // roll-back reads lie in the node's first two lines.
   static void* operator new(size_t size) { return TNodeBlock::Allocate(size, nullptr); }
   static void* operator new(size_t size, TNodeBlock& block) {
     return TNodeBlock::Allocate(size, &block);
   }
-  static void operator delete(void* p) noexcept { TNodeBlock::Free(p); }
-  static void operator delete(void* p, TNodeBlock&) noexcept { TNodeBlock::Free(p); }
+  static void operator delete(void* p, size_t size) noexcept { TNodeBlock::Free(p, size); }
+  static void operator delete(void* p, TNodeBlock&) noexcept {
+    TNodeBlock::Free(p, sizeof(TDecTreeNode));
+  }
 
 private:
   // Beside the children: every recalculation reads both for every node.
@@ -175,7 +192,8 @@ public:
   void PropagatePath(double pathProbability, double pathPayoff);
   // Evaluate and then PropagatePath, in one walk over the tree: the
   // recalculation after every keystroke.
-  void EvaluateAndPropagate(double pathProbability, double pathPayoff);
+  void EvaluateAndPropagate(double pathProbability, double pathPayoff,
+                            TRollBackObserver* observer = nullptr);
   std::pair<double, double> SolveMultiDecision(bool evaluateOnly);
   void TakeOption();
   void OptimizeDecisions();
@@ -225,8 +243,10 @@ public:
   void RecountClones();
 
 private:
+  std::unique_ptr<TDecTreeNode> CopyInto(TNodeBlocks& blocks, TDecTreeNode* newParent, bool newIds,
+                                         const TDecTreeNode* counterpart) const;
   template <bool WithPaths>
-  void RollBack(double pathProbability, double pathPayoff);
+  void RollBack(double pathProbability, double pathPayoff, TRollBackObserver* observer, int index);
   void SyncClone(TDecTreeNode* master);
   // Counts or uncounts this node in its tree's clone count as Ref says.
   void UpdateCloneCount();

@@ -2,7 +2,7 @@
 
 #include "foundation/Assert.h"
 
-#include <cstdlib>
+#include <cstdint>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -18,13 +18,24 @@ namespace bw {
 
 namespace {
 
-// Every cell starts with the block it belongs to (null for a node made
-// alone), kept at the alignment new gives.
-constexpr size_t HeaderSize = alignof(std::max_align_t);
-static_assert(HeaderSize >= sizeof(TNodeBlock*));
+constexpr std::align_val_t Aligned{TNodeBlock::Alignment};
+
+// Nodes to a block: under 128 KiB, which the heap gives from its own memory
+// rather than mapping (and later unmapping) fresh pages for every block.
+constexpr size_t MaxBlockNodes = 256;
 
 constexpr size_t RoundUp(size_t n) {
-  return (n + HeaderSize - 1) / HeaderSize * HeaderSize;
+  return (n + TNodeBlock::Alignment - 1) / TNodeBlock::Alignment * TNodeBlock::Alignment;
+}
+
+// A cell is the node, then the block it belongs to (null for a node made
+// alone); in a block, rounded up to whole cache lines.
+constexpr size_t StrideOf(size_t size) {
+  return RoundUp(size + sizeof(TNodeBlock*));
+}
+
+TNodeBlock*& BlockOf(void* node, size_t size) {
+  return *reinterpret_cast<TNodeBlock**>(static_cast<char*>(node) + size);
 }
 
 char* CellsOf(TNodeBlock* block) {
@@ -33,13 +44,14 @@ char* CellsOf(TNodeBlock* block) {
 
 } // namespace
 
-TNodeBlock* TNodeBlock::Open(size_t count, size_t cellSize) {
-  const size_t stride = HeaderSize + RoundUp(cellSize);
+TNodeBlock* TNodeBlock::Open(size_t count, size_t size) {
+  const size_t stride = StrideOf(size);
   BW_ASSERT(count <= (SIZE_MAX - RoundUp(sizeof(TNodeBlock))) / stride);
-  void* memory = ::operator new(RoundUp(sizeof(TNodeBlock)) + count * stride);
+  void* memory = ::operator new(RoundUp(sizeof(TNodeBlock)) + count * stride, Aligned);
   auto* block = new (memory) TNodeBlock;
   block->FCount = count;
-  block->FCellSize = RoundUp(cellSize);
+  block->FStride = stride;
+  block->FSize = size;
   BW_POISON(CellsOf(block), count * stride);
   return block;
 }
@@ -48,41 +60,53 @@ void TNodeBlock::Close() {
   FClosed = true;
   if (FLive == 0) {
     this->~TNodeBlock();
-    ::operator delete(this);
+    ::operator delete(this, Aligned);
   }
 }
 
 void* TNodeBlock::Allocate(size_t size, TNodeBlock* block) {
-  char* cell;
+  void* node;
   if (block) {
-    BW_ASSERT(!block->FClosed && block->FTaken < block->FCount && size <= block->FCellSize);
-    cell = CellsOf(block) + block->FTaken++ * (HeaderSize + block->FCellSize);
-    BW_UNPOISON(cell, HeaderSize + size);
+    BW_ASSERT(!block->FClosed && block->FTaken < block->FCount && size == block->FSize);
+    node = CellsOf(block) + block->FTaken++ * block->FStride;
+    BW_UNPOISON(node, size + sizeof(TNodeBlock*));
     ++block->FLive;
   } else {
-    cell = static_cast<char*>(::operator new(HeaderSize + size));
+    node = ::operator new(size + sizeof(TNodeBlock*));
   }
-  *reinterpret_cast<TNodeBlock**>(cell) = block;
-  return cell + HeaderSize;
+  BlockOf(node, size) = block;
+  return node;
 }
 
-void TNodeBlock::Free(void* p) noexcept {
-  if (!p) return;
-  char* cell = static_cast<char*>(p) - HeaderSize;
-  TNodeBlock* block = *reinterpret_cast<TNodeBlock**>(cell);
+void TNodeBlock::Free(void* node, size_t size) noexcept {
+  if (!node) return;
+  TNodeBlock* block = BlockOf(node, size);
   if (!block) {
-    ::operator delete(cell);
+    ::operator delete(node);
     return;
   }
-  BW_POISON(cell, HeaderSize + block->FCellSize);
+  BW_POISON(node, size + sizeof(TNodeBlock*));
   block->Release();
 }
 
 void TNodeBlock::Release() noexcept {
   if (--FLive == 0 && FClosed) {
     this->~TNodeBlock();
-    ::operator delete(this);
+    ::operator delete(this, Aligned);
   }
+}
+
+TNodeBlock& TNodeBlocks::Next() {
+  if (FRoom == 0) {
+    if (FCurrent) FCurrent->Close();
+    FCurrent = nullptr;
+    BW_ASSERT(FLeft > 0);
+    FRoom = FLeft < MaxBlockNodes ? FLeft : MaxBlockNodes;
+    FCurrent = TNodeBlock::Open(FRoom, FSize);
+    FLeft -= FRoom;
+  }
+  --FRoom;
+  return *FCurrent;
 }
 
 } // namespace bw

@@ -251,31 +251,11 @@ std::vector<TTreeChunk> EncodeTree(const TDecTreeNode& root, bool asCopy) {
 
 std::unique_ptr<TDecTreeNode> DecodeTree(const std::vector<TTreeChunkView>& chunks,
                                          TTreeContext* tree) {
-  // The nodes in blocks, in pre-order. Blocks of a few thousand nodes come
-  // from the heap; one block for a large tree would be mapped and unmapped
-  // afresh every time.
+  // The nodes in blocks, in pre-order.
   size_t nodes = 0;
   for (const TTreeChunkView& chunk : chunks)
     nodes += (chunk.Ids.size() + chunk.CopyIds.size()) / sizeof(Guid);
-  struct Blocks {
-    size_t Left;
-    TNodeBlock* Current = nullptr;
-    size_t Room = 0;
-    TNodeBlock& Next() {
-      if (Room == 0) {
-        if (Current) Current->Close();
-        Room = std::min<size_t>(Left, 4096);
-        BW_ASSERT(Room > 0);
-        Current = TNodeBlock::Open(Room, sizeof(TDecTreeNode));
-        Left -= Room;
-      }
-      --Room;
-      return *Current;
-    }
-    ~Blocks() {
-      if (Current) Current->Close();
-    }
-  } blocks{nodes};
+  TNodeBlocks blocks(nodes, sizeof(TDecTreeNode));
 
   std::unique_ptr<TDecTreeNode> root;
   // The nodes still waiting for children, with how many are to come.
