@@ -199,7 +199,7 @@ const std::string& TLayoutPass::OutlineCode(TDecTreeNode* n, int index) {
   TNodeLayout& l = n->LayoutState();
   if (l.CodePass == Number) return l.OutlineCode;
   l.CodePass = Number;
-  if (!OutlineCodes && l.OutlineCode.empty()) {
+  if (!OutlineCodes && !l.HasCode) {
     l.CodeChanged = false;
     return l.OutlineCode;
   }
@@ -220,6 +220,7 @@ const std::string& TLayoutPass::OutlineCode(TDecTreeNode* n, int index) {
   }
   l.CodeChanged = code != l.OutlineCode;
   if (l.CodeChanged) l.OutlineCode = std::move(code);
+  l.HasCode = !l.OutlineCode.empty();
   return l.OutlineCode;
 }
 

@@ -152,6 +152,14 @@ std::unique_ptr<TDecTreeNode> TDecTreeNode::CopyInto(TNodeBlocks& blocks, TDecTr
                   .DecisionMultiBudget = DecisionMultiBudget,
                   .DecisionDueDate = DecisionDueDate,
                   .PayoffSource = PayoffSource}));
+  // A copy that takes the place of an earlier one (a clone rebuilt from its
+  // master) starts from what measuring and layout kept of that one: what
+  // still holds is then not measured again.
+  if (counterpart && counterpart->FLayout) {
+    copy->FLayout = std::make_unique<TNodeLayout>(*counterpart->FLayout);
+    copy->Bounds = counterpart->Bounds;
+    copy->PlacedElements = counterpart->PlacedElements;
+  }
   if (counterpart && Tree && Tree->Selection.Contains(counterpart->Id)) {
     Tree->Selection.Remove(counterpart->Id, false);
     Tree->Selection.Add(copy->Id);

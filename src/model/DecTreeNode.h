@@ -81,8 +81,9 @@ public:
 
   // A node is made alone, or with `new (block) TDecTreeNode(...)` in a
   // block with the rest of its tree (model/NodeBlock.h); delete frees
-  // either. Either way it starts on a cache line, so that the fields the
-  // roll-back reads lie in the node's first two lines.
+  // either. In a block it starts on a cache line, and the fields lie so
+  // that the roll-back reads the node's first two lines, the clone
+  // synchronisation its first and third, the measuring its first four.
   static void* operator new(size_t size) { return TNodeBlock::Allocate(size, nullptr); }
   static void* operator new(size_t size, TNodeBlock& block) {
     return TNodeBlock::Allocate(size, &block);
@@ -92,11 +93,6 @@ public:
     TNodeBlock::Free(p, sizeof(TDecTreeNode));
   }
 
-private:
-  // Beside the children: every recalculation reads both for every node.
-  std::unique_ptr<TNodeLayout> FLayout;
-
-public:
   // The fields the roll-back reads and writes come first, so that a
   // recalculation touches as few cache lines per node as possible.
   TDecTreeNodeList Children{32, true, true};
@@ -127,13 +123,20 @@ public:
   Guid Ref;
   TTreeContext* Tree = nullptr;
   TDateTime DecisionDueDate = 0;
+
+private:
+  std::unique_ptr<TNodeLayout> FLayout;
+  bool FCountedAsClone = false;
+
+public:
+  // Computed by layout.
+  uint16_t PlacedElements = 0;
   std::string Caption;
   std::string Comment;
   std::string DecisionOwner;
   std::string DecisionCaption;
   std::string PayoffSource;
   // Computed by layout.
-  uint16_t PlacedElements = 0;
   TNodeRect Bounds;
 
   // The rectangle of each element of the drawn node, with what measuring
@@ -250,8 +253,6 @@ private:
   void SyncClone(TDecTreeNode* master);
   // Counts or uncounts this node in its tree's clone count as Ref says.
   void UpdateCloneCount();
-
-  bool FCountedAsClone = false;
 };
 
 } // namespace bw

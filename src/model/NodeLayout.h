@@ -40,6 +40,7 @@ struct alignas(64) TNodeLayout {
   // 2 weight, 3 percentage.
   uint8_t ParentKind = 0;
   bool HasLines = false;
+  bool HasCode = false;
   bool CodeChanged = false;
   bool ChildrenVisible = false;
   // What of the node changed since it was laid out (Dirty), or of its

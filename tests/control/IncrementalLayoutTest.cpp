@@ -139,10 +139,20 @@ TEST(IncrementalLayout, MeasuresOnlyWhatChanged) {
   EXPECT_EQ(canvas.Measured, 1);
   EXPECT_EQ(b->Rect(htBox).Width, TFakeCanvas::Width("Beta   "));
 
+  // A clone's copies are made afresh at every recalculation; what was
+  // measured of the copies before them still holds.
+  TDecTreeNode* clone = c.Add(c.Root(), "clone", 0, 0);
+  ASSERT_EQ(clone->SetCloneMaster(a->Id), "");
+  c.Tree.Recalculate();
+  canvas.Measured = 0;
+  c.Tree.Recalculate();
+  EXPECT_EQ(canvas.Measured, 0);
+
   // A payoff: its text, and the path texts of the leaf below it.
   a->Payoff = 70000;
   canvas.Measured = 0;
   c.Tree.Recalculate();
+  // (The clone's copy of the leaf is reached through the clone's own payoff.)
   EXPECT_EQ(canvas.Measured, 1 + 2);
 
   // An option of the tree (business mode off) measures every node again,

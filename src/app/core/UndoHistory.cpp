@@ -9,9 +9,11 @@ namespace bw {
 
 namespace {
 
-// Fast compression: a step is taken before every change, and what it holds
-// changes little from one step to the next.
-constexpr int CompressionLevel = 1;
+// zstd's first fast level: a step is taken before every change, the first
+// step of a session compresses the whole tree (about 18 ms at 100,000
+// nodes, against 23 ms at level 1), and a step in which every node changed
+// still keeps 501 steps of 100,000 nodes within 750 MiB.
+constexpr int CompressionLevel = -1;
 
 } // namespace
 
