@@ -1,10 +1,9 @@
-// The application object: an exception that escapes an event handler is
-// reported to the user instead of ending the program, and work goes on.
+// The application object. Our handlers report their own exceptions (see
+// Guarded); one that still reaches the event dispatch is reported here, and
+// work goes on.
 #pragma once
 
 #include <QApplication>
-
-#include <functional>
 
 namespace bw {
 
@@ -12,10 +11,6 @@ class TApplication : public QApplication {
 public:
   TApplication(int& argc, char** argv);
   bool notify(QObject* receiver, QEvent* event) override;
-
-  // Shows the report; tests replace it. Class name and message of the
-  // exception.
-  std::function<void(const QString& className, const QString& message)> ReportError;
 };
 
 } // namespace bw

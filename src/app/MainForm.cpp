@@ -1,10 +1,19 @@
 #include "app/MainForm.h"
 
-#include "app/core/CurrencyLayout.h"
+#include "app/TreePrinting.h"
+#include "app/commands/NewTree.h"
+#include "app/commands/NodeCommands.h"
+#include "app/core/Settings.h"
 #include "app/core/UIStrings.h"
+#include "app/dialogs/EditPayoffForm.h"
+#include "app/dialogs/OverviewExternalDataForm.h"
+#include "app/text/LocaleCurrency.h"
+#include "export/qt/PictureExport.h"
 #include "foundation/Conversions.h"
+#include "foundation/ErrorReport.h"
 #include "treefile/TreeFile.h"
 #include "ui_MainForm.h"
+#include "widgets/BusyCursor.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -14,7 +23,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
@@ -23,7 +31,6 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QStyle>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -47,40 +54,56 @@ std::string BaseName(const std::string& path) {
 
 const char* const RegKeyPath = "SOFTWARE\\Calverick\\Brantwick\\2";
 
+// An icon of our own set, drawn at 16 and 32 pixels.
+QIcon BundledIcon(const QString& name) {
+  QIcon icon(":/icons/" + name + ".png");
+  icon.addFile(":/icons/" + name + "@2x.png");
+  return icon;
+}
+
+// The desktop theme's icon of that name, or ours where the theme has none.
+QIcon ThemeIcon(const QString& name) {
+  return QIcon::fromTheme(name, BundledIcon(name));
+}
+
 // The pictures of the menus and tool buttons, by their index.
 QIcon ToolbarImage(int index) {
-  QStyle* style = QApplication::style();
   switch (index) {
   case 0:
-    return QIcon::fromTheme("edit-undo", style->standardIcon(QStyle::SP_ArrowBack));
+    return ThemeIcon("edit-undo");
   case 1:
-    return QIcon::fromTheme("edit-redo", style->standardIcon(QStyle::SP_ArrowForward));
+    return ThemeIcon("edit-redo");
   case 2:
-    return QIcon::fromTheme("document-open", style->standardIcon(QStyle::SP_DialogOpenButton));
+    return ThemeIcon("document-open");
   case 3:
-    return QIcon::fromTheme("document-save", style->standardIcon(QStyle::SP_DialogSaveButton));
+    return ThemeIcon("document-save");
   case 4:
-    return QIcon::fromTheme("document-print", style->standardIcon(QStyle::SP_ComputerIcon));
+    return ThemeIcon("document-print");
   case 5:
-    return QIcon::fromTheme("image-x-generic",
-                            style->standardIcon(QStyle::SP_FileDialogContentsView));
+    return ThemeIcon("image-x-generic");
   case 6:
-    return QIcon::fromTheme("edit-copy", style->standardIcon(QStyle::SP_FileLinkIcon));
+    return ThemeIcon("edit-copy");
   case 7:
-    return QIcon::fromTheme("help-contents", style->standardIcon(QStyle::SP_DialogHelpButton));
+    return ThemeIcon("help-contents");
   case 8:
-    return QIcon::fromTheme("document-new", style->standardIcon(QStyle::SP_FileIcon));
+    return ThemeIcon("document-new");
   case 9:
-    return QIcon::fromTheme("system-run", style->standardIcon(QStyle::SP_MediaPlay));
+    // Optimise decisions: ours in any theme, which has no picture for it.
+    return BundledIcon("optimize-decisions");
+  case 11:
+    return BundledIcon("clone-master");
+  case 12:
+    return BundledIcon("clone-link");
+  case 13:
+    return BundledIcon("clone-unlink");
   case 14:
-    return QIcon::fromTheme("go-up", style->standardIcon(QStyle::SP_ArrowUp));
+    return ThemeIcon("go-up");
   case 15:
-    return QIcon::fromTheme("go-down", style->standardIcon(QStyle::SP_ArrowDown));
+    return ThemeIcon("go-down");
   case 16:
-    return QIcon::fromTheme("document-edit",
-                            style->standardIcon(QStyle::SP_FileDialogDetailedView));
+    return ThemeIcon("document-edit");
   case 17:
-    return QIcon::fromTheme("edit-delete", style->standardIcon(QStyle::SP_TrashIcon));
+    return ThemeIcon("edit-delete");
   default:
     return {};
   }
@@ -145,8 +168,10 @@ void SetHint(QAction* action, const QString& hint) {
   action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
-bool IsIndicatorType(TNodeElementType t) {
-  return t == htIndicator || (t >= htIndicatorCaption && t <= htIndicatorFixed);
+// A slot whose body runs through Guarded: no exception unwinds into Qt.
+template <typename F>
+auto Slot(F body) {
+  return [body] { Guarded(body); };
 }
 
 } // namespace
@@ -200,12 +225,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   FUi->ViewHighlightclonesMenuItem->setChecked(true);
 
   // Commands that come with later parts of the program.
-  for (QAction* a :
-       {FUi->FileExportPictureMenuItem, FUi->FileExternalDataMenuItem, FUi->FilePropertiesMenuItem,
-        FUi->FilePrintMenuItem, FUi->EditCopyPictureMenuItem, FUi->EditOptimizeWholeMenuItem,
-        FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem, FUi->HelpAboutMenuItem,
-        FUi->ExportPictureToolButton, FUi->PrintToolButton, FUi->CopyPictureToolButton,
-        FUi->OptimizeDecisionsToolButton})
+  for (QAction* a : {FUi->ToolsCheckUpdatesMenuItem, FUi->ToolsOptionsMenuItem})
     a->setEnabled(false);
 
   CreateStatusPanels();
@@ -230,7 +250,9 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   SetModified(false);
   setAcceptDrops(true);
   DrawLevelsGlyph(1);
+  CreateNodeCommands();
   ConnectCommands();
+  ConnectDialogCommands();
 
   FileNew();
   FRecentFiles.RegKey = RegKeyPath;
@@ -243,6 +265,7 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 }
 
 TMainForm::~TMainForm() {
+  TEditPayoffForm::ImportExternalDialog = nullptr;
   ClearUndoRedo(true, true);
 }
 
@@ -303,11 +326,11 @@ void TMainForm::CreatePopupMenus() {
   bold.setBold(true);
   FPopupMenu->findChild<QAction*>("PopupEditMenuItem")->setFont(bold);
   FPopupMenu->setDefaultAction(FPopupMenu->findChild<QAction*>("PopupEditMenuItem"));
-  connect(FPopupMenu, &QMenu::aboutToShow, this, &TMainForm::PopupMenuPopup);
+  connect(FPopupMenu, &QMenu::aboutToShow, this, Slot([this] { PopupMenuPopup(); }));
 
   FLevelsPopupMenu = new QMenu(this);
   FLevelsPopupMenu->setObjectName("LevelsPopupMenu");
-  connect(FLevelsPopupMenu, &QMenu::aboutToShow, this, &TMainForm::LevelsPopupMenuPopup);
+  connect(FLevelsPopupMenu, &QMenu::aboutToShow, this, Slot([this] { LevelsPopupMenuPopup(); }));
   FLevelsToolButton = new QToolButton(this);
   FLevelsToolButton->setObjectName("LevelsToolButton");
   FLevelsToolButton->setMenu(FLevelsPopupMenu);
@@ -319,7 +342,7 @@ void TMainForm::CreatePopupMenus() {
 }
 
 void TMainForm::ConnectCommands() {
-  auto on = [this](QAction* a, auto f) { connect(a, &QAction::triggered, this, f); };
+  auto on = [this](QAction* a, auto f) { connect(a, &QAction::triggered, this, Slot(f)); };
   auto open = [this] {
     FDecTree->Tree().HideInplaceEditor();
     if (!SavePrompt()) return;
@@ -338,6 +361,7 @@ void TMainForm::ConnectCommands() {
   on(FUi->SaveToolBarButton, [this] { SaveFile(false); });
   on(FUi->FileSaveAsMenuItem, [this] { SaveFile(true); });
   on(FUi->FileExitMenuItem, [this] { close(); });
+  on(FUi->FileExternalDataMenuItem, [this] { Guarded([this] { FileExternalData(); }); });
   on(FUi->EditUndoMenuItem, [this] { EditUndo(); });
   on(FUi->UndoToolButton, [this] { EditUndo(); });
   on(FUi->EditRedoMenuItem, [this] { EditRedo(); });
@@ -346,30 +370,91 @@ void TMainForm::ConnectCommands() {
   on(FUi->ViewDontshowpayoffMenuItem, [this] { SwitchMode(false); });
   on(FUi->ViewHighlightclonesMenuItem, [this] { ToggleHighlightClones(); });
   on(FUi->HelpHelpMenuItem, [this] { OpenHelp(); });
-  connect(FUi->ViewMenuItem, &QMenu::aboutToShow, this, [this] {
-    // Undo changes the options behind the menu's back.
-    const TTreeOptions& o = FDecTree->Tree().Options;
-    FUi->ViewHighlightclonesMenuItem->setChecked(o.HighlightClones);
-    FUi->ViewBusinessmodeMenuItem->setChecked(o.ShowPayoff);
-    FUi->ViewDontshowpayoffMenuItem->setChecked(!o.ShowPayoff);
+  on(FUi->FilePrintMenuItem, Slot([this] { FilePrint(); }));
+  on(FUi->PrintToolButton, Slot([this] { FilePrint(); }));
+
+  // Pictures of the whole tree: its laid-out extent with the margin on every
+  // side, drawn as for paper (no selected boxes, buttons or comment marks).
+  auto picture = [this] {
+    TDecTree& tree = FDecTree->Tree();
+    const TNodeRect& bounds = tree.TreeRoot()->Bounds;
+    return TPictureSource{bounds.Width + 2 * tree.BorderSize, bounds.Height + 2 * tree.BorderSize,
+                          FDecTree->logicalDpiY(), [&tree](TCanvas& c) { tree.PaintTo(c); }};
+  };
+  auto copyPicture = Slot([picture] { CopyPictureToClipboard(picture()); });
+  auto exportPicture = Slot([this, picture] {
+    ExportPictureToFile(this, picture(), {Dialogs.PictureFileName, Dialogs.Error});
   });
-  connect(FUi->FileMenuItem, &QMenu::aboutToShow, this, &TMainForm::UpdateRecentFileMenu);
+  on(FUi->EditCopyPictureMenuItem, copyPicture);
+  on(FUi->CopyPictureToolButton, copyPicture);
+  on(FUi->FileExportPictureMenuItem, exportPicture);
+  on(FUi->ExportPictureToolButton, exportPicture);
+  connect(FUi->ViewMenuItem, &QMenu::aboutToShow, this, Slot([this] {
+            // Undo changes the options behind the menu's back.
+            const TTreeOptions& o = FDecTree->Tree().Options;
+            FUi->ViewHighlightclonesMenuItem->setChecked(o.HighlightClones);
+            FUi->ViewBusinessmodeMenuItem->setChecked(o.ShowPayoff);
+            FUi->ViewDontshowpayoffMenuItem->setChecked(!o.ShowPayoff);
+          }));
+  connect(FUi->FileMenuItem, &QMenu::aboutToShow, this, Slot([this] { UpdateRecentFileMenu(); }));
 
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  connect(help, &QShortcut::activated, this, &TMainForm::OpenHelp);
+  connect(help, &QShortcut::activated, this, Slot([this] { OpenHelp(); }));
 
-  TDecTree& tree = FDecTree->Tree();
-  on(FPopupMenu->findChild<QAction*>("PopupEditMenuItem"), [&tree] { tree.EditElement(false, 0); });
-  on(FPopupMenu->findChild<QAction*>("PopupAddChildMenuItem"),
-     [&tree] { tree.AddSubnodes(false); });
-  on(FPopupMenu->findChild<QAction*>("PopupRemoveMenuItem"),
-     [&tree] { tree.DeleteSelectedNodes(true); });
-  on(FPopupMenu->findChild<QAction*>("PopupTakeOptionMenuItem"), [&tree] {
-    TNodeElementType saved = tree.SelectionElementType;
-    tree.SelectionElementType = htProbability;
-    tree.EditElement(false, 0);
-    tree.SelectionElementType = saved;
-  });
+  // The node menu and Edit > Optimize decisions. Comment and Edit Payoff
+  // (advanced) are connected with their dialogs.
+  auto node = [this](QAction* a, auto command) {
+    connect(a, &QAction::triggered, this,
+            [this, command] { Guarded([&] { ((*FCommands).*command)(); }); });
+  };
+  auto item = [this](TNodeCommand c) { return FPopupMenu->findChild<QAction*>(PopupItemName(c)); };
+  node(item(TNodeCommand::Edit), &TNodeCommands::Edit);
+  node(item(TNodeCommand::AddChild), &TNodeCommands::AddChild);
+  node(item(TNodeCommand::MoveUp), &TNodeCommands::MoveUp);
+  node(item(TNodeCommand::MoveDown), &TNodeCommands::MoveDown);
+  node(item(TNodeCommand::Remove), &TNodeCommands::Remove);
+  node(item(TNodeCommand::TakeOption), &TNodeCommands::TakeOption);
+  node(item(TNodeCommand::TakeThisPath), &TNodeCommands::TakeThisPath);
+  node(item(TNodeCommand::DefineAsCloneMaster), &TNodeCommands::DefineAsCloneMaster);
+  node(item(TNodeCommand::DefineAsCloneOf), &TNodeCommands::DefineAsCloneOf);
+  node(item(TNodeCommand::UnlinkClone), &TNodeCommands::UnlinkClone);
+  node(item(TNodeCommand::OptimizeSubnodeDecisions), &TNodeCommands::OptimizeSubnodeDecisions);
+  node(FUi->EditOptimizeWholeMenuItem, &TNodeCommands::OptimizeWholeTree);
+  node(FUi->OptimizeDecisionsToolButton, &TNodeCommands::OptimizeWholeTree);
+  for (int i = 0; i < NodeTypeItemCount; ++i) {
+    const auto type = static_cast<TNodeTypeItem>(i);
+    connect(FPopupMenu->findChild<QAction*>(PopupTypeItemName(type)), &QAction::triggered, this,
+            [this, type] { Guarded([&] { FCommands->ChangeType(type); }); });
+  }
+}
+
+void TMainForm::CreateNodeCommands() {
+  TNodeCommandHost host;
+  host.SaveUndo = [this](const std::string& caption) { SaveUndo(caption); };
+  host.AskYesNo = [this](const std::string& text) {
+    if (Dialogs.AskYesNo) return Dialogs.AskYesNo(Q(text));
+    return QMessageBox::question(this, QApplication::applicationDisplayName(), Q(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  };
+  host.AskYesNoCancel = [this](const std::string& text) {
+    if (Dialogs.AskYesNoCancel) return Dialogs.AskYesNoCancel(Q(text));
+    auto button = QMessageBox::question(this, QApplication::applicationDisplayName(), Q(text),
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    return button == QMessageBox::Yes ? 1 : button == QMessageBox::No ? 0 : -1;
+  };
+  host.Information = [this](const std::string& text) {
+    if (Dialogs.Information)
+      Dialogs.Information(Q(text));
+    else
+      QMessageBox::information(this, QApplication::applicationDisplayName(), Q(text));
+  };
+  host.Warning = [this](const std::string& text) {
+    if (Dialogs.Warning)
+      Dialogs.Warning(Q(text));
+    else
+      QMessageBox::warning(this, QApplication::applicationDisplayName(), Q(text));
+  };
+  FCommands = std::make_unique<TNodeCommands>(FDecTree->Tree(), std::move(host));
 }
 
 // ---- The document ----------------------------------------------------------
@@ -399,7 +484,7 @@ bool TMainForm::SavePrompt() {
     }
     result = answer == 1 ? SaveFile(false) : answer == 0;
   }
-  FCloneMasterId = Guid::Empty();
+  FCommands->CloneMasterId = Guid::Empty();
   return result;
 }
 
@@ -420,42 +505,9 @@ void TMainForm::FileNew() {
   if (!SavePrompt()) return;
   TDecTree& tree = FDecTree->Tree();
   tree.HideInplaceEditor();
+  // A new tree cannot be undone: both stacks are emptied.
   ClearUndoRedo(true, true);
-  // The root object itself is kept and reset: its id, comment, probability
-  // and expansion stay.
-  TDecTreeNode* root = tree.TreeRoot();
-  root->Children.Clear();
-  root->Caption = Str(SNewDecisionTree);
-  root->NodeType = ntDecision;
-  root->Ref = Guid::Empty();
-  root->DecisionCaption.clear();
-  root->DecisionOwner.clear();
-  root->DecisionDueDate = 0;
-  root->DecisionFixed = false;
-  root->DecisionMultiBudget = -1;
-  root->DecisionShowCaption = root->DecisionShowOwner = root->DecisionShowDueDate = false;
-  root->DecisionShowFixed = root->DecisionMultiShowBudget = false;
-  root->DecisionMultiShowInvestment = false;
-  root->Payoff = 0;
-  root->PayoffSource.clear();
-
-  QLocale locale = QLocale();
-  TTreeOptions& o = tree.Options;
-  o.StatusDate = 0;
-  o.OutlineCodes = true;
-  o.CurrencySymbol = U(locale.currencySymbol(QLocale::CurrencySymbol));
-  QString one = locale.toCurrencyString(1.0), minusOne = locale.toCurrencyString(-1.0);
-  qsizetype point = one.indexOf(locale.decimalPoint());
-  int decimals = 0;
-  if (point >= 0)
-    while (point + 1 + decimals < one.size() && one[point + 1 + decimals].isDigit())
-      ++decimals;
-  o.CurrencyDecimals = decimals;
-  TCurrencyLayout layout = MatchCurrencyLayout(U(one), U(minusOne), o.CurrencySymbol);
-  o.CurrencyPosFormat = layout.PosFormat;
-  o.CurrencyNegFormat = layout.NegFormat;
-  o.HighlightClones = true;
-  o.ShowPayoff = true;
+  ResetToNewTree(tree, UserLocaleCurrency());
   tree.Recalculate();
   SetFileName({}, false);
   SetModified(false);
@@ -463,13 +515,10 @@ void TMainForm::FileNew() {
 
 void TMainForm::OpenFile(const std::string& fileName) {
   TDecTree& tree = FDecTree->Tree();
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  TBusyCursor busy;
   struct Restore {
     TDecTree& Tree;
-    ~Restore() {
-      QApplication::restoreOverrideCursor();
-      Tree.Recalculate();
-    }
+    ~Restore() { Tree.Recalculate(); }
   } restore{tree};
 
   if (!TreeFileExists(fileName)) {
@@ -495,14 +544,16 @@ void TMainForm::OpenFile(const std::string& fileName) {
     tree.Recalculate();
     ScrollToRoot();
     if (tree.TreeRoot()->HasImportedPayoffs()) {
-      // The external-data overview comes with the spreadsheet import; until
-      // then the question is asked and its answer has nothing to open.
-      QString question = Q(Str(SAskCheckExternalData));
-      if (Dialogs.AskYesNo)
-        Dialogs.AskYesNo(question);
-      else
-        QMessageBox::question(this, QApplication::applicationDisplayName(), question,
-                              QMessageBox::Yes | QMessageBox::No);
+      bool check;
+      {
+        TCursorPause pause; // no hourglass over the question
+        QString question = Q(Str(SAskCheckExternalData));
+        check = Dialogs.AskYesNo
+                    ? Dialogs.AskYesNo(question)
+                    : QMessageBox::question(this, QApplication::applicationDisplayName(), question,
+                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+      }
+      if (check) FileExternalData();
     }
   } catch (const Exception& e) {
     // Nothing of the file was applied; the undo brings back the tree and
@@ -515,6 +566,17 @@ void TMainForm::OpenFile(const std::string& fileName) {
     else
       QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
   }
+}
+
+void TMainForm::FileExternalData() {
+  TDecTree& tree = FDecTree->Tree();
+  tree.HideInplaceEditor();
+  auto saveUndo = [this](const std::string& caption) { SaveUndo(caption); };
+  TCursorPause pause; // the overview shows its own while it reads
+  if (Dialogs.ExternalDataOverview)
+    Dialogs.ExternalDataOverview(tree, saveUndo);
+  else
+    TOverviewExternalDataForm::Execute(tree, saveUndo, this);
 }
 
 bool TMainForm::SaveFile(bool saveAs) {
@@ -537,11 +599,10 @@ bool TMainForm::SaveFile(bool saveAs) {
     if (name.isEmpty()) return false;
     SetFileName(U(QFileInfo(name).absoluteFilePath()), true);
   }
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
+    TBusyCursor busy;
     WriteTreeFile(FFileName, *tree.TreeRoot(), tree.Options, tree.DefaultFont);
   } catch (const Exception& e) {
-    QApplication::restoreOverrideCursor();
     QString text = Q(SaveErrorMessage(e.Message()));
     if (Dialogs.Error)
       Dialogs.Error(text);
@@ -549,7 +610,6 @@ bool TMainForm::SaveFile(bool saveAs) {
       QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
     return false;
   }
-  QApplication::restoreOverrideCursor();
   SetModified(false);
   return true;
 }
@@ -642,11 +702,11 @@ void TMainForm::LevelsPopupMenuPopup() {
   for (int level = 1; level <= levels; ++level) {
     QAction* item = FLevelsPopupMenu->addAction(Q(FormatStr(Str(SLevel), level)));
     item->setData(level);
-    connect(item, &QAction::triggered, this, [this, level] {
-      SaveUndo(Str(SUndoExpandCollapseLevels));
-      FDecTree->Tree().SetVisibleLevels(level);
-      DrawLevelsGlyph(level);
-    });
+    connect(item, &QAction::triggered, this, Slot([this, level] {
+              SaveUndo(Str(SUndoExpandCollapseLevels));
+              FDecTree->Tree().SetVisibleLevels(level);
+              DrawLevelsGlyph(level);
+            }));
   }
 }
 
@@ -671,74 +731,43 @@ void TMainForm::DrawLevelsGlyph(int level) {
 void TMainForm::PopupMenuPopup() {
   TDecTree& tree = FDecTree->Tree();
   tree.HideInplaceEditor();
-  TDecTreeNodeDynArray nodes = tree.GetSelectedNodes();
-  const size_t n = nodes.size();
-  const TNodeElementType e = tree.SelectionElementType;
+  const TNodePopupState state = NodePopupState(tree);
   auto item = [this](const char* name) { return FPopupMenu->findChild<QAction*>(name); };
-
-  Id editCaption = SEdit;
-  switch (e) {
-  case htBox:
-    editCaption = SEditTitle;
-    break;
-  case htProbability:
-    editCaption = SEditProbability;
-    break;
-  case htPayoff:
-    editCaption = SEditPayoff;
-    break;
-  case htIndicatorCaption:
-    editCaption = SEditCaption;
-    break;
-  case htIndicatorOwner:
-    editCaption = SEditDecisionOwner;
-    break;
-  case htIndicatorMultiBudget:
-    editCaption = SEditBudget;
-    break;
-  case htIndicatorDueDate:
-    editCaption = SEditDecisionDueDate;
-    break;
-  case htIndicatorFixed:
-    editCaption = SToggleMode;
-    break;
-  default:
-    break;
+  item(PopupItemName(TNodeCommand::Edit))->setText(Q(state.EditCaption));
+  item(PopupItemName(TNodeCommand::AddChild))->setText(Q(state.AddCaption));
+  item(PopupItemName(TNodeCommand::TakeOption))->setText(Q(state.TakeOptionCaption));
+  for (int i = 0; i < NodeCommandCount; ++i) {
+    const auto command = static_cast<TNodeCommand>(i);
+    item(PopupItemName(command))->setEnabled(state.IsEnabled(command));
   }
-  item("PopupEditMenuItem")->setText(Q(Str(editCaption)));
+  // "Chance (numeric)" is outside the radio group: every mark is set here.
+  if (state.CheckedType)
+    for (int i = 0; i < NodeTypeItemCount; ++i) {
+      const auto type = static_cast<TNodeTypeItem>(i);
+      item(PopupTypeItemName(type))->setChecked(type == *state.CheckedType);
+    }
+}
 
-  bool isClone = false, inClone = false;
-  for (const TDecTreeNode* node : nodes) {
-    isClone |= node->IsClone();
-    inClone |= node->HasCloneAncestor();
+// ---- Printing ----------------------------------------------------------------
+
+void TMainForm::FilePrint() {
+  TPrintSettings print;
+  {
+    TSettings settings(FStore);
+    print = MakePrintSettings(settings.Landscape, settings.PageMargins);
   }
-  const TDecTreeNode* one = n == 1 ? nodes[0] : nullptr;
-  const bool oneWithChildren = one && one->ChildCount() > 0;
-  Id add = SAdd;
-  if (n == 0)
-    add = SAdd;
-  else if (e == htBox)
-    add = oneWithChildren ? SAddSubnode : SAddSubnodes;
-  else if (IsIndicatorType(e))
-    add = oneWithChildren ? SAddBranch : SAddBranches;
-  item("PopupAddChildMenuItem")->setText(Q(Str(add)));
+  TPrintWindowDialogs dialogs = PrintDialogs;
+  if (!dialogs.Help) dialogs.Help = [this] { OpenHelp(); };
+  ShowPrintPreview(*this, print, dialogs);
+  // Loaded afresh: whatever else was saved while the window was open stays.
+  TSettings settings(FStore);
+  settings.PageMargins = print.Margins;
+  settings.Landscape = print.Landscape;
+  settings.Save();
+}
 
-  item("PopupEditMenuItem")->setEnabled(tree.CanEditSelection());
-  item("PopupRemoveMenuItem")->setEnabled(tree.CanDeleteSelection());
-  item("PopupAddChildMenuItem")
-      ->setEnabled((e == htBox || IsIndicatorType(e)) && n == 1 && !inClone && !isClone);
-  const bool takeOption = one && one->Parent && one->Parent->IsDecisionType() && !inClone;
-  item("PopupTakeOptionMenuItem")->setEnabled(takeOption);
-  item("PopupTakeOptionMenuItem")
-      ->setText(Q(Str(takeOption && one->Parent->NodeType == ntMultiDecision ? SToggleThisOption
-                                                                             : STakeThisOption)));
-  // The other node commands come with a later part of the program.
-  for (const char* name :
-       {"PopupEditPayoffAdvancedMenuItem", "PopupMoveUpMenuItem", "PopupMoveDownMenuItem",
-        "PopupTypeMenuItem", "PopupTakeThisPathMenuItem", "PopupDefineAsCloneMasterMenuItem",
-        "PopupDefineAsCloneOfMenuItem", "PopupUnlinkCloneMenuItem",
-        "PopupOptimizeSubnodeDecisionsMenuItem", "PopupCommentMenuItem"})
-    item(name)->setEnabled(false);
+void TMainForm::PrintTo(TPrintPreview& preview, const TPageMargins& margins, bool showMargins) {
+  PrintTreeTo(preview, FDecTree->Tree(), margins, showMargins, IsMetricLocale());
 }
 
 // ---- Recent files, help, drops, wheel, closing ------------------------------
@@ -757,7 +786,7 @@ void TMainForm::UpdateRecentFileMenu() {
     // The path itself, not parsed back from the caption.
     entry->setData(Q(files[static_cast<size_t>(i)]));
     connect(entry, &QAction::triggered, this,
-            [this, entry] { OpenDroppedOrRecent(U(entry->data().toString())); });
+            Slot([this, entry] { OpenDroppedOrRecent(U(entry->data().toString())); }));
     menu->insertAction(FUi->FileExitMenuItem, entry);
     FHistoryActions.push_back(entry);
   }
@@ -783,13 +812,15 @@ void TMainForm::OpenHelp() {
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) return event->acceptProposedAction();
+  Guarded([&] {
+    for (const QUrl& url : event->mimeData()->urls())
+      if (url.isLocalFile()) return event->acceptProposedAction();
+  });
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
-  OpenDroppedFiles(*event->mimeData());
+  Guarded([&] { OpenDroppedFiles(*event->mimeData()); });
 }
 
 void TMainForm::OpenDroppedFiles(const QMimeData& data) {
@@ -810,28 +841,33 @@ bool TMainForm::Wheel(QWheelEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Wheel &&
-      (watched == FDecTree || watched == FUi->ScrollBox->viewport()))
-    return Wheel(static_cast<QWheelEvent*>(event));
-  if (watched == FUi->ScrollBox->viewport()) {
-    if (event->type() == QEvent::Resize) {
-      QSize size = FUi->ScrollBox->viewport()->size();
-      FDecTree->Tree().SetMinWidth(size.width());
-      FDecTree->Tree().SetMinHeight(size.height());
-    } else if (event->type() == QEvent::MouseButtonPress) {
-      FDecTree->Tree().HideInplaceEditor();
+  bool handled = false;
+  Guarded([&] {
+    if (event->type() == QEvent::Wheel &&
+        (watched == FDecTree || watched == FUi->ScrollBox->viewport())) {
+      handled = Wheel(static_cast<QWheelEvent*>(event));
+      return;
     }
-  }
-  if (event->type() == QEvent::Enter)
-    for (int i = 0; i < 3; ++i)
-      if (watched == FPanels[i]) FPanels[3]->clear();
-  return QMainWindow::eventFilter(watched, event);
+    if (watched == FUi->ScrollBox->viewport()) {
+      if (event->type() == QEvent::Resize) {
+        QSize size = FUi->ScrollBox->viewport()->size();
+        FDecTree->Tree().SetMinWidth(size.width());
+        FDecTree->Tree().SetMinHeight(size.height());
+      } else if (event->type() == QEvent::MouseButtonPress) {
+        FDecTree->Tree().HideInplaceEditor();
+      }
+    }
+    if (event->type() == QEvent::Enter)
+      for (int i = 0; i < 3; ++i)
+        if (watched == FPanels[i]) FPanels[3]->clear();
+  });
+  return handled || QMainWindow::eventFilter(watched, event);
 }
 
 bool TMainForm::event(QEvent* event) {
   if (event->type() == QEvent::StatusTip) {
     // The long hint goes to the last panel; the panels stay.
-    FPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip());
+    Guarded([&] { FPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip()); });
     return true;
   }
   return QMainWindow::event(event);
@@ -846,17 +882,19 @@ void TMainForm::ScrollToRoot() {
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // The viewport has its real size only now.
-  if (!event->spontaneous()) ScrollToRoot();
+  if (!event->spontaneous()) Guarded([this] { ScrollToRoot(); });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  FDecTree->Tree().HideInplaceEditor();
-  if (!SavePrompt()) {
-    event->ignore();
-    return;
-  }
-  FRecentFiles.Save();
-  event->accept();
+  // The window stays open unless the prompt lets it go: a failure in the
+  // prompt loses nothing.
+  event->ignore();
+  Guarded([&] {
+    FDecTree->Tree().HideInplaceEditor();
+    if (!SavePrompt()) return;
+    FRecentFiles.Save();
+    event->accept();
+  });
 }
 
 } // namespace bw

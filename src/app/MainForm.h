@@ -3,10 +3,13 @@
 // state, undo and redo) and the recent-file list.
 #pragma once
 
+#include "app/commands/NodeCommands.h"
 #include "app/core/UndoHistory.h"
 #include "app/recentfiles/RecentFileList.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/NamedMutex.h"
+#include "printing/PrintForm.h"
+#include "printing/PrintableForm.h"
 #include "widgets/DecTreeWidget.h"
 
 #include <QLabel>
@@ -35,9 +38,14 @@ struct TMainFormDialogs {
   // Empty: cancelled.
   std::function<QString()> OpenFileName;
   std::function<QString(const QString& proposed)> SaveFileName;
+  // Of File > Export picture; empty: cancelled.
+  std::function<QString()> PictureFileName;
+  // The external-data overview over the tree, with the window's undo step.
+  std::function<void(TDecTree& tree, const std::function<void(const std::string&)>& saveUndo)>
+      ExternalDataOverview;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public IPrintableForm {
   Q_OBJECT
 public:
   // store: where the recent-file list lives; the window does not own it.
@@ -52,10 +60,13 @@ public:
   QToolButton* LevelsToolButton() const { return FLevelsToolButton; }
   QLabel* StatusPanel(int index) const { return FPanels[index]; }
   TFileHistory& RecentFileList() { return FRecentFiles; }
+  TNodeCommands& NodeCommands() { return *FCommands; }
   const TUndoHistory& UndoHistory() const { return FUndo; }
   const std::string& FileName() const { return FFileName; }
   bool IsModified() const;
   TMainFormDialogs Dialogs;
+  // The print window's dialogs and modal loop; tests replace them.
+  TPrintWindowDialogs PrintDialogs;
 
   // The document.
   bool SavePrompt();
@@ -64,6 +75,8 @@ public:
   void OpenFile(const std::string& fileName);
   bool SaveFile(bool saveAs);
   void FileNew();
+  // File > External data: every imported payoff read again.
+  void FileExternalData();
 
   // Undo and redo.
   void SaveUndo(const std::string& undoMessage);
@@ -79,6 +92,13 @@ public:
   // The first local file of a drop, after the save prompt; the rest are
   // ignored.
   void OpenDroppedFiles(const QMimeData& data);
+
+  // File > Print: the print window with the margins and orientation of the
+  // settings, which keep what the user left.
+  void FilePrint();
+  // The whole tree as one page between the margins.
+  void PrintTo(TPrintPreview& preview, const TPageMargins& margins, bool showMargins) override;
+  QWidget* GetForm() override { return this; }
 
   // Scrolls the root's box into view: a large tree's root lies in the middle
   // of its height, out of sight of a fresh window.
@@ -97,7 +117,11 @@ private:
   void ExchangeWithHistory(bool undo);
   void CreateStatusPanels();
   void CreatePopupMenus();
+  void CreateNodeCommands();
   void ConnectCommands();
+  // Comment, the advanced payoff edit, tree properties, About and the
+  // hidden node format (MainFormDialogs.cpp).
+  void ConnectDialogCommands();
   void DecTreeCalculated();
   void PopupMenuPopup();
   void SwitchMode(bool business);
@@ -118,7 +142,7 @@ private:
   RegistryStore& FStore;
   TFileHistory FRecentFiles;
   TUndoHistory FUndo;
-  Guid FCloneMasterId;
+  std::unique_ptr<TNodeCommands> FCommands;
   std::string FFileName;
 };
 

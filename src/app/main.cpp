@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/MainForm.h"
+#include "app/dialogs/ErrorForm.h"
 #include "platform/registry/QSettingsRegistry.h"
 
 int main(int argc, char** argv) {
@@ -7,6 +8,9 @@ int main(int argc, char** argv) {
   bw::TApplication::setApplicationName("Brantwick");
   bw::TApplication::setApplicationDisplayName("Brantwick");
   bw::TApplication::setOrganizationName("Calverick");
+  // One error report for the whole run, from here on.
+  bw::TErrorForm errorForm;
+  bw::TErrorReportInstallation errorReport(errorForm);
   bw::QSettingsRegistryStore registry;
   const QStringList arguments = bw::TApplication::arguments();
   bw::TMainForm window(registry, arguments.size() > 1 ? arguments.at(1) : QString());

@@ -5,7 +5,7 @@
 // pixels of the surface, after whatever scaling the backend applies.
 #pragma once
 
-#include "canvas/FontSpec.h"
+#include "canvas/FontDescription.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,7 @@
 #include "foundation/ErrorReport.h"
 
 #include "foundation/Exceptions.h"
+#include "foundation/ThrowTrace.h"
 
 #include <cxxabi.h>
 
@@ -41,6 +42,12 @@ TExceptionReporter SetExceptionReporter(TExceptionReporter reporter) {
 
 void ReportException(std::exception_ptr e) noexcept {
   try {
+    try {
+      if (e) std::rethrow_exception(e);
+    } catch (const SilentAbort&) {
+      return;
+    } catch (...) {
+    }
     if (Reporter()) {
       Reporter()(e);
       return;
@@ -73,6 +80,11 @@ std::string ExceptionMessage(std::exception_ptr e) {
   } catch (...) {
   }
   return {};
+}
+
+TExceptionDescription DescribeException(std::exception_ptr e) {
+  const TThrowRecord record = LastThrowRecord();
+  return {ExceptionClassName(e), ExceptionMessage(e), ThrowStackText(record, e)};
 }
 
 } // namespace bw

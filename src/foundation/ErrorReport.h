@@ -17,7 +17,8 @@ TExceptionReporter SetExceptionReporter(TExceptionReporter reporter);
 
 // Hands the exception to the reporter. Call it inside the catch block, so
 // that what the reporter records of the throw (its call stack) still
-// belongs to this exception; it never throws.
+// belongs to this exception; it never throws. A SilentAbort is not an
+// error: it is dropped without a report.
 void ReportException(std::exception_ptr e) noexcept;
 
 // Runs a handler's body; an exception leaving it is reported, not passed
@@ -38,5 +39,18 @@ void Guarded(F&& body) noexcept {
 std::string ExceptionClassName(std::exception_ptr e);
 // The exception's message; empty for an exception that has none.
 std::string ExceptionMessage(std::exception_ptr e);
+
+// What the error report shows of an exception.
+struct TExceptionDescription {
+  std::string ClassName;
+  std::string Message;
+  // One line per frame, or "(stack not available)".
+  std::string StackTrace;
+};
+
+// Call it inside the catch block, before anything else can throw: the stack
+// is the one this thread recorded at its last throw, when that throw was
+// this exception's.
+TExceptionDescription DescribeException(std::exception_ptr e);
 
 } // namespace bw

@@ -77,6 +77,14 @@ public:
   const char* ClassName() const noexcept override { return "EConvertError"; }
 };
 
+// Ends an operation quietly: whoever catches it stops what it was doing, and
+// the error report does not show it (a print job that a handler cancelled).
+class SilentAbort : public Exception {
+public:
+  SilentAbort() : Exception("Operation aborted") {}
+  const char* ClassName() const noexcept override { return "EAbort"; }
+};
+
 // A programming error caught by BW_ASSERT.
 class AssertionFailure : public Exception {
 public:

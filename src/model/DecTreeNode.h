@@ -20,6 +20,7 @@ namespace bw {
 
 class TCanvas;
 class TDecTreeNode;
+class IWorkbookOpener;
 using TDecTreeNodeList = TPrivateArrayList<TDecTreeNode*>;
 using TDecTreeNodeDynArray = std::vector<TDecTreeNode*>;
 
@@ -188,6 +189,10 @@ public:
   Currency GetInvestment() const;
   bool IsOverdue() const;
   bool HasImportedPayoffs() const;
+  // The payoff a "Import: " source reads now (round(value x 10000), ties to
+  // even), with the reference's error text; any other source gives the
+  // stored payoff. Stores nothing; failures of the reading raise.
+  Currency ImportPayoff(std::string& errorText, IWorkbookOpener& opener) const;
   bool IsDecisionType() const { return NodeType == ntDecision || NodeType == ntMultiDecision; }
 
   // Roll-back, path values, options and optimisation.
@@ -250,6 +255,8 @@ private:
                                          const TDecTreeNode* counterpart) const;
   template <bool WithPaths>
   void RollBack(double pathProbability, double pathPayoff, TRollBackObserver* observer, int index);
+  void CombineChildren(double s);
+  void OptimizeSubtree();
   void SyncClone(TDecTreeNode* master);
   // Counts or uncounts this node in its tree's clone count as Ref says.
   void UpdateCloneCount();

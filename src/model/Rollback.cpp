@@ -124,7 +124,13 @@ void TDecTreeNode::RollBack(double pathProbability, double pathPayoff, TRollBack
     s += c->Probability;
   }
   if (NodeType != ntChance) s = 100;
+  CombineChildren(s);
+  if (observer) observer->Leave(this);
+}
 
+// The node's values from its children's values and weights; s is the sum the
+// weights are divided by (100 for decisions and multi-decisions).
+void TDecTreeNode::CombineChildren(double s) {
   if (NodeType == ntMultiDecision && !DecisionFixed) {
     Value = 0;
     std::tie(MinValue, MaxValue) = SolveMultiDecision(true);
@@ -170,7 +176,6 @@ void TDecTreeNode::RollBack(double pathProbability, double pathPayoff, TRollBack
   MinValue = Same(MinValue, Value) ? rounded : RoundCents(MinValue);
   MaxValue = Same(MaxValue, Value) ? rounded : RoundCents(MaxValue);
   Value = rounded;
-  if (observer) observer->Leave(this);
 }
 
 std::pair<double, double> TDecTreeNode::SolveMultiDecision(bool evaluateOnly) {
@@ -241,31 +246,51 @@ void TDecTreeNode::OptimizeDecisions() {
   // Clones mirror their masters: the masters are optimised, and the clones
   // follow at the next recalculation.
   if (Children.Count() == 0 || IsCloneOrInClone()) return;
-  for (TDecTreeNode* c : Children)
-    c->OptimizeDecisions();
-  if (NodeType == ntDecision) {
-    if (!DecisionFixed) {
-      TDecTreeNode* best = nullptr;
-      double bestValue = 0;
-      for (TDecTreeNode* c : Children) {
-        c->TakeOption();
-        Evaluate();
-        if (!best || Value > bestValue) {
-          best = c;
-          bestValue = Value;
-        }
-      }
-      best->TakeOption();
-    }
-    Evaluate();
-  } else if (NodeType == ntMultiDecision) {
-    if (!DecisionFixed) {
-      // The options' values must reflect the decisions optimised below them.
-      Evaluate();
-      SolveMultiDecision(false);
-    }
-    Evaluate();
+  OptimizeSubtree();
+}
+
+// Bottom-up in one walk. A node's values depend only on its own subtree, so
+// once its children are optimised and rolled back, each option of a decision
+// is weighed by combining the children's values again, without rolling back
+// their subtrees once per option; the arithmetic is the roll-back's own, so
+// the options chosen are those of rolling back the whole subtree each time.
+void TDecTreeNode::OptimizeSubtree() {
+  if (Children.Count() == 0) {
+    Value = MinValue = MaxValue = 0;
+    return;
   }
+  // A clone's copies are not optimised; their values count as they stand.
+  if (IsClone()) {
+    Evaluate();
+    return;
+  }
+  for (TDecTreeNode* c : Children)
+    c->OptimizeSubtree();
+  if (NodeType == ntDecision && !DecisionFixed) {
+    // The first best option wins: a later one only when strictly greater.
+    TDecTreeNode* best = nullptr;
+    double bestValue = 0;
+    for (TDecTreeNode* option : Children) {
+      for (TDecTreeNode* c : Children)
+        c->Probability = c == option ? 100 : 0;
+      CombineChildren(100);
+      if (!best || Value > bestValue) {
+        best = option;
+        bestValue = Value;
+      }
+    }
+    for (TDecTreeNode* c : Children)
+      c->Probability = c == best ? 100 : 0;
+  } else if (NodeType == ntMultiDecision && !DecisionFixed) {
+    SolveMultiDecision(false);
+  }
+  double s = 100;
+  if (NodeType == ntChance) {
+    s = 0;
+    for (const TDecTreeNode* c : Children)
+      s += c->Probability;
+  }
+  CombineChildren(s);
 }
 
 } // namespace bw

@@ -1,7 +1,7 @@
 // Types shared by the node model, the layout and the tree control.
 #pragma once
 
-#include "canvas/FontSpec.h"
+#include "canvas/FontDescription.h"
 #include "foundation/Guid.h"
 #include "foundation/PrivateArrayList.h"
 #include "foundation/SerialDate.h"

@@ -1,5 +1,7 @@
 #include "widgets/HeaderBands.h"
 
+#include "foundation/ErrorReport.h"
+
 #include <QPainter>
 
 namespace bw {
@@ -40,6 +42,10 @@ void TWhiteTop::SetTitleColor(const QColor& color) {
 }
 
 void TWhiteTop::paintEvent(QPaintEvent*) {
+  Guarded([this] { Paint(); });
+}
+
+void TWhiteTop::Paint() {
   QPainter p(this);
   p.fillRect(rect(), Qt::white);
   QFont bold = font();
@@ -65,6 +71,10 @@ void TBottomLine::SetTitle(const QString& title) {
 }
 
 void TBottomLine::paintEvent(QPaintEvent*) {
+  Guarded([this] { Paint(); });
+}
+
+void TBottomLine::Paint() {
   QPainter p(this);
   p.setFont(font());
   const QFontMetrics metrics = p.fontMetrics();

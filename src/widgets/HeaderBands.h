@@ -29,6 +29,8 @@ protected:
   void paintEvent(QPaintEvent* event) override;
 
 private:
+  void Paint();
+
   QString FTitle;
   QString FMsg;
   QColor FTitleColor{128, 0, 0};
@@ -47,6 +49,8 @@ protected:
   void paintEvent(QPaintEvent* event) override;
 
 private:
+  void Paint();
+
   QString FTitle;
 };
 

@@ -62,6 +62,33 @@ TEST(Layout, BoxWidthFollowsOutlineCodeAndCaption) {
   EXPECT_EQ(a->Rect(htBox).Height, 25);
 }
 
+TEST(Layout, OutlineCodesInsideClonesFollowTheMaster) {
+  // Root over A and M (a master two levels deep), and C, a clone of M under
+  // A: the copies are measured with the codes of the master's nodes.
+  TControl c;
+  c.Tree.Options.OutlineCodes = true;
+  TDecTreeNode* a = c.Add(c.Root(), "A", 100);
+  TDecTreeNode* m = c.Add(c.Root(), "M");
+  c.Add(c.Add(m, "M1", 100), "M11", 100);
+  c.Add(m, "M2");
+  TDecTreeNode* clone = c.Add(a, "C", 100);
+  ASSERT_EQ(clone->SetCloneMaster(m->Id), "");
+  c.Tree.Recalculate();
+  ASSERT_EQ(clone->Child(0)->ChildCount(), 1);
+  const std::pair<TDecTreeNode*, const char*> codes[] = {{a, "1  "},
+                                                         {clone, "1.1  "},
+                                                         {clone->Child(0), "2.1  "},
+                                                         {clone->Child(0)->Child(0), "2.1.1  "},
+                                                         {clone->Child(1), "2.2  "},
+                                                         {m->Child(0)->Child(0), "2.1.1  "}};
+  for (auto [node, code] : codes) {
+    EXPECT_EQ(node->GetOutlineCode(), code) << node->Caption;
+    EXPECT_EQ(node->Rect(htBox).Width,
+              c.View.Canvas.TextWidth(std::string(code) + node->Caption + "   "))
+        << node->Caption;
+  }
+}
+
 TEST(Layout, ProbabilityAndPayoffSitRightAlignedBeforeTheIndicator) {
   TwoOptions t;
   // Column: box 28 + the wider of "FALSE" (35) and "(3)" (21) = 63; children

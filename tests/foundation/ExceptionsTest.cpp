@@ -59,6 +59,8 @@ TEST(ErrorReport, GuardedHandsEveryKindOfExceptionToTheReporter) {
   Guarded([] { throw InvalidOperationException("not now"); });
   Guarded([] { std::vector<int>().at(3); });
   Guarded([] { throw 42; });
+  // A quiet abort is no error: nothing to report.
+  Guarded([] { throw SilentAbort(); });
   bool ran = false;
   Guarded([&] { ran = true; });
   SetExceptionReporter(previous);

@@ -150,3 +150,86 @@ TEST(RollbackReference, ShortcutsChangeNoBit) {
     }
   }
 }
+
+namespace {
+
+// Optimisation by the plain steps: every option of a decision is weighed by
+// taking it and rolling back the decision's whole subtree.
+void ReferenceOptimize(TDecTreeNode* n) {
+  if (n->ChildCount() == 0 || n->IsCloneOrInClone()) return;
+  for (TDecTreeNode* c : n->Children)
+    ReferenceOptimize(c);
+  if (n->NodeType == ntDecision) {
+    if (!n->DecisionFixed) {
+      TDecTreeNode* best = nullptr;
+      double bestValue = 0;
+      for (TDecTreeNode* c : n->Children) {
+        c->TakeOption();
+        n->Evaluate();
+        if (!best || n->Value > bestValue) {
+          best = c;
+          bestValue = n->Value;
+        }
+      }
+      best->TakeOption();
+    }
+    n->Evaluate();
+  } else if (n->NodeType == ntMultiDecision) {
+    if (!n->DecisionFixed) {
+      n->Evaluate();
+      n->SolveMultiDecision(false);
+    }
+    n->Evaluate();
+  }
+}
+
+void Preorder(TDecTreeNode* n, std::vector<TDecTreeNode*>& out) {
+  out.push_back(n);
+  for (TDecTreeNode* c : n->Children)
+    Preorder(c, out);
+}
+
+} // namespace
+
+TEST(RollbackReference, OptimisationInOneWalkTakesTheSameOptions) {
+  std::mt19937 rng(91);
+  int roundsWithChanges = 0;
+  for (int round = 0; round < 200; ++round) {
+    Tree t(rng() % 2 ? ntChance : ntDecision, 3);
+    Grow(t.Root.get(), rng, 5);
+    std::vector<TDecTreeNode*> nodes;
+    Preorder(t.Root.get(), nodes);
+    for (TDecTreeNode* n : nodes) {
+      if (rng() % 4 == 0) n->NodeType = ntMultiDecision;
+      if (n->NodeType == ntMultiDecision && rng() % 2) n->DecisionMultiBudget = int(rng() % 300);
+      // Equal payoffs make equally good options, where the first must win.
+      if (rng() % 3 == 0) n->Payoff = DoubleToCurrency(rng() % 2 ? 5 : 0);
+    }
+    // A few clones, where the links are allowed; a link frees the clone's
+    // subtree.
+    for (int i = 0; i < 3; ++i) {
+      nodes.clear();
+      Preorder(t.Root.get(), nodes);
+      nodes[rng() % nodes.size()]->SetCloneMaster(nodes[rng() % nodes.size()]->Id);
+    }
+    t.Recalculate();
+
+    auto before = t.Root->CopySubtree(nullptr, false, nullptr);
+    auto expected = t.Root->CopySubtree(nullptr, false, nullptr);
+    ReferenceOptimize(expected.get());
+    t.Root->OptimizeDecisions();
+    std::vector<TDecTreeNode*> old, want, got;
+    Preorder(before.get(), old);
+    Preorder(expected.get(), want);
+    Preorder(t.Root.get(), got);
+    ASSERT_EQ(want.size(), got.size());
+    bool changes = false;
+    for (size_t i = 0; i < got.size(); ++i) {
+      ASSERT_TRUE(SameBits(got[i]->Probability, want[i]->Probability)) << round << " node " << i;
+      changes |= !SameBits(old[i]->Probability, want[i]->Probability);
+    }
+    roundsWithChanges += changes;
+  }
+  // The trees give the optimisation something to do.
+  EXPECT_GT(roundsWithChanges, 100);
+}

@@ -6,17 +6,11 @@
 
 #include "foundation/DateTime.h"
 #include "platform/registry/Registry.h"
+#include "printing/PageMargins.h"
 
 #include <cstdint>
 
 namespace bw {
-
-// Left, top, right and bottom page margin, in hundredths of a millimetre on
-// metric locales and thousandths of an inch otherwise.
-struct TPageMargins {
-  int32_t Left = 1000, Top = 1000, Right = 1000, Bottom = 1000;
-  friend bool operator==(const TPageMargins&, const TPageMargins&) = default;
-};
 
 class TSettings {
 public:

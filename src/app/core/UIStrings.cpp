@@ -81,6 +81,15 @@ constexpr std::pair<Id, std::string_view> Table[] = {
     {SSelectionRequired, "This operation requires a selected node"},
     {SSelectionOnlyOne, "This operation requires only one selected node, but "},
     {SVersion, "Version "},
+    {SImportValue, "Value"},
+    {SImportEmpty, "empty"},
+    {SImportFileNotFound, "File not found"},
+    {SImportExcelNotInstalled, "Microsoft Excel is not installed"},
+    {SReadingExternalData, "Reading external data..."},
+    {SExternalDataChanged,
+     "External data has been changed. After reviewing click OK to accept the new values."},
+    {SExternalDataUnchanged, "No changes. Your project is up-to-date."},
+    {SUndoRefreshExternalData, "Refresh external data"},
 };
 } // namespace
 

@@ -74,6 +74,15 @@ enum Id : int {
   SSelectionRequired,
   SSelectionOnlyOne,
   SVersion,
+  // Spreadsheet import and the external-data overview.
+  SImportValue,
+  SImportEmpty,
+  SImportFileNotFound,
+  SImportExcelNotInstalled,
+  SReadingExternalData,
+  SExternalDataChanged,
+  SExternalDataUnchanged,
+  SUndoRefreshExternalData,
 };
 
 std::string_view Text(Id id);

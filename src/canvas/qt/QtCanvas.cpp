@@ -178,10 +178,21 @@ int TQtCanvas::TextHeight(std::string_view) {
   return Measurer.TextHeight(Font.Spec);
 }
 
+void TQtCanvas::Fill(const QRect& r, const TColor& color) {
+  // A rectangle without outline covers exactly the pixels fillRect does;
+  // unlike fillRect it changes no more state than it needs, which keeps
+  // recorded pages (pictures, PDF) small.
+  if (Painter.pen().style() != Qt::NoPen) Painter.setPen(Qt::NoPen);
+  const QColor c = ToQColor(color);
+  if (Painter.brush().style() != Qt::SolidPattern || Painter.brush().color() != c)
+    Painter.setBrush(c);
+  Painter.drawRect(r);
+}
+
 // False for a clear pen, which draws nothing.
 bool TQtCanvas::ApplyPen() {
   if (Pen.Style == TPenStyle::Clear || Pen.Width <= 0) {
-    Painter.setPen(Qt::NoPen);
+    if (Painter.pen().style() != Qt::NoPen) Painter.setPen(Qt::NoPen);
     return false;
   }
   Qt::PenStyle style = Qt::SolidLine;
@@ -193,7 +204,8 @@ bool TQtCanvas::ApplyPen() {
   QPen pen(ToQColor(Pen.Color), Pen.Width, style, thin ? Qt::FlatCap : Qt::RoundCap,
            thin ? Qt::MiterJoin : Qt::RoundJoin);
   pen.setCosmetic(false);
-  Painter.setPen(pen);
+  // Only a change is handed on: a recorded page keeps one pen per change.
+  if (Painter.pen() != pen) Painter.setPen(pen);
   return true;
 }
 
@@ -216,7 +228,7 @@ void TQtCanvas::LineTo(int x, int y) {
 void TQtCanvas::Rectangle(int left, int top, int right, int bottom) {
   const QRect r = ToQRect(left, top, right, bottom);
   if (r.isEmpty()) return;
-  if (Brush.Style != TBrushStyle::Clear) Painter.fillRect(r, ToQColor(Brush.Color));
+  if (Brush.Style != TBrushStyle::Clear) Fill(r, Brush.Color);
   if (ApplyPen()) {
     Painter.setBrush(Qt::NoBrush);
     Painter.drawRect(OutlinePath(r));
@@ -243,25 +255,30 @@ void TQtCanvas::Polygon(const std::vector<TPoint>& points) {
 
 void TQtCanvas::FillRect(const TRect& rect) {
   if (Brush.Style == TBrushStyle::Clear) return;
-  Painter.fillRect(ToQRect(rect.Left, rect.Top, rect.Right, rect.Bottom), ToQColor(Brush.Color));
+  Fill(ToQRect(rect.Left, rect.Top, rect.Right, rect.Bottom), Brush.Color);
 }
 
 void TQtCanvas::DrawText(int x, int y, std::string_view text) {
-  Painter.setFont(Measurer.Font(Font.Spec));
-  Painter.setPen(ToQColor(Font.Color));
+  const QFont& font = Measurer.Font(Font.Spec);
+  if (Painter.font() != font) Painter.setFont(font);
+  const QColor color = ToQColor(Font.Color);
+  const QPen& pen = Painter.pen();
+  if (pen.style() != Qt::SolidLine || pen.color() != color || pen.widthF() != 1 ||
+      pen.brush().style() != Qt::SolidPattern)
+    Painter.setPen(color);
   // Qt places text by its baseline.
   Painter.drawText(QPoint(x, y + Measurer.Ascent(Font.Spec)), ToQString(text));
 }
 
 void TQtCanvas::TextOut(int x, int y, std::string_view text) {
   if (Brush.Style != TBrushStyle::Clear)
-    Painter.fillRect(QRect(x, y, TextWidth(text), TextHeight(text)), ToQColor(Brush.Color));
+    Fill(QRect(x, y, TextWidth(text), TextHeight(text)), Brush.Color);
   DrawText(x, y, text);
 }
 
 void TQtCanvas::TextRect(const TRect& clip, int x, int y, std::string_view text) {
   const QRect r = ToQRect(clip.Left, clip.Top, clip.Right, clip.Bottom);
-  if (Brush.Style != TBrushStyle::Clear) Painter.fillRect(r, ToQColor(Brush.Color));
+  if (Brush.Style != TBrushStyle::Clear) Fill(r, Brush.Color);
   Painter.save();
   Painter.setClipRect(r, Qt::IntersectClip);
   DrawText(x, y, text);

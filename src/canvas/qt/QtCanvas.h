@@ -142,6 +142,7 @@ public:
   TRect PaintArea() const override;
 
 private:
+  void Fill(const QRect& rect, const TColor& color);
   bool ApplyPen();
   void ApplyBrush();
   void DrawText(int x, int y, std::string_view text);

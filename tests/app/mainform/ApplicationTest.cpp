@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "foundation/Assert.h"
+#include "foundation/ErrorReport.h"
 
 #include <QEvent>
 
@@ -14,18 +15,19 @@ struct Thrower : QObject {
 };
 } // namespace
 
-TEST(Application, AnExceptionFromAHandlerIsReportedAndTheProgramGoesOn) {
-  auto* app = dynamic_cast<bw::TApplication*>(QCoreApplication::instance());
-  ASSERT_NE(app, nullptr);
-  QString reported;
-  auto previous = app->ReportError;
-  app->ReportError = [&](const QString& cls, const QString& message) {
-    reported = cls + ": " + message;
-  };
+TEST(Application, AnExceptionThatReachesTheDispatchIsReportedAndTheProgramGoesOn) {
+  ASSERT_NE(dynamic_cast<bw::TApplication*>(QCoreApplication::instance()), nullptr);
+  std::string reported;
+  auto previous = bw::SetExceptionReporter([&](std::exception_ptr e) {
+    const bw::TExceptionDescription d = bw::DescribeException(e);
+    reported = d.ClassName + ": " + d.Message + "\n" + d.StackTrace;
+  });
   Thrower target;
   QEvent event(QEvent::User);
   EXPECT_FALSE(QCoreApplication::sendEvent(&target, &event));
-  EXPECT_TRUE(reported.startsWith("EAssertionFailed: Assertion failure")) << reported.toStdString();
-  EXPECT_TRUE(reported.contains("ApplicationTest.cpp"));
-  app->ReportError = previous;
+  bw::SetExceptionReporter(previous);
+  EXPECT_EQ(reported.rfind("EAssertionFailed: Assertion failure", 0), 0u) << reported;
+  EXPECT_NE(reported.find("ApplicationTest.cpp"), std::string::npos);
+  // The stack recorded at the throw, not a lost one.
+  EXPECT_NE(reported.find("Thrower::event"), std::string::npos) << reported;
 }

@@ -1,0 +1,189 @@
+#include "app/dialogs/OverviewExternalDataForm.h"
+
+#include "app/core/UIStrings.h"
+#include "app/core/WorkbookFiles.h"
+#include "widgets/BusyCursor.h"
+#include "app/dialogs/ExternalDataText.h"
+#include "control/DecTree.h"
+#include "foundation/ErrorReport.h"
+#include "ui_OverviewExternalDataForm.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPixmap>
+#include <QShowEvent>
+
+namespace bw {
+
+using namespace UIStrings;
+
+namespace {
+
+const std::string ImportPrefix = "Import: ";
+
+QString Q(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The row markers: a hollow grey ring for an unchanged value, a filled
+// orange disc for a changed one.
+QIcon RowImage(bool changed) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  if (changed) {
+    p.setPen(QColor(160, 82, 0));
+    p.setBrush(QColor(255, 140, 0));
+  } else {
+    p.setPen(QPen(QColor(150, 150, 150), 1.5));
+    p.setBrush(Qt::NoBrush);
+  }
+  p.drawEllipse(QRectF(3.5, 3.5, 9, 9));
+  return QIcon(pixmap);
+}
+
+} // namespace
+
+TOverviewExternalDataForm::TOverviewExternalDataForm(TDecTree& tree, QWidget* parent)
+    : TParentedForm(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
+      FUi(std::make_unique<Ui::TOverviewExternalDataForm>()), FTree(tree) {
+  FUi->setupUi(this);
+  FImages[0] = RowImage(false);
+  FImages[1] = RowImage(true);
+  QTreeWidget* list = FUi->OverviewListView;
+  list->header()->setSectionsClickable(false);
+  list->header()->setSectionsMovable(false);
+  list->setColumnWidth(0, 80);
+  list->setColumnWidth(1, 80);
+  connect(FUi->RefreshButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { RefreshButtonClick(); }); });
+  connect(FUi->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(FUi->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TOverviewExternalDataForm::~TOverviewExternalDataForm() = default;
+
+void TOverviewExternalDataForm::Execute(TDecTree& tree, const TSaveUndo& saveUndo,
+                                        QWidget* parent) {
+  TOverviewExternalDataForm form(tree, parent);
+  if (form.exec() == QDialog::Accepted) form.ApplyNewValues(saveUndo);
+  tree.Recalculate();
+}
+
+void TOverviewExternalDataForm::showEvent(QShowEvent* event) {
+  TParentedForm::showEvent(event);
+  // The first reading, once the window is on the screen.
+  if (!event->spontaneous() && FRefreshCount == 0)
+    QMetaObject::invokeMethod(
+        this, [this] { Guarded([this] { RefreshExternalData(); }); }, Qt::QueuedConnection);
+}
+
+bool TOverviewExternalDataForm::event(QEvent* event) {
+  switch (event->type()) {
+  case QEvent::WindowDeactivate:
+    // Left for another program, not for a window of ours on top.
+    FLeftProgram = !FRefreshing && (QApplication::activeModalWidget() == nullptr ||
+                                    QApplication::activeModalWidget() == this);
+    break;
+  case QEvent::WindowActivate:
+    if (FLeftProgram) {
+      FLeftProgram = false;
+      Guarded([this] { FormActivate(); });
+    }
+    break;
+  default:
+    break;
+  }
+  return TParentedForm::event(event);
+}
+
+void TOverviewExternalDataForm::FormActivate() {
+  // Coming back from another program reads the values again. An activation
+  // while reading, or while a window of ours is on top, does not: closing an
+  // error window must never start the same failing read over.
+  if (FRefreshing) return;
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) return;
+  RefreshExternalData();
+}
+
+void TOverviewExternalDataForm::RefreshButtonClick() {
+  RefreshExternalData();
+}
+
+void TOverviewExternalDataForm::RefreshExternalData() {
+  if (FRefreshing) return;
+  FRefreshing = true;
+  struct TDone {
+    bool& Flag;
+    ~TDone() { Flag = false; }
+  } done{FRefreshing};
+  ++FRefreshCount;
+  TBusyCursor busy;
+  Ui::TOverviewExternalDataForm& u = *FUi;
+  u.WhiteTop->SetMsg(Q(Text(SReadingExternalData)));
+  u.WhiteTop->repaint();
+  u.OverviewListView->clear();
+  u.SummaryLinesLabel->setText("0");
+  u.SummaryChangedLabel->setText("0");
+  FChanged = 0;
+  // Each workbook is read once in a refresh, however many payoffs it feeds.
+  TWorkbookFiles workbooks(true);
+  if (TDecTreeNode* root = FTree.TreeRoot()) AddNodeRows(root, workbooks);
+  u.OverviewListView->resizeColumnToContents(2);
+  u.OverviewListView->resizeColumnToContents(3);
+  u.WhiteTop->SetMsg(Q(Text(FChanged > 0 ? SExternalDataChanged : SExternalDataUnchanged)));
+}
+
+void TOverviewExternalDataForm::AddNodeRows(TDecTreeNode* node, IWorkbookOpener& workbooks) {
+  if (node->PayoffSource.starts_with(ImportPrefix)) {
+    const int decimals = FTree.Options.CurrencyDecimals;
+    const QString oldText = NumberText(CurrencyToDouble(node->Payoff), decimals);
+    QString newText;
+    std::string error;
+    try {
+      newText = NumberText(CurrencyToDouble(node->ImportPayoff(error, workbooks)), decimals);
+    } catch (const std::exception& e) {
+      // A renamed sheet, a deleted name, an empty reference: the row tells
+      // it and the next payoff is read.
+      error = e.what();
+      if (error.empty()) error = ExceptionClassName(std::current_exception());
+    }
+    const bool failed = !error.empty();
+    auto* item = new QTreeWidgetItem(
+        QStringList{oldText, failed ? Q(error) : newText, Q(node->GetOutlineCode() + node->Caption),
+                    Q(std::string_view(node->PayoffSource).substr(ImportPrefix.size()))});
+    // A value that could not be read has not changed.
+    const bool changed = !failed && newText != oldText;
+    item->setIcon(0, FImages[changed ? 1 : 0]);
+    item->setData(0, ImageRole, changed ? 1 : 0);
+    item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+    FUi->OverviewListView->addTopLevelItem(item);
+    if (changed) FUi->SummaryChangedLabel->setText(QString::number(++FChanged));
+    FUi->SummaryLinesLabel->setText(QString::number(FUi->OverviewListView->topLevelItemCount()));
+  }
+  for (TDecTreeNode* child : node->Children)
+    AddNodeRows(child, workbooks);
+}
+
+void TOverviewExternalDataForm::ApplyNewValues(const TSaveUndo& saveUndo) {
+  QTreeWidget* list = FUi->OverviewListView;
+  bool undoTaken = false;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = list->topLevelItem(i);
+    double value = 0;
+    Currency payoff = 0;
+    // Error texts are no numbers and are left alone.
+    if (!ReadNumberText(item->text(1), value) || !TryDoubleToCurrency(value, payoff)) continue;
+    if (!undoTaken) {
+      if (saveUndo) saveUndo(Str(SUndoRefreshExternalData));
+      undoTaken = true;
+    }
+    auto* node = reinterpret_cast<TDecTreeNode*>(item->data(0, NodeRole).value<quintptr>());
+    node->Payoff = payoff;
+  }
+}
+
+} // namespace bw

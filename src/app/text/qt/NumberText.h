@@ -1,0 +1,29 @@
+// Number texts of the dialogs in the user's locale (QLocale(), which tests
+// pin with QLocale::setDefault), and reading back what the user typed.
+#pragma once
+
+#include "model/Currency.h"
+
+#include <QString>
+
+namespace bw {
+
+// Decimals below 0 count as 0 and above 18 as 18, as in the tree's money
+// texts.
+int ClampTextDecimals(int decimals);
+
+// The value rounded to 15 significant digits, then written with exactly
+// `decimals` digits after the locale's decimal separator. Fixed has no
+// group separators ("1234.50"), Number has them ("1,234.50").
+QString FixedText(double value, int decimals);
+QString NumberText(double value, int decimals);
+
+// A typed number in the locale's notation: blanks around it, a sign and an
+// exponent are allowed; group separators, "inf", "nan", overflow and
+// anything else are not.
+bool TryTextToFloat(const QString& text, double& value);
+// The same, made money (round(x * 10000), ties to even); false also when
+// the amount does not fit a Currency.
+bool TryTextToCurrency(const QString& text, Currency& value);
+
+} // namespace bw

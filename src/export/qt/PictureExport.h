@@ -1,0 +1,53 @@
+// Pictures of a drawing on Qt: the bitmap drawn through the QPainter canvas
+// as the screen is, files in the format their name asks for, the clipboard,
+// and the dialog of File > Export picture.
+#pragma once
+
+#include "export/Picture.h"
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QFileDialog;
+class QMimeData;
+class QWidget;
+
+namespace bw {
+
+// The picture as a 24-bit bitmap on white at the drawing's resolution.
+// Raises a clear error when no bitmap of that size can be had.
+QImage RenderPicture(const TPictureSource& source);
+
+// Writes the picture in the format of the file's extension. An unknown
+// extension or a size the format cannot hold is refused before anything is
+// drawn; a file whose writing fails is removed again.
+void WritePictureFile(const std::string& path, const TPictureSource& source);
+
+// What Copy as picture offers: the bitmap and the enhanced metafile, as
+// "image/x-emf" and as "image/emf".
+std::unique_ptr<QMimeData> PictureMimeData(const TPictureSource& source);
+// Puts both on the clipboard in one go. After an error the clipboard keeps
+// what it had.
+void CopyPictureToClipboard(const TPictureSource& source);
+
+// The save dialog: seven filters with GIF chosen, "gif" added to a name
+// without extension, and a question before an existing file is replaced.
+std::unique_ptr<QFileDialog> MakePictureSaveDialog(QWidget* parent);
+
+struct TPictureExportDialogs {
+  // The chosen file name, empty when cancelled; the save dialog if unset.
+  std::function<QString()> FileName;
+  // Shows an error; a message box with the error icon if unset.
+  std::function<void(const QString& text)> Error;
+};
+
+// Asks for a file name and writes the picture there. An error is shown,
+// not raised.
+void ExportPictureToFile(QWidget* parent, const TPictureSource& source,
+                         const TPictureExportDialogs& dialogs = {});
+
+} // namespace bw

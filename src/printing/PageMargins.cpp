@@ -1,0 +1,11 @@
+#include "printing/PageMargins.h"
+
+#include <QLocale>
+
+namespace bw {
+
+bool IsMetricLocale() {
+  return QLocale::system().measurementSystem() == QLocale::MetricSystem;
+}
+
+} // namespace bw

@@ -1,0 +1,116 @@
+#include "support/Workbooks.h"
+
+#include <xlsxwriter.h>
+#include <zip.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+
+namespace bw::test {
+
+TTempFolder::TTempFolder() {
+  std::random_device seed;
+  std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (;;) {
+    FPath = base / ("bw-workbooks-" + std::to_string(seed()));
+    if (std::filesystem::create_directory(FPath)) break;
+  }
+  // Readable by the ordinary user that permission checks run as.
+  std::filesystem::permissions(FPath, std::filesystem::perms::all);
+}
+
+TTempFolder::~TTempFolder() {
+  std::error_code ec;
+  std::filesystem::remove_all(FPath, ec);
+}
+
+void WriteXlsx(const std::string& path, const std::function<void(lxw_workbook*)>& build,
+               bool constantMemory) {
+  lxw_workbook_options options{};
+  options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
+  lxw_workbook* book = workbook_new_opt(path.c_str(), &options);
+  if (!book) throw std::runtime_error("libxlsxwriter cannot create " + path);
+  build(book);
+  if (workbook_close(book) != LXW_NO_ERROR)
+    throw std::runtime_error("libxlsxwriter cannot write " + path);
+}
+
+void WriteZip(const std::string& path, const TParts& parts) {
+  int error = 0;
+  zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (!zip) throw std::runtime_error("cannot create " + path);
+  for (const auto& [name, content] : parts) {
+    // libzip reads the sources at zip_close, so each gets its own copy.
+    void* copy = std::malloc(content.size() + 1);
+    std::memcpy(copy, content.data(), content.size());
+    zip_source_t* source = zip_source_buffer(zip, copy, content.size(), 1);
+    if (!source || zip_file_add(zip, name.c_str(), source, ZIP_FL_OVERWRITE) < 0) {
+      zip_source_free(source);
+      zip_discard(zip);
+      throw std::runtime_error("cannot add " + name);
+    }
+  }
+  if (zip_close(zip) != 0) {
+    zip_discard(zip);
+    throw std::runtime_error("cannot write " + path);
+  }
+}
+
+std::string SheetXml(const std::string& sheetData) {
+  return R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+         R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+         "<sheetData>" +
+         sheetData + "</sheetData></worksheet>";
+}
+
+TParts PackageParts(const std::vector<std::string>& sheetXml, const std::string& sharedStrings,
+                    const std::string& definedNames) {
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  TParts parts;
+  parts.emplace_back("[Content_Types].xml",
+                     R"(<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/)"
+                     R"(package/2006/content-types"/>)");
+  parts.emplace_back("_rels/.rels", R"(<?xml version="1.0"?><Relationships xmlns="http://)"
+                                    R"(schemas.openxmlformats.org/package/2006/relationships">)"
+                                    R"(<Relationship Id="rId1" Type=")" +
+                                        rel +
+                                        R"(/officeDocument" Target="xl/workbook.xml"/>)"
+                                        "</Relationships>");
+  std::string sheets, rels;
+  for (size_t i = 0; i < sheetXml.size(); ++i) {
+    std::string n = std::to_string(i + 1);
+    sheets += R"(<sheet name="Sheet)" + n + R"(" sheetId=")" + n + R"(" r:id="rId)" + n + R"("/>)";
+    rels += R"(<Relationship Id="rId)" + n + R"(" Type=")" + rel +
+            R"(/worksheet" Target="worksheets/sheet)" + n + R"(.xml"/>)";
+    parts.emplace_back("xl/worksheets/sheet" + n + ".xml", sheetXml[i]);
+  }
+  if (!sharedStrings.empty()) {
+    rels += R"(<Relationship Id="rIdS" Type=")" + rel +
+            R"(/sharedStrings" Target="sharedStrings.xml"/>)";
+    parts.emplace_back("xl/sharedStrings.xml", sharedStrings);
+  }
+  parts.emplace_back(
+      "xl/workbook.xml",
+      R"(<?xml version="1.0"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/)"
+      R"(2006/main" xmlns:r=")" +
+          rel + R"("><sheets>)" + sheets + "</sheets>" +
+          (definedNames.empty() ? "" : "<definedNames>" + definedNames + "</definedNames>") +
+          "</workbook>");
+  parts.emplace_back("xl/_rels/workbook.xml.rels",
+                     R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.)"
+                     R"(org/package/2006/relationships">)" +
+                         rels + "</Relationships>");
+  return parts;
+}
+
+void WriteXls(const std::string& path, int lastRow, int lastColumn) {
+  // Debian's interpreter, which has python3-xlwt, whatever else is first
+  // on the path.
+  std::string command = std::string("/usr/bin/python3 '") + BW_MAKE_XLS_SCRIPT + "' '" + path +
+                        "' " + std::to_string(lastRow) + " " + std::to_string(lastColumn);
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + path);
+}
+
+} // namespace bw::test
