@@ -140,3 +140,20 @@ static void BM_BudgetSolverWorst(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BudgetSolverWorst)->Arg(MaxSolvedOptions)->Unit(benchmark::kMillisecond);
+
+// Without clones: the recalculation skips the synchronisation, as the control
+// does while the tree's clone count is 0.
+static void BM_Recalculate100kWithoutClones(benchmark::State& state) {
+  static TTreeContext context;
+  static GeneratedTree tree = GenerateTree(context, Size, 1, false);
+  TDecTreeNode* root = tree.Root.get();
+  for (auto _ : state) {
+    root->OnPath = true;
+    if (context.CloneCount() > 0) root->SyncClones();
+    root->EvaluateAndPropagate(1.0, CurrencyToDouble(root->Payoff));
+    benchmark::DoNotOptimize(root->Value);
+  }
+  state.counters["nodes"] = CountNodes(root);
+  state.counters["clones"] = context.CloneCount();
+}
+BENCHMARK(BM_Recalculate100kWithoutClones)->Unit(benchmark::kMillisecond);

@@ -67,6 +67,9 @@ std::unique_ptr<TDecTreeNode> TDecTree::ExchangeRoot(std::unique_ptr<TDecTreeNod
   FEditedNode = nullptr;
   FEditingNewNodes = false;
   std::swap(root, FTreeRoot);
+  // A tree from outside (a file, the undo history) may have had links
+  // repaired by writing Ref directly: count its clones afresh.
+  if (FTreeRoot) FTreeRoot->RecountClones();
   return root;
 }
 
@@ -101,13 +104,16 @@ void TDecTree::SetSelectionElementType(TNodeElementType type) {
 void TDecTree::Recalculate() {
   TDecTreeNode* root = FTreeRoot.get();
   root->OnPath = true;
-  root->SyncClones();
-  root->EvaluateAndPropagate(1.0, CurrencyToDouble(root->Payoff));
+  // Without clones there is nothing to rebuild. The count is this tree's:
+  // a root made for another context is synchronised regardless.
+  if (CloneCount() > 0 || root->Tree != this) root->SyncClones();
   if (FView) {
+    // Measuring goes along with the roll-back: one walk over the tree.
     TCanvas& canvas = FView->MeasureCanvas();
     canvas.Font = {DefaultFont, colors::Black};
-    root->Measure(canvas);
-    root->Layout(BorderSize, BorderSize, root->Rect(htBox).Width, canvas);
+    FLayout.RollBackAndLayOut(root, canvas, BorderSize, *this);
+  } else {
+    root->EvaluateAndPropagate(1.0, CurrencyToDouble(root->Payoff));
   }
   FWidth = std::max(FMinWidth, root->Bounds.Width);
   FHeight = std::max(FMinHeight, root->Bounds.Height + 12);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "canvas/Canvas.h"
+#include "control/TreeLayout.h"
 #include "control/TreePainter.h"
 #include "model/DecTreeNode.h"
 #include "model/TreeContext.h"
@@ -115,6 +116,9 @@ public:
   TTreePainterClass PainterClass = &MakePainter<TStandardTreePainter>;
 
   void Recalculate();
+  // The next recalculation measures and lays out every node, not only what
+  // changed: after the measuring canvas' metrics changed.
+  void InvalidateMeasures() { FLayout.Invalidate(); }
   // Every node in pre-order, in a list that does not own them.
   std::unique_ptr<TDecTreeNodeList> GetAllNodes() const;
   void SelectElement(TNodeHit hit, TSelectMode mode);
@@ -179,6 +183,7 @@ private:
 
   ITreeView* FView;
   std::unique_ptr<TDecTreeNode> FTreeRoot;
+  TTreeLayout FLayout;
   int FMinWidth = 0;
   int FMinHeight = 0;
   int FWidth = 100;

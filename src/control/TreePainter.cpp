@@ -73,7 +73,11 @@ void TStandardTreePainter::PaintNode(TDecTreeNode* node) {
     c.Pen = pen;
   }
 
-  const std::string caption = node->GetOutlineCode() + node->Caption;
+  // The outline code as the last measuring worked it out, which the
+  // drawing assumes; worked out here for a node never measured.
+  const TNodeLayout* layout = node->LayoutStateIfAny();
+  const std::string caption =
+      (layout && layout->Style != 0 ? layout->OutlineCode : node->GetOutlineCode()) + node->Caption;
   c.TextOut(NodeRectCenterX(box) - c.TextWidth(caption) / 2, boxCY - h / 2, caption);
 
   c.MoveTo(boxRight, boxCY);
@@ -83,11 +87,16 @@ void TStandardTreePainter::PaintNode(TDecTreeNode* node) {
   if (node->ChildrenVisible) {
     const TRect area = c.PaintArea();
     for (TDecTreeNode* child : node->Children) {
-      c.Pen.Style = lineStyle;
-      c.Pen.Width = child->OnPath ? 3 : 1;
-      c.MoveTo(indRight - 8, boxCY);
-      c.LineTo(child->Rect(htBox).Left, NodeRectCenterY(child->Rect(htBox)));
-      c.Pen.Style = TPenStyle::Solid;
+      const int childCY = NodeRectCenterY(child->Rect(htBox));
+      // A connector wholly above or below the area is not drawn: a node
+      // with many children draws only those that can show.
+      if (std::max(boxCY, childCY) + 3 >= area.Top && std::min(boxCY, childCY) - 3 < area.Bottom) {
+        c.Pen.Style = lineStyle;
+        c.Pen.Width = child->OnPath ? 3 : 1;
+        c.MoveTo(indRight - 8, boxCY);
+        c.LineTo(child->Rect(htBox).Left, childCY);
+        c.Pen.Style = TPenStyle::Solid;
+      }
       if (Reaches(child->Bounds, area, h + 8)) PaintNode(child);
     }
     // The children changed the canvas' state.

@@ -62,6 +62,10 @@ public:
     FCount = 0;
   }
 
+  // Room for `count` items without reallocating; the capacity the rules
+  // give is not changed.
+  void Reserve(int count) { FItems.reserve(static_cast<size_t>(count)); }
+
   void Add(T item) {
     if (FCount == FCapacity) FCapacity *= 2;
     FItems.push_back(std::move(item));

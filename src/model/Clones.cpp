@@ -156,6 +156,7 @@ std::string TDecTreeNode::SetCloneMaster(const Guid& masterId) {
   if (masterId == Ref) return {};
   if (masterId.IsEmpty()) {
     Ref = Guid::Empty();
+    UpdateCloneCount();
     Children.Clear();
     return {};
   }
@@ -182,6 +183,7 @@ std::string TDecTreeNode::SetCloneMaster(const Guid& masterId) {
   if (recurs) return Str(SCloneBelowMaster);
   if (tooLarge) return Str(SCloneTreeTooLarge);
   Ref = masterId;
+  UpdateCloneCount();
   Children.Clear();
   return {};
 }

@@ -33,6 +33,29 @@ TDecTreeNode::TDecTreeNode(TTreeContext* tree, TDecTreeNode* parent, TNodeFields
   DecisionMultiBudget = f.DecisionMultiBudget;
   DecisionDueDate = f.DecisionDueDate;
   PayoffSource = std::move(f.PayoffSource);
+  UpdateCloneCount();
+}
+
+TDecTreeNode::~TDecTreeNode() {
+  if (FCountedAsClone) --Tree->FCloneCount;
+}
+
+void TDecTreeNode::UpdateCloneCount() {
+  const bool clone = Tree && IsClone();
+  if (clone == FCountedAsClone) return;
+  FCountedAsClone = clone;
+  Tree->FCloneCount += clone ? 1 : -1;
+}
+
+void TDecTreeNode::RecountClones() {
+  std::vector<TDecTreeNode*> stack{this};
+  while (!stack.empty()) {
+    TDecTreeNode* n = stack.back();
+    stack.pop_back();
+    n->UpdateCloneCount();
+    for (TDecTreeNode* c : n->Children)
+      stack.push_back(c);
+  }
 }
 
 std::unique_ptr<TDecTreeNode>
@@ -89,7 +112,24 @@ TDecTreeNode* TDecTreeNode::GetRoot() {
 
 std::unique_ptr<TDecTreeNode> TDecTreeNode::CopySubtree(TDecTreeNode* newParent, bool newIds,
                                                         const TDecTreeNode* counterpart) const {
-  auto copy = std::make_unique<TDecTreeNode>(
+  // The copy is made in blocks, its nodes one after the other in pre-order.
+  size_t count = 0;
+  std::vector<const TDecTreeNode*> stack{this};
+  while (!stack.empty()) {
+    const TDecTreeNode* n = stack.back();
+    stack.pop_back();
+    ++count;
+    for (const TDecTreeNode* c : n->Children)
+      stack.push_back(c);
+  }
+  TNodeBlocks blocks(count, sizeof(TDecTreeNode));
+  return CopyInto(blocks, newParent, newIds, counterpart);
+}
+
+std::unique_ptr<TDecTreeNode> TDecTreeNode::CopyInto(TNodeBlocks& blocks, TDecTreeNode* newParent,
+                                                     bool newIds,
+                                                     const TDecTreeNode* counterpart) const {
+  std::unique_ptr<TDecTreeNode> copy(new (blocks.Next()) TDecTreeNode(
       Tree, newParent,
       TNodeFields{.Id = newIds ? Guid::NewGuid() : Id,
                   .Caption = Caption,
@@ -111,7 +151,15 @@ std::unique_ptr<TDecTreeNode> TDecTreeNode::CopySubtree(TDecTreeNode* newParent,
                   .DecisionOwner = DecisionOwner,
                   .DecisionMultiBudget = DecisionMultiBudget,
                   .DecisionDueDate = DecisionDueDate,
-                  .PayoffSource = PayoffSource});
+                  .PayoffSource = PayoffSource}));
+  // A copy that takes the place of an earlier one (a clone rebuilt from its
+  // master) starts from what measuring and layout kept of that one: what
+  // still holds is then not measured again.
+  if (counterpart && counterpart->FLayout) {
+    copy->FLayout = std::make_unique<TNodeLayout>(*counterpart->FLayout);
+    copy->Bounds = counterpart->Bounds;
+    copy->PlacedElements = counterpart->PlacedElements;
+  }
   if (counterpart && Tree && Tree->Selection.Contains(counterpart->Id)) {
     Tree->Selection.Remove(counterpart->Id, false);
     Tree->Selection.Add(copy->Id);
@@ -119,7 +167,7 @@ std::unique_ptr<TDecTreeNode> TDecTreeNode::CopySubtree(TDecTreeNode* newParent,
   int counterpartChildren = counterpart ? counterpart->Children.Count() : 0;
   for (int i = 0; i < Children.Count(); ++i) {
     const TDecTreeNode* c = i < counterpartChildren ? counterpart->Children[i] : nullptr;
-    copy->Children.Add(Children[i]->CopySubtree(copy.get(), newIds, c).release());
+    copy->Children.Add(Children[i]->CopyInto(blocks, copy.get(), newIds, c).release());
   }
   return copy;
 }

@@ -5,6 +5,8 @@
 
 #include "foundation/PrivateArrayList.h"
 #include "model/Currency.h"
+#include "model/NodeBlock.h"
+#include "model/NodeLayout.h"
 #include "model/TreeContext.h"
 #include "model/TreeTypes.h"
 
@@ -21,6 +23,20 @@ class TDecTreeNode;
 class IWorkbookOpener;
 using TDecTreeNodeList = TPrivateArrayList<TDecTreeNode*>;
 using TDecTreeNodeDynArray = std::vector<TDecTreeNode*>;
+
+// Told of every node as the roll-back reaches it (its path values set) and
+// as it leaves it (its values set), in pre-order: what must look at every
+// node after every change (measuring) goes along with the roll-back instead
+// of walking the tree again. index: the node's place among its parent's
+// children (0 for the root).
+class TRollBackObserver {
+public:
+  virtual void Enter(TDecTreeNode* node, int index) = 0;
+  virtual void Leave(TDecTreeNode* node) = 0;
+
+protected:
+  ~TRollBackObserver() = default;
+};
 
 // The stored fields of a node, named, so that no caller can swap two
 // adjacent flags by position.
@@ -62,7 +78,21 @@ public:
          TDateTime decisionDueDate, std::string payoffSource);
   TDecTreeNode(const TDecTreeNode&) = delete;
   TDecTreeNode& operator=(const TDecTreeNode&) = delete;
-  virtual ~TDecTreeNode() = default;
+  virtual ~TDecTreeNode();
+
+  // A node is made alone, or with `new (block) TDecTreeNode(...)` in a
+  // block with the rest of its tree (model/NodeBlock.h); delete frees
+  // either. In a block it starts on a cache line, and the fields lie so
+  // that the roll-back reads the node's first two lines, the clone
+  // synchronisation its first and third, the measuring its first four.
+  static void* operator new(size_t size) { return TNodeBlock::Allocate(size, nullptr); }
+  static void* operator new(size_t size, TNodeBlock& block) {
+    return TNodeBlock::Allocate(size, &block);
+  }
+  static void operator delete(void* p, size_t size) noexcept { TNodeBlock::Free(p, size); }
+  static void operator delete(void* p, TNodeBlock&) noexcept {
+    TNodeBlock::Free(p, sizeof(TDecTreeNode));
+  }
 
   // The fields the roll-back reads and writes come first, so that a
   // recalculation touches as few cache lines per node as possible.
@@ -88,29 +118,42 @@ public:
   bool DecisionMultiShowBudget = false;
   bool DecisionMultiShowInvestment = false;
   Guid Id;
+  // The master's id when the node is a clone. Set it through SetCloneMaster;
+  // code that writes it directly calls RecountClones afterwards, so that the
+  // tree's clone count stays right.
   Guid Ref;
   TTreeContext* Tree = nullptr;
   TDateTime DecisionDueDate = 0;
+
+private:
+  std::unique_ptr<TNodeLayout> FLayout;
+  bool FCountedAsClone = false;
+
+public:
+  // Computed by layout.
+  uint16_t PlacedElements = 0;
   std::string Caption;
   std::string Comment;
   std::string DecisionOwner;
   std::string DecisionCaption;
   std::string PayoffSource;
   // Computed by layout.
-  uint16_t PlacedElements = 0;
   TNodeRect Bounds;
 
-  // The rectangle of each element of the drawn node. They are held apart and
-  // made at the first layout: undo snapshots, which are never laid out, stay
-  // small.
-  TNodeRect& Rect(TNodeElementType type) {
-    if (!FElementRects) FElementRects = std::make_unique<TElementRects>();
-    return (*FElementRects)[type];
-  }
+  // The rectangle of each element of the drawn node, with what measuring
+  // and layout keep between two recalculations. Held apart and made at the
+  // first layout: undo snapshots and clone copies that are never laid out
+  // stay small.
+  TNodeRect& Rect(TNodeElementType type) { return LayoutState().Rects[type]; }
   const TNodeRect& Rect(TNodeElementType type) const {
     static const TNodeRect None;
-    return FElementRects ? (*FElementRects)[type] : None;
+    return FLayout ? FLayout->Rects[type] : None;
   }
+  TNodeLayout& LayoutState() {
+    if (!FLayout) FLayout = std::make_unique<TNodeLayout>();
+    return *FLayout;
+  }
+  const TNodeLayout* LayoutStateIfAny() const { return FLayout.get(); }
 
   // Structure.
   int ChildCount() const { return Children.Count(); }
@@ -157,7 +200,8 @@ public:
   void PropagatePath(double pathProbability, double pathPayoff);
   // Evaluate and then PropagatePath, in one walk over the tree: the
   // recalculation after every keystroke.
-  void EvaluateAndPropagate(double pathProbability, double pathPayoff);
+  void EvaluateAndPropagate(double pathProbability, double pathPayoff,
+                            TRollBackObserver* observer = nullptr);
   std::pair<double, double> SolveMultiDecision(bool evaluateOnly);
   void TakeOption();
   void OptimizeDecisions();
@@ -201,16 +245,21 @@ public:
   void SyncClones();
   // The empty text on success, else the refusal.
   std::string SetCloneMaster(const Guid& masterId);
+  // Brings the tree's clone count in line with the Ref of every node of
+  // this subtree, after Ref was written directly (a reader repairing links,
+  // a test).
+  void RecountClones();
 
 private:
-  using TElementRects = std::array<TNodeRect, NodeElementTypeCount>;
-  std::unique_ptr<TElementRects> FElementRects;
-
+  std::unique_ptr<TDecTreeNode> CopyInto(TNodeBlocks& blocks, TDecTreeNode* newParent, bool newIds,
+                                         const TDecTreeNode* counterpart) const;
   template <bool WithPaths>
-  void RollBack(double pathProbability, double pathPayoff);
+  void RollBack(double pathProbability, double pathPayoff, TRollBackObserver* observer, int index);
   void CombineChildren(double s);
   void OptimizeSubtree();
   void SyncClone(TDecTreeNode* master);
+  // Counts or uncounts this node in its tree's clone count as Ref says.
+  void UpdateCloneCount();
 };
 
 } // namespace bw

@@ -26,9 +26,26 @@ inline double Accumulate(double acc, Extended weight, double x, Currency payoff)
   return static_cast<double>(sum / 10000);
 }
 
+// A child of weight 0 adds nothing: (0 * (x * 10000 + payoff) + acc * 10000)
+// / 10000 comes back to acc for every finite acc and x, as the two roundings
+// in the extended format stay far within half a unit of the double's last
+// place (and acc is never -0, which the sum would turn into +0). The sum is
+// then left as it is, which saves most of the work for the options not taken.
+inline bool AddsNothing(Extended weight, double x, double acc) {
+  return weight == 0 && std::isfinite(x) && std::isfinite(acc);
+}
+
 // Two decimals, ties to the even hundredth.
 inline double RoundCents(double x) {
-  return static_cast<double>(RoundHalfEven(static_cast<Extended>(x) * 100) / 100);
+  return static_cast<double>(RoundHalfEvenFast(static_cast<Extended>(x) * 100) / 100);
+}
+
+// p / s, the weight of a child; a child that takes the whole sum (the taken
+// option of a decision) weighs exactly 1 without a division.
+inline Extended Weight(double probability, double sum) {
+  return probability == sum && probability != 0 && std::isfinite(sum)
+             ? Extended(1)
+             : static_cast<Extended>(probability) / sum;
 }
 
 // Bit for bit: equal inputs give equal results, which saves the work twice.
@@ -55,18 +72,20 @@ inline double Worth(const TDecTreeNode* c) {
 } // namespace
 
 void TDecTreeNode::Evaluate() {
-  RollBack<false>(0, 0);
+  RollBack<false>(0, 0, nullptr, 0);
 }
 
-void TDecTreeNode::EvaluateAndPropagate(double pathProbability, double pathPayoff) {
-  RollBack<true>(pathProbability, pathPayoff);
+void TDecTreeNode::EvaluateAndPropagate(double pathProbability, double pathPayoff,
+                                        TRollBackObserver* observer) {
+  RollBack<true>(pathProbability, pathPayoff, observer, 0);
 }
 
 // Path values flow down before a child is visited and values flow up after
 // it, so one walk can do both; the arithmetic is that of Evaluate and
 // PropagatePath, step for step.
 template <bool WithPaths>
-void TDecTreeNode::RollBack(double pathProbability, double pathPayoff) {
+void TDecTreeNode::RollBack(double pathProbability, double pathPayoff, TRollBackObserver* observer,
+                            int index) {
   // A leaf of any type rolls back to zero: the rounding would change nothing.
   if (Children.Count() == 0) {
     Value = MinValue = MaxValue = 0;
@@ -74,28 +93,39 @@ void TDecTreeNode::RollBack(double pathProbability, double pathPayoff) {
       PathProbability = pathProbability;
       PathPayoff = pathPayoff;
     }
+    if (observer) {
+      observer->Enter(this, index);
+      observer->Leave(this);
+    }
     return;
   }
+  if (observer) observer->Enter(this, index);
+  // The walk waits on memory: the children's own child lists are asked
+  // for while their probabilities are read.
   double pathSum = 100;
   if constexpr (WithPaths) {
     if (NodeType != ntMultiDecision) {
       pathSum = 0;
-      for (const TDecTreeNode* c : Children)
+      for (const TDecTreeNode* c : Children) {
+        __builtin_prefetch(c->Children.begin());
         pathSum += c->Probability;
+      }
     }
   }
   double s = 0;
-  for (TDecTreeNode* c : Children) {
+  for (int i = 0; i < Children.Count(); ++i) {
+    TDecTreeNode* c = Children.begin()[i];
     c->OnPath = OnPath && c->Probability > 0;
     if constexpr (WithPaths)
       c->RollBack<true>(ChildPathProbability(pathProbability, c->Probability, pathSum),
-                        ChildPathPayoff(pathPayoff, c->Payoff));
+                        ChildPathPayoff(pathPayoff, c->Payoff), observer, i);
     else
-      c->RollBack<false>(0, 0);
+      c->RollBack<false>(0, 0, nullptr, i);
     s += c->Probability;
   }
   if (NodeType != ntChance) s = 100;
   CombineChildren(s);
+  if (observer) observer->Leave(this);
 }
 
 // The node's values from its children's values and weights; s is the sum the
@@ -105,13 +135,16 @@ void TDecTreeNode::CombineChildren(double s) {
   if (NodeType == ntMultiDecision && !DecisionFixed && !ExceedsSolverBound(*this)) {
     Value = 0;
     std::tie(MinValue, MaxValue) = SolveMultiDecision(true);
-    for (const TDecTreeNode* c : Children)
-      Value = Accumulate(Value, static_cast<Extended>(c->Probability) / s, c->Value, c->Payoff);
+    for (const TDecTreeNode* c : Children) {
+      const Extended w = Weight(c->Probability, s);
+      if (!AddsNothing(w, c->Value, Value)) Value = Accumulate(Value, w, c->Value, c->Payoff);
+    }
   } else if (NodeType == ntDecision && !DecisionFixed) {
     Value = 0;
     double lo = 1.7E308, hi = -1.7E308;
     for (const TDecTreeNode* c : Children) {
-      Value = Accumulate(Value, static_cast<Extended>(c->Probability) / s, c->Value, c->Payoff);
+      const Extended w = Weight(c->Probability, s);
+      if (!AddsNothing(w, c->Value, Value)) Value = Accumulate(Value, w, c->Value, c->Payoff);
       Extended m = static_cast<Extended>(c->MinValue) * 10000 + static_cast<Extended>(c->Payoff);
       if (static_cast<Extended>(lo) * 10000 > m) lo = static_cast<double>(m / 10000);
       Extended M = static_cast<Extended>(c->MaxValue) * 10000 + static_cast<Extended>(c->Payoff);
@@ -123,7 +156,10 @@ void TDecTreeNode::CombineChildren(double s) {
     Value = MinValue = MaxValue = 0;
     if (s != 0) {
       for (const TDecTreeNode* c : Children) {
-        Extended w = static_cast<Extended>(c->Probability) / s;
+        const Extended w = Weight(c->Probability, s);
+        if (AddsNothing(w, c->Value, Value) && AddsNothing(w, c->MinValue, MinValue) &&
+            AddsNothing(w, c->MaxValue, MaxValue))
+          continue;
         // Equal inputs give equal results: a subtree without decisions has
         // one value for all three, worked out once.
         if (Same(Value, MinValue) && Same(Value, MaxValue) && Same(c->Value, c->MinValue) &&

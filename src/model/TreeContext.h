@@ -39,6 +39,17 @@ public:
   std::string FloatText(double value) const { return bw::FloatToText(value, Locale); }
   double TextFloat(std::string_view text) const { return bw::TextToFloat(text, Locale); }
   std::string ShortDateText(TDateTime date) const;
+
+  // How many nodes made for this tree are clones: counted when a node is
+  // made, linked or unlinked through SetCloneMaster, recounted with
+  // RecountClones, and uncounted when it is freed. While it is 0 no node of
+  // the tree can be a clone, and the recalculation skips the clone
+  // synchronisation.
+  int CloneCount() const { return FCloneCount; }
+
+private:
+  friend class TDecTreeNode;
+  int FCloneCount = 0;
 };
 
 } // namespace bw

@@ -1256,3 +1256,28 @@ TEST(DecTree, KeyboardContextMenuAtTheLowestSelectedElement) {
   EXPECT_EQ(c.View.Starting("popup"), (Strings{"popup " + std::to_string(box1.Left) + "," + y,
                                                "popup " + std::to_string(box.Left) + "," + y}));
 }
+
+TEST(DecTree, ATreeInstalledWithLinksWrittenDirectlyStillGetsItsClonesBuilt) {
+  TControl c;
+  auto root = c.Tree.NewNode(nullptr, TNodeFields{.Id = Guid::NewGuid(), .Probability = 100});
+  TDecTreeNode* master = root->AddChild(
+      c.Tree.NewNode(root.get(), TNodeFields{.Id = Guid::NewGuid(), .Probability = 100}));
+  master->AddChild(c.Tree.NewNode(master, TNodeFields{.Id = Guid::NewGuid(), .Probability = 100}));
+  TDecTreeNode* clone =
+      root->AddChild(c.Tree.NewNode(root.get(), TNodeFields{.Id = Guid::NewGuid()}));
+  // As a reader may leave it: the link written into the field.
+  clone->Ref = master->Id;
+  EXPECT_EQ(c.Tree.CloneCount(), 0);
+  c.Tree.ExchangeRoot(std::move(root)).reset();
+  EXPECT_EQ(c.Tree.CloneCount(), 1);
+  c.Tree.Recalculate();
+  EXPECT_EQ(clone->ChildCount(), 1);
+
+  // Unlinked, the tree has no clones and the recalculation leaves the
+  // children alone.
+  ASSERT_EQ(clone->SetCloneMaster(Guid::Empty()), "");
+  clone->AddChild(c.Tree.NewNode(clone, TNodeFields{.Id = Guid::NewGuid(), .Probability = 100}));
+  EXPECT_EQ(c.Tree.CloneCount(), 0);
+  c.Tree.Recalculate();
+  EXPECT_EQ(clone->ChildCount(), 1);
+}

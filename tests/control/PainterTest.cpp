@@ -427,12 +427,22 @@ TEST(Painter, PaintsOnlyWhatReachesThePaintArea) {
     EXPECT_TRUE(canvas.Texts("c" + std::to_string(i)).empty()) << i;
   EXPECT_EQ(canvas.Texts("c8").size(), 1u);
   EXPECT_EQ(canvas.Texts("c9").size(), 1u);
-  // Connectors are the parent's: all of them.
+  // Connectors are the parent's: those that reach the area, and only those.
   const TNodeRect& ind = c.Root()->Rect(htIndicator);
-  int connectors = 0;
-  for (const TDrawCall* l : canvas.OfKind(TDrawKind::Line))
-    connectors += l->A == NodeRectRight(ind) - 8;
-  EXPECT_EQ(connectors, 10);
+  auto connectorsTo = [&](const TFakeCanvas& painted) {
+    std::vector<int> ends;
+    for (const TDrawCall* l : painted.OfKind(TDrawKind::Line))
+      if (l->A == NodeRectRight(ind) - 8) ends.push_back(l->D);
+    return ends;
+  };
+  auto centreOf = [&](int i) { return NodeRectCenterY(c.Root()->Child(i)->Rect(htBox)); };
+  EXPECT_EQ(connectorsTo(canvas), (std::vector<int>{centreOf(8), centreOf(9)}));
+  // A thin strip between the root and its lower children: every connector
+  // that crosses it, though both its ends lie outside.
+  const int strip = (NodeRectCenterY(c.Root()->Rect(htBox)) + centreOf(6)) / 2;
+  TFakeCanvas crossing = Paint(c.Tree, true, {0, strip, 2000, strip + 1});
+  EXPECT_EQ(connectorsTo(crossing),
+            (std::vector<int>{centreOf(6), centreOf(7), centreOf(8), centreOf(9)}));
 }
 
 TEST(Painter, ValueTextOfACollapsedNodeIsPaintedWhereItReaches) {

@@ -218,3 +218,54 @@ TEST(Clones, CyclesThroughMastersAreRefusedAndNeverGrow) {
   EXPECT_EQ(n->ChildCount(), 0);
   EXPECT_EQ(x->ChildCount(), 0);
 }
+
+TEST(Clones, TheTreeCountsItsClonesThroughEveryOperation) {
+  Tree t;
+  TDecTreeNode* master = Leaf(t.Root.get(), 100, 0, "master");
+  TDecTreeNode* inner = Leaf(master, 100, 0, "inner");
+  TDecTreeNode* innerMaster = Leaf(t.Root.get(), 0, 0, "inner master");
+  Leaf(innerMaster, 100, 0);
+  TDecTreeNode* clone = Leaf(t.Root.get(), 0, 0, "clone");
+  EXPECT_EQ(t.Context.CloneCount(), 0);
+
+  ASSERT_EQ(inner->SetCloneMaster(innerMaster->Id), "");
+  ASSERT_EQ(clone->SetCloneMaster(master->Id), "");
+  EXPECT_EQ(t.Context.CloneCount(), 2);
+  // The copies of the master hold a copy of `inner`, itself a clone.
+  t.Recalculate();
+  EXPECT_EQ(t.Context.CloneCount(), 3);
+  t.Recalculate();
+  EXPECT_EQ(t.Context.CloneCount(), 3);
+
+  // Copies count while they live.
+  {
+    auto copy = t.Root->CopySubtree(nullptr, false, nullptr);
+    EXPECT_EQ(t.Context.CloneCount(), 6);
+  }
+  EXPECT_EQ(t.Context.CloneCount(), 3);
+
+  // Unlinking frees the copies with the link.
+  ASSERT_EQ(clone->SetCloneMaster(Guid::Empty()), "");
+  EXPECT_EQ(t.Context.CloneCount(), 1);
+  // Deleting a clone uncounts it.
+  master->Children.Delete(0);
+  EXPECT_EQ(t.Context.CloneCount(), 0);
+
+  // Written directly, as a reader repairing links does: recounted on request.
+  clone->Ref = master->Id;
+  EXPECT_EQ(t.Context.CloneCount(), 0);
+  t.Root->RecountClones();
+  EXPECT_EQ(t.Context.CloneCount(), 1);
+  clone->Ref = Guid::Empty();
+  t.Root->RecountClones();
+  EXPECT_EQ(t.Context.CloneCount(), 0);
+
+  // Nodes of another tree count there.
+  TTreeContext other;
+  auto foreign = std::make_unique<TDecTreeNode>(
+      &other, nullptr, TNodeFields{.Id = Guid::NewGuid(), .Ref = master->Id});
+  EXPECT_EQ(other.CloneCount(), 1);
+  EXPECT_EQ(t.Context.CloneCount(), 0);
+  foreign.reset();
+  EXPECT_EQ(other.CloneCount(), 0);
+}

@@ -100,7 +100,11 @@ void Grow(TDecTreeNode* n, std::mt19937& rng, int depth) {
   for (int i = 0; i < kids; ++i) {
     TNodeType type = rng() % 3 == 0 ? ntChance : ntDecision;
     double prob = std::vector<double>{0, 100, 33.3, 33.4, -1e10, 1e10 + 1, 0.1, 7}[rng() % 8];
+    // Mostly small amounts; now and then one whose values round to -0, or
+    // one whose weighted values pass 2^62 hundredths.
     double payoff = static_cast<double>(static_cast<int>(rng() % 2001) - 1000) / 8;
+    if (rng() % 10 == 0)
+      payoff = std::vector<double>{-0.001, 0.005, -0.005, 9e14, -9e14}[rng() % 5];
     TDecTreeNode* c = Add(n, type, prob, payoff);
     c->DecisionFixed = rng() % 5 == 0;
     Grow(c, rng, depth - 1);

@@ -40,7 +40,13 @@ public:
     return chars * CharWidth;
   }
 
-  int TextWidth(std::string_view text) override { return Width(text); }
+  // How many texts were measured.
+  int Measured = 0;
+
+  int TextWidth(std::string_view text) override {
+    ++Measured;
+    return Width(text);
+  }
   int TextHeight(std::string_view) override { return Height; }
 
   void MoveTo(int x, int y) override { Pos = {x, y}; }

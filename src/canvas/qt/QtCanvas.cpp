@@ -1,5 +1,7 @@
 #include "canvas/qt/QtCanvas.h"
 
+#include "canvas/TextWidthTable.h"
+
 #include "foundation/Assert.h"
 #include "foundation/Conversions.h"
 
@@ -11,7 +13,6 @@
 #include <algorithm>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 namespace bw {
@@ -20,13 +21,6 @@ namespace {
 
 // Beyond this many fonts the measurer starts afresh, like the widths.
 constexpr size_t MaxFonts = 64;
-
-struct TTextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view text) const noexcept {
-    return std::hash<std::string_view>{}(text);
-  }
-};
 
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -82,7 +76,7 @@ struct TQtTextMeasurer::TFontEntry {
   QFontMetrics Metrics;
   int Height;
   int Ascent;
-  std::unordered_map<std::string, int, TTextHash, std::equal_to<>> Widths;
+  TTextWidthTable Widths;
 };
 
 TQtTextMeasurer::TQtTextMeasurer(const QPaintDevice* device, double fontReferenceDpi,
@@ -118,14 +112,14 @@ const QFont& TQtTextMeasurer::Font(const TFontSpec& spec) {
 
 int TQtTextMeasurer::TextWidth(const TFontSpec& spec, std::string_view text) {
   TFontEntry* entry = &Entry(spec);
-  if (auto it = entry->Widths.find(text); it != entry->Widths.end()) return it->second;
+  if (int known; entry->Widths.Find(text, known)) return known;
   const int width = entry->Metrics.horizontalAdvance(ToQString(text));
   if (Cached >= Capacity) {
     for (auto& font : Fonts)
-      font->Widths.clear();
+      font->Widths.Clear();
     Cached = 0;
   }
-  entry->Widths.emplace(text, width);
+  entry->Widths.Insert(text, width);
   ++Cached;
   return width;
 }

@@ -1,6 +1,7 @@
 #include "app/core/UndoHistory.h"
 #include "app/core/CurrencyLayout.h"
 #include "app/core/UIStrings.h"
+#include "support/RandomTree.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,12 @@ namespace {
 std::unique_ptr<TDecTreeNode> Tree(TTreeContext& ctx, const std::string& caption) {
   return std::make_unique<TDecTreeNode>(
       &ctx, nullptr, TNodeFields{.Id = Guid::NewGuid(), .Caption = caption, .Probability = 100});
+}
+int CountClones(const TDecTreeNode& n) {
+  int count = n.IsClone();
+  for (const TDecTreeNode* c : n.Children)
+    count += CountClones(*c);
+  return count;
 }
 } // namespace
 
@@ -26,18 +33,16 @@ TEST(UndoHistory, SnapshotsAreCopiesWithTheSameIdsAndOptions) {
   const Guid id = live->Id;
   live->Caption = "two";
   options.ShowPayoff = false;
-  TDecTreeNode* liveObject = live.get();
   auto restored = history.Undo(std::move(live), options);
   EXPECT_EQ(restored->Caption, "one");
   EXPECT_EQ(restored->Id, id);
-  EXPECT_NE(restored.get(), liveObject);
   EXPECT_TRUE(options.ShowPayoff);
   EXPECT_FALSE(history.CanUndo());
   EXPECT_EQ(history.RedoCaption(), "Redo Edit Title");
 
-  // Redo brings back the very tree object that undo took away.
+  // Redo brings back the tree that undo took away, rebuilt.
   auto again = history.Redo(std::move(restored), options);
-  EXPECT_EQ(again.get(), liveObject);
+  EXPECT_EQ(again->Id, id);
   EXPECT_EQ(again->Caption, "two");
   EXPECT_FALSE(options.ShowPayoff);
   EXPECT_EQ(history.UndoCaption(), "Undo Edit Title");
@@ -45,8 +50,9 @@ TEST(UndoHistory, SnapshotsAreCopiesWithTheSameIdsAndOptions) {
 
   // Nothing to undo: the live tree comes back untouched.
   TUndoHistory empty;
+  TDecTreeNode* againObject = again.get();
   auto same = empty.Undo(std::move(again), options);
-  EXPECT_EQ(same.get(), liveObject);
+  EXPECT_EQ(same.get(), againObject);
 }
 
 TEST(UndoHistory, HoldsFiveHundredAndOneStepsAndANewStepEmptiesRedo) {
@@ -72,6 +78,107 @@ TEST(UndoHistory, HoldsFiveHundredAndOneStepsAndANewStepEmptiesRedo) {
   history.SaveUndo(*live, options, "new");
   EXPECT_FALSE(history.CanRedo());
   EXPECT_EQ(history.RedoCaption(), "Redo");
+}
+
+TEST(UndoHistory, RandomEditsUndoneAndRedoneGiveTheTreesBackFieldForField) {
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE(seed);
+    TTreeContext ctx;
+    test::TRandomTrees random(seed);
+    auto live = random.Make(&ctx, 150);
+    TTreeOptions options;
+    TUndoHistory history;
+    // What each step must give back: a copy with the same ids, as the
+    // snapshot is defined; and the last live tree as it was, for redo.
+    std::vector<std::unique_ptr<TDecTreeNode>> copies, lives;
+    std::vector<TTreeOptions> optionsAt;
+    const int steps = 25;
+    for (int i = 0; i < steps; ++i) {
+      copies.push_back(live->CopySubtree(nullptr, false, nullptr));
+      optionsAt.push_back(options);
+      history.SaveUndo(*live, options, "step " + std::to_string(i));
+      random.Edit(live.get());
+      options.ShowPayoff = !options.ShowPayoff;
+      options.CurrencySymbol += "x";
+    }
+    lives.push_back(test::RawCopy(*live));
+    optionsAt.push_back(options);
+    // Undo all the way, editing nothing.
+    for (int i = steps - 1; i >= 0; --i) {
+      ASSERT_EQ(history.UndoMessage(), "step " + std::to_string(i));
+      live = history.Undo(std::move(live), options);
+      test::ExpectSameStoredFields(*copies[static_cast<size_t>(i)], *live);
+      EXPECT_EQ(options, optionsAt[static_cast<size_t>(i)]);
+      // The rebuilt tree's clones are counted with those of the copies
+      // kept here.
+      int clones = CountClones(*live);
+      for (const auto& copy : copies)
+        clones += CountClones(*copy);
+      for (const auto& copy : lives)
+        clones += CountClones(*copy);
+      EXPECT_EQ(ctx.CloneCount(), clones);
+    }
+    EXPECT_FALSE(history.CanUndo());
+    // Redo returns each tree as it was, raw flags included.
+    for (int i = 1; i <= steps; ++i) {
+      live = history.Redo(std::move(live), options);
+      // Each tree goes back as it was when undo took it: the snapshots
+      // restored in between as copies, the last live tree as it was.
+      test::ExpectSameStoredFields(i == steps ? *lives.back() : *copies[static_cast<size_t>(i)],
+                                   *live);
+      EXPECT_EQ(options, optionsAt[static_cast<size_t>(i)]);
+    }
+    // Undo and redo in turns, with edits in between: a new step drops what
+    // redo held.
+    live = history.Undo(std::move(live), options);
+    random.Edit(live.get());
+    auto edited = live->CopySubtree(nullptr, false, nullptr);
+    history.SaveUndo(*live, options, "again");
+    EXPECT_FALSE(history.CanRedo());
+    random.Edit(live.get());
+    live = history.Undo(std::move(live), options);
+    test::ExpectSameStoredFields(*edited, *live);
+  }
+}
+
+TEST(UndoHistory, TheLiveTreeGoesOverAsItIsAndASnapshotAsACopy) {
+  TTreeContext ctx;
+  auto live = std::make_unique<TDecTreeNode>(
+      &ctx, nullptr,
+      TNodeFields{.Id = Guid::NewGuid(), .NodeType = ntDecision, .DecisionMultiShowBudget = true});
+  TTreeOptions options;
+  TUndoHistory history;
+  history.SaveUndo(*live, options, "a");
+  auto restored = history.Undo(std::move(live), options);
+  // The snapshot holds what the copy holds: no budget line for a decision.
+  EXPECT_FALSE(restored->DecisionMultiShowBudget);
+  restored = history.Redo(std::move(restored), options);
+  // The live tree comes back with its stored flag.
+  EXPECT_TRUE(restored->DecisionMultiShowBudget);
+}
+
+TEST(UndoHistory, StepsHoldWhatChangedAndNotTheWholeTree) {
+  TTreeContext ctx;
+  test::TRandomTrees random(3);
+  auto live = random.Make(&ctx, 3000, 10);
+  TTreeOptions options;
+  TUndoHistory history;
+  history.SaveUndo(*live, options, "first");
+  const size_t first = history.HeldBytes();
+  std::vector<TDecTreeNode*> own = test::TRandomTrees::OwnNodes(live.get());
+  for (int i = 0; i < 100; ++i) {
+    own[static_cast<size_t>(random.Below(static_cast<int>(own.size())))]->Caption =
+        "edit " + std::to_string(i);
+    live->SyncClones();
+    history.SaveUndo(*live, options, "edit");
+  }
+  // A hundred and one steps hold less than five copies of the tree would.
+  EXPECT_LT(history.HeldBytes(), 5 * first);
+  // Yet every one of them comes back.
+  for (int i = 0; i < 100; ++i)
+    live = history.Undo(std::move(live), options);
+  EXPECT_EQ(history.UndoCount(), 1u);
+  EXPECT_EQ(history.RedoCount(), 100u);
 }
 
 TEST(CurrencyLayout, MatchesTheLayoutCodes) {
