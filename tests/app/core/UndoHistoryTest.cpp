@@ -1,5 +1,4 @@
 #include "app/core/UndoHistory.h"
-#include "app/core/CurrencyLayout.h"
 #include "app/core/UIStrings.h"
 #include "support/RandomTree.h"
 
@@ -179,37 +178,6 @@ TEST(UndoHistory, StepsHoldWhatChangedAndNotTheWholeTree) {
     live = history.Undo(std::move(live), options);
   EXPECT_EQ(history.UndoCount(), 1u);
   EXPECT_EQ(history.RedoCount(), 100u);
-}
-
-TEST(CurrencyLayout, MatchesTheLayoutCodes) {
-  struct Case {
-    const char* Positive;
-    const char* Negative;
-    const char* Symbol;
-    int Pos, Neg;
-  } cases[] = {
-      {"$1.00", "-$1.00", "$", 0, 1},
-      {"1,00\xc2\xa0\xe2\x82\xac", "-1,00\xc2\xa0\xe2\x82\xac", "\xe2\x82\xac", 3, 8},
-      {"$1.00", "($1.00)", "$", 0, 0},
-      {"\xc2\xa3"
-       "1.00",
-       "-\xc2\xa3"
-       "1.00",
-       "\xc2\xa3", 0, 1},
-      {"CHF 1.00", "CHF-1.00", "CHF", 2, 2},
-      {"1 kr", "-1 kr", "kr", 3, 8},
-      {"1,000.50$", "1,000.50-$", "$", 1, 6},
-      {"$ 1", "$ -1", "$", 2, 12},
-  };
-  for (const Case& c : cases) {
-    TCurrencyLayout layout = MatchCurrencyLayout(c.Positive, c.Negative, c.Symbol);
-    EXPECT_EQ(layout.PosFormat, c.Pos) << c.Positive;
-    EXPECT_EQ(layout.NegFormat, c.Neg) << c.Negative;
-  }
-  // Unrecognised shapes fall back to "$1" and "-$1".
-  TCurrencyLayout odd = MatchCurrencyLayout("~1~", "~~1", "$");
-  EXPECT_EQ(odd.PosFormat, 0);
-  EXPECT_EQ(odd.NegFormat, 1);
 }
 
 TEST(UIStrings, FormatReplacesTheOnePlaceholder) {
