@@ -1,7 +1,8 @@
 #include "export/MetafileCanvas.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <cstdlib>
+#include <new>
 
 namespace bw {
 
@@ -83,6 +84,41 @@ std::string ToWindows1252(std::u32string_view text) {
   return out;
 }
 
+TMetafileRecords::TMetafileRecords(int dpi, size_t maxItems)
+    : MaxItems(maxItems), Dpi(dpi > 0 ? dpi : 96) {
+  Bytes.reserve(size_t{1} << 16);
+}
+
+void TMetafileRecords::Append(char* record) {
+  if (!record) throw std::bad_alloc();
+  const uint32_t size = Size(record);
+  try {
+    Bytes.insert(Bytes.end(), record, record + size);
+  } catch (...) {
+    std::free(record);
+    throw;
+  }
+  std::free(record);
+  ++RecordCount;
+  LargestRecord = std::max(LargestRecord, size);
+}
+
+uint32_t TMetafileRecords::Created(char* record, uint32_t slot) {
+  Append(record);
+  HighestSlot = std::max(HighestSlot.value_or(0), slot);
+  Select(slot);
+  return slot;
+}
+
+TMetafileCanvas::TMetafileCanvas(TCanvas& measure, std::unique_ptr<TMetafileRecords> records)
+    : Measure(measure), Out(std::move(records)) {}
+
+std::vector<uint8_t> TMetafileCanvas::Finish() {
+  if (Finished) return {};
+  Finished = true;
+  return Out->Close(PenSlot, BrushSlot, FontSlot);
+}
+
 void TMetafileCanvas::UseFont() {
   if (!(Measure.Font.Spec == Font.Spec)) Measure.Font = Font;
 }
@@ -142,6 +178,135 @@ std::vector<int> TMetafileCanvas::Advances(std::u32string_view chars, int width)
     lastEnd = end;
   }
   return widths;
+}
+
+void TMetafileCanvas::SelectPen(const TPen& pen) {
+  // All pens that draw nothing are the same.
+  const auto same = [&](const TPen& p) {
+    return Draws(pen)
+               ? Draws(p) && p.Color == pen.Color && p.Width == pen.Width && p.Style == pen.Style
+               : !Draws(p);
+  };
+  if (SelectedPen && same(*SelectedPen)) return;
+  Replace(PenSlot, Out->Pen(pen));
+  SelectedPen = pen;
+}
+
+void TMetafileCanvas::SelectBrush() {
+  const bool solid = Brush.Style == TBrushStyle::Solid;
+  if (SelectedBrush && Brush.Style == SelectedBrush->Style &&
+      (!solid || Brush.Color == SelectedBrush->Color))
+    return;
+  Replace(BrushSlot, Out->Brush(Brush));
+  SelectedBrush = Brush;
+}
+
+void TMetafileCanvas::SelectFont() {
+  if (SelectedFont == Font.Spec) return;
+  Replace(FontSlot, Out->Font(Font.Spec));
+  SelectedFont = Font.Spec;
+}
+
+// The object replaced is deleted once the new one is selected, which frees
+// its slot for the next object.
+void TMetafileCanvas::Replace(uint32_t& current, uint32_t slot) {
+  if (current != NoObject) Out->Delete(current);
+  current = slot;
+}
+
+void TMetafileCanvas::SetTextColours(bool opaque) {
+  if (TextColor != Font.Color) {
+    Out->TextColor(Font.Color);
+    TextColor = Font.Color;
+  }
+  if (BkOpaque != opaque) {
+    Out->BkMode(opaque);
+    BkOpaque = opaque;
+  }
+  if (opaque && BkColor != Brush.Color) {
+    Out->BkColor(Brush.Color);
+    BkColor = Brush.Color;
+  }
+}
+
+void TMetafileCanvas::MoveTo(int x, int y) {
+  Out->MoveTo(x, y);
+}
+
+void TMetafileCanvas::LineTo(int x, int y) {
+  SelectPen(Pen);
+  Out->LineTo(x, y);
+}
+
+void TMetafileCanvas::Shape(const TPen& pen, int left, int top, int right, int bottom,
+                            bool ellipse) {
+  if (right < left) std::swap(left, right);
+  if (bottom < top) std::swap(top, bottom);
+  if (right == left || bottom == top) return;
+  SelectPen(pen);
+  SelectBrush();
+  // Without an outline a player fills one unit less to the right and
+  // below; the canvas fills up to right and bottom all the same.
+  Out->Shape(left, top, right, bottom, Draws(pen) ? 0 : 1, ellipse);
+}
+
+void TMetafileCanvas::Rectangle(int left, int top, int right, int bottom) {
+  Shape(Pen, left, top, right, bottom, false);
+}
+
+void TMetafileCanvas::Ellipse(int left, int top, int right, int bottom) {
+  Shape(Pen, left, top, right, bottom, true);
+}
+
+void TMetafileCanvas::FillRect(const TRect& rect) {
+  if (Brush.Style == TBrushStyle::Clear) return;
+  TPen none = Pen;
+  none.Style = TPenStyle::Clear;
+  Shape(none, rect.Left, rect.Top, rect.Right, rect.Bottom, false);
+}
+
+void TMetafileCanvas::Polygon(const std::vector<TPoint>& points) {
+  if (points.empty() || points.size() > Out->MaxItems) return;
+  SelectPen(Pen);
+  SelectBrush();
+  Out->Polygon(points);
+}
+
+void TMetafileCanvas::Text(int x, int y, std::string_view text, const TRect& rect, bool clipped) {
+  const bool opaque = Brush.Style == TBrushStyle::Solid;
+  const int width = TextWidth(text);
+  SelectFont();
+  SetTextColours(opaque);
+  std::u32string chars = DecodeUtf8(text);
+  if (chars.size() > Out->MaxItems) chars.resize(Out->MaxItems);
+  Out->Text(x, y, chars, Advances(chars, width), rect, opaque, clipped);
+}
+
+void TMetafileCanvas::TextOut(int x, int y, std::string_view text) {
+  Text(x, y, text, {x, y, x + TextWidth(text), y + TextHeight(text)}, false);
+}
+
+void TMetafileCanvas::TextRect(const TRect& clip, int x, int y, std::string_view text) {
+  const TRect r{std::min(clip.Left, clip.Right), std::min(clip.Top, clip.Bottom),
+                std::max(clip.Left, clip.Right), std::max(clip.Top, clip.Bottom)};
+  Text(x, y, text, r, true);
+}
+
+void TMetafileCanvas::Draw(int x, int y, const TGlyph& glyph) {
+  const int w = glyph.Width, h = glyph.Height;
+  if (w <= 0 || h <= 0 || static_cast<size_t>(std::max(w, h)) > Out->MaxItems) return;
+  const size_t rowBytes = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+  std::vector<char> rows(rowBytes * static_cast<size_t>(h), 0);
+  for (int row = 0; row < h; ++row) {
+    char* out = rows.data() + static_cast<size_t>(h - 1 - row) * rowBytes;
+    for (int col = 0; col < w; ++col) {
+      const TColor& c = glyph.Pixels[static_cast<size_t>(row) * w + col];
+      out[3 * col] = static_cast<char>(c.B);
+      out[3 * col + 1] = static_cast<char>(c.G);
+      out[3 * col + 2] = static_cast<char>(c.R);
+    }
+  }
+  Out->Glyph(x, y, w, h, rows);
 }
 
 } // namespace bw

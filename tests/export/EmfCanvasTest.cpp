@@ -38,13 +38,6 @@ uint32_t Rgb(uint8_t r, uint8_t g, uint8_t b) {
   return r | g << 8 | b << 16;
 }
 
-// The n-th record of a type.
-const TRecord& Nth(const std::vector<TRecord>& records, uint32_t type, int n = 0) {
-  for (const TRecord& r : records)
-    if (r.Type == type && n-- == 0) return r;
-  throw std::out_of_range("no such record");
-}
-
 // A measure whose whole texts are narrower than their characters, as with
 // kerning: the advances must be spread to the whole text's width.
 class TKerningCanvas : public TFakeCanvas {
@@ -60,17 +53,7 @@ public:
 TEST(EmfCanvas, RecordsEachCallWithTheObjectsItNeedsAndAHeaderThatAddsUp) {
   TFakeCanvas measure;
   TEmfCanvas c(200, 100, measure, 96);
-  c.Pen = {colors::Black, 1, TPenStyle::Solid};
-  c.Brush = {colors::White, TBrushStyle::Solid};
-  c.Rectangle(10, 10, 60, 40);
-  c.Brush.Color = colors::Grey;
-  c.Ellipse(70, 10, 90, 30);
-  c.Font = {{"Verdana", 8, fsBold}, colors::Blue};
-  c.Brush.Color = colors::White;
-  c.TextOut(12, 20, "Ab\xE2\x82\xAC"); // "Ab€"
-  c.Pen = {colors::Black, 3, TPenStyle::Dot};
-  c.MoveTo(60, 25);
-  c.LineTo(70, 20);
+  DrawShapesTextAndLine(c, 10, "Ab\xE2\x82\xAC", TPenStyle::Dot); // "Ab€"
   const std::vector<uint8_t> b = c.Finish();
   const std::vector<TRecord> r = EmfRecords(b);
 

@@ -1,10 +1,16 @@
 // Reading metafiles back record by record, little-endian, independently of
-// the writers: what a test checks is what the bytes say.
+// the writers: what a test checks is what the bytes say. And the drawing
+// the tests of both formats record.
 #pragma once
+
+#include "canvas/Canvas.h"
+#include "foundation/Conversions.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bw::test {
@@ -61,6 +67,30 @@ inline std::vector<uint32_t> Types(const std::vector<TRecord>& records) {
   for (const TRecord& r : records)
     types.push_back(r.Type);
   return types;
+}
+
+// The n-th record of a type.
+inline const TRecord& Nth(const std::vector<TRecord>& records, uint32_t type, int n = 0) {
+  for (const TRecord& r : records)
+    if (r.Type == type && n-- == 0) return r;
+  throw std::out_of_range("no such record");
+}
+
+// Two shapes that change the brush, a text in a new font on a white cell,
+// and a line in a wider pen.
+inline void DrawShapesTextAndLine(TCanvas& c, int rectangleTop, std::string_view text,
+                                  TPenStyle lineStyle) {
+  c.Pen = {colors::Black, 1, TPenStyle::Solid};
+  c.Brush = {colors::White, TBrushStyle::Solid};
+  c.Rectangle(10, rectangleTop, 60, 40);
+  c.Brush.Color = colors::Grey;
+  c.Ellipse(70, 10, 90, 30);
+  c.Font = {{"Verdana", 8, fsBold}, colors::Blue};
+  c.Brush.Color = colors::White;
+  c.TextOut(12, 20, text);
+  c.Pen = {colors::Black, 3, lineStyle};
+  c.MoveTo(60, 25);
+  c.LineTo(70, 20);
 }
 
 } // namespace bw::test

@@ -32,12 +32,6 @@ enum : uint32_t {
   CreateBrush = 0x02FC,
 };
 
-const TRecord& Nth(const std::vector<TRecord>& records, uint32_t type, int n = 0) {
-  for (const TRecord& r : records)
-    if (r.Type == type && n-- == 0) return r;
-  throw std::out_of_range("no such record");
-}
-
 // The 16-bit parameters of a record, in the order they are stored.
 std::vector<int16_t> Params(const std::vector<uint8_t>& b, const TRecord& r, size_t count) {
   std::vector<int16_t> out;
@@ -51,17 +45,7 @@ std::vector<int16_t> Params(const std::vector<uint8_t>& b, const TRecord& r, siz
 TEST(WmfCanvas, WritesAPlaceableMetafileWithReversedParametersAndImplicitSlots) {
   TFakeCanvas measure;
   TWmfCanvas c(200, 100, measure, 96);
-  c.Pen = {colors::Black, 1, TPenStyle::Solid};
-  c.Brush = {colors::White, TBrushStyle::Solid};
-  c.Rectangle(10, 12, 60, 40);
-  c.Brush.Color = colors::Grey;
-  c.Ellipse(70, 10, 90, 30);
-  c.Font = {{"Verdana", 8, fsBold}, colors::Blue};
-  c.Brush.Color = colors::White;
-  c.TextOut(12, 20, "A\xE2\x82\xAC\xE6\xBC\xA2"); // "A€漢"
-  c.Pen = {colors::Black, 3, TPenStyle::Solid};
-  c.MoveTo(60, 25);
-  c.LineTo(70, 20);
+  DrawShapesTextAndLine(c, 12, "A\xE2\x82\xAC\xE6\xBC\xA2", TPenStyle::Solid); // "A€漢"
   const std::vector<uint8_t> b = c.Finish();
   const std::vector<TRecord> r = WmfRecords(b);
 
