@@ -3,7 +3,7 @@
 // the stack of the thread in a fixed buffer of that thread, then throws as
 // usual. Recording allocates nothing, so it works for bad_alloc as well;
 // names are resolved only when a stack is shown. A rethrow keeps the record
-// of the original throw.
+// of the first throw.
 #pragma once
 
 #include <cstddef>

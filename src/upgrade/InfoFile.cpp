@@ -11,7 +11,8 @@ namespace bw {
 
 namespace {
 
-// Lower-cases ASCII only, so that offsets stay those of the original text.
+// Lower-cases ASCII only, so that offsets in the result are offsets in the
+// text as it was given.
 std::string LowerAscii(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
