@@ -1,5 +1,4 @@
-// The node commands on a control in a fake window, and a small tree that
-// holds every kind of node the node menu tells apart.
+// The node commands on a control in a fake window.
 #pragma once
 
 #include "app/commands/NodeCommands.h"
@@ -88,34 +87,5 @@ inline std::string Shape(const TDecTreeNode* n) {
     s += Shape(c);
   return s + ")";
 }
-
-// Root with
-//   A: a leaf option, taken;
-//   B: a chance node over B1 and B2;
-//   M: a decision over M1 (itself a decision over M1a, M1b) and M2, master of
-//   C: a clone of M, whose copies mirror M's subtree;
-//   U: a multi-decision over U1 and U2.
-struct PopupTree : Commands {
-  TDecTreeNode *A, *B, *B1, *B2, *M, *M1, *M2, *C, *U, *U1, *U2;
-  PopupTree() {
-    A = Add(Root(), "A", 100);
-    B = Add(Root(), "B", 0, 0, ntChance);
-    B1 = Add(B, "B1", 50);
-    B2 = Add(B, "B2", 50);
-    M = Add(Root(), "M");
-    M1 = Add(M, "M1", 100);
-    Add(M1, "M1a", 100);
-    Add(M1, "M1b");
-    M2 = Add(M, "M2");
-    C = Add(Root(), "C");
-    U = Add(Root(), "U", 0, 0, ntMultiDecision);
-    U1 = Add(U, "U1", 100);
-    U2 = Add(U, "U2");
-    EXPECT_EQ(C->SetCloneMaster(M->Id), "");
-    Recalculate();
-  }
-  // The copy of M1 inside the clone: it has children of its own.
-  TDecTreeNode* Copy() { return C->Child(0); }
-};
 
 } // namespace bw::test
