@@ -32,22 +32,21 @@ TEST(NodeCommands, TypeChangesNameTheChangeAndSetTheProbabilities) {
     TNodeTypeItem To;
     const char *Step, *After; // no step: nothing changes
   };
+  // The captions name the change alike whatever the former type.
+  const char* one = "Change Chance to Decision (Choose one)";
+  const char* multiple = "Change Chance to Decision (Choose multiple)";
+  const char* percent = "Change Decision to Chance (%)";
+  const char* numeric = "Change Decision to Chance (numeric)";
   const Case cases[] = {
       // Choose one: the strictly greatest probability, the first on ties.
-      {ChancePercent, "30 50 20", DecisionChooseOne, "Change Chance to Decision (Choose one)",
-       "0 100 0"},
-      {ChanceNumeric, "50 50", DecisionChooseOne, "Change Chance to Decision (Choose one)",
-       "100 0"},
-      // Choose multiple: every option of fifty or more. The captions name
-      // the change alike whatever the former type.
-      {ChancePercent, "30 50 70", DecisionChooseMultiple,
-       "Change Chance to Decision (Choose multiple)", "0 100 100"},
-      {DecisionChooseOne, "0 100 0", DecisionChooseMultiple,
-       "Change Chance to Decision (Choose multiple)", "0 100 0"},
+      {ChancePercent, "30 50 20", DecisionChooseOne, one, "0 100 0"},
+      {ChanceNumeric, "50 50", DecisionChooseOne, one, "100 0"},
+      // Choose multiple: every option of fifty or more.
+      {ChancePercent, "30 50 70", DecisionChooseMultiple, multiple, "0 100 100"},
+      {DecisionChooseOne, "0 100 0", DecisionChooseMultiple, multiple, "0 100 0"},
       // The chance types leave the probabilities.
-      {DecisionChooseMultiple, "100 0 100", ChanceNumeric, "Change Decision to Chance (numeric)",
-       "100 0 100"},
-      {ChanceNumeric, "100 0 100", ChancePercent, "Change Decision to Chance (%)", "100 0 100"},
+      {DecisionChooseMultiple, "100 0 100", ChanceNumeric, numeric, "100 0 100"},
+      {ChanceNumeric, "100 0 100", ChancePercent, percent, "100 0 100"},
       // The item that is checked already.
       {DecisionChooseOne, "100 0", DecisionChooseOne, nullptr, "100 0"},
       {ChancePercent, "60 40", ChancePercent, nullptr, "60 40"},
