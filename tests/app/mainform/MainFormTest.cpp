@@ -451,6 +451,8 @@ TEST(MainForm, StartsAndRenewsWithAFreshUntitledTreeThatForgetsTheCloneMaster) {
     EXPECT_TRUE(w.Ui().FileSaveAsMenuItem->isEnabled());
     EXPECT_FALSE(w.Ui().EditUndoMenuItem->isEnabled());
     EXPECT_FALSE(w.Ui().EditRedoMenuItem->isEnabled());
+    EXPECT_EQ(w.UndoText(), "Undo");
+    EXPECT_EQ(w.Ui().EditRedoMenuItem->text(), "Redo");
     EXPECT_EQ(w.Root()->ChildCount(), 0);
     EXPECT_EQ(w.Root()->Comment, "Right click for options");
   };
