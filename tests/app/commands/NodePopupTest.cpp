@@ -1,5 +1,5 @@
 #include "app/commands/NodePopup.h"
-#include "support/FakeTreeView.h"
+#include "app/commands/CommandsFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,238 +16,213 @@ using enum TNodeCommand;
 //   M: a decision over M1 (itself a decision over M1a, M1b) and M2, master of
 //   C: a clone of M, whose copies mirror M's subtree;
 //   U: a multi-decision over U1 and U2.
-struct PopupTree : TControl {
-  TDecTreeNode *A, *B, *B1, *B2, *M, *M1, *M2, *C, *U, *U1, *U2;
+struct PopupTree : Commands {
+  TDecTreeNode *A, *B, *B1, *B2, *M, *M2, *C, *U, *U2;
   PopupTree() {
     A = Add(Root(), "A", 100);
     B = Add(Root(), "B", 0, 0, ntChance);
     B1 = Add(B, "B1", 50);
     B2 = Add(B, "B2", 50);
     M = Add(Root(), "M");
-    M1 = Add(M, "M1", 100);
-    Add(M1, "M1a", 100);
-    Add(M1, "M1b");
+    TDecTreeNode* m1 = Add(M, "M1", 100);
+    Add(m1, "M1a", 100);
+    Add(m1, "M1b");
     M2 = Add(M, "M2");
     C = Add(Root(), "C");
     U = Add(Root(), "U", 0, 0, ntMultiDecision);
-    U1 = Add(U, "U1", 100);
+    Add(U, "U1", 100);
     U2 = Add(U, "U2");
     EXPECT_EQ(C->SetCloneMaster(M->Id), "");
-    Tree.Recalculate();
+    Recalculate();
   }
   // The copy of M1 inside the clone: it has children of its own.
   TDecTreeNode* Copy() { return C->Child(0); }
-  TNodePopupState State(std::initializer_list<TDecTreeNode*> nodes, TNodeElementType e) {
-    Select(nodes, e);
-    return NodePopupState(Tree);
-  }
-  bool On(TNodeCommand command, std::initializer_list<TDecTreeNode*> nodes, TNodeElementType e) {
-    return State(nodes, e).IsEnabled(command);
-  }
 };
+
+TNodePopupState State(PopupTree& t, const Nodes& nodes, TNodeElementType e) {
+  t.SelectNodes(nodes, e);
+  return NodePopupState(t.Tree);
+}
+
+std::string Describe(const Nodes& nodes, TNodeElementType e) {
+  std::string s = "{";
+  for (const TDecTreeNode* n : nodes)
+    s += " " + n->Caption;
+  return s + " } " + std::to_string(e);
+}
+
+struct Case {
+  Nodes Selection;
+  TNodeElementType Element;
+  const char* Enabled;
+};
+
+// Every kind of selection the menu tells apart, with the items it enables
+// under the names Enabled() gives them.
+std::vector<Case> Selections(PopupTree& t) {
+  return {
+      {{}, htBox, ""},
+      {{}, htIndicator, ""},
+      // A leaf option: Edit by element (the type symbol has none), Add on
+      // the box and the indicator, the first child moves only down.
+      {{t.A}, htBox, "Edit Add Down Remove Take Path Comment"},
+      {{t.A}, htPayoff, "Edit Advanced Down Remove Take Path"},
+      {{t.A}, htProbability, "Edit Down Remove Take Path"},
+      {{t.A}, htIndicator, "Add Down Remove Take Path Master Clone"},
+      {{t.A}, htIndicatorOwner, "Edit Add Down Remove Take Path Master Clone"},
+      // The root: nothing that needs a parent.
+      {{t.Root()}, htBox, "Edit Add Comment Optimize"},
+      {{t.Root()}, htPayoff, "Edit Advanced Optimize"},
+      // Nodes with children: Type on their indicator, marking their type.
+      {{t.B}, htBox, "Edit Add Up Down Remove Take Path Comment Optimize"},
+      {{t.B}, htPayoff, "Edit Advanced Up Down Remove Take Path Optimize"},
+      {{t.B}, htIndicator, "Add Up Down Remove Type(%) Take Path Master Clone Optimize"},
+      {{t.B},
+       htIndicatorDueDate,
+       "Edit Add Up Down Remove Type(%) Take Path Master Clone Optimize"},
+      // A master can be chosen again.
+      {{t.M}, htIndicator, "Add Up Down Remove Type(one) Take Path Master Clone Optimize"},
+      {{t.M},
+       htIndicatorFixed,
+       "Edit Add Up Down Remove Type(one) Take Path Master Clone Optimize"},
+      // The last child moves only up.
+      {{t.U}, htBox, "Edit Add Up Remove Take Path Comment Optimize"},
+      {{t.U}, htIndicator, "Add Up Remove Type(multiple) Take Path Master Clone Optimize"},
+      {{t.U},
+       htIndicatorMultiBudget,
+       "Edit Add Up Remove Type(multiple) Take Path Master Clone Optimize"},
+      // Options of a chance node are not taken; those of a multi-decision
+      // are.
+      {{t.B1}, htBox, "Edit Add Down Remove Path Comment"},
+      {{t.B1}, htPayoff, "Edit Advanced Down Remove Path"},
+      {{t.B2}, htPayoff, "Edit Advanced Up Remove Path"},
+      {{t.U2}, htPayoff, "Edit Advanced Up Remove Take Path"},
+      {{t.M2}, htBox, "Edit Add Up Remove Take Path Comment"},
+      // A clone moves, is taken and keeps its own comment and payoff, and is
+      // unlinked on its indicator; nothing is added to it.
+      {{t.C}, htBox, "Edit Up Down Take Path Comment"},
+      {{t.C}, htPayoff, "Edit Advanced Up Down Take Path"},
+      {{t.C}, htIndicator, "Up Down Take Path Unlink"},
+      {{t.C}, htIndicatorMultiInvestment, "Up Down Take Path Unlink"},
+      // Inside a clone only the path can be taken.
+      {{t.Copy()}, htBox, "Path"},
+      {{t.Copy()}, htPayoff, "Path"},
+      {{t.Copy()}, htIndicator, "Path"},
+      {{t.C->Child(1)}, htBox, "Path"},
+      {{t.Copy()->Child(0)}, htBox, "Path"},
+      {{t.Copy()->Child(1)}, htBox, "Path"},
+      // Several nodes: Edit and Remove as the control allows, nothing else.
+      {{t.A, t.B}, htBox, "Edit Remove"},
+      {{t.A, t.B}, htPayoff, "Edit Remove"},
+      {{t.A, t.B}, htIndicator, "Remove"},
+      {{t.A, t.M}, htBox, "Edit Remove"},
+      {{t.B, t.M}, htBox, "Edit Remove"},
+      {{t.B, t.M}, htIndicator, "Remove"},
+      {{t.C, t.A}, htIndicator, ""},
+  };
+}
+
+// The enabled items in the order of TNodeCommand, under short names; Type
+// also names the mark it sets.
+std::string Enabled(const TNodePopupState& state) {
+  const char* const names[NodeCommandCount] = {"Edit",   "Advanced", "Add",    "Up",      "Down",
+                                               "Remove", "Type",     "Take",   "Path",    "Comment",
+                                               "Master", "Clone",    "Unlink", "Optimize"};
+  const char* const marks[NodeTypeItemCount] = {"one", "multiple", "%", "numeric"};
+  std::string s;
+  for (int i = 0; i < NodeCommandCount; ++i)
+    if (state.IsEnabled(TNodeCommand(i))) {
+      s += (s.empty() ? "" : " ") + std::string(names[i]);
+      if (TNodeCommand(i) == Type) s += std::string("(") + marks[int(*state.CheckedType)] + ")";
+    }
+  // Without Type the marks are left as they are.
+  if (!state.IsEnabled(Type) && state.CheckedType) s += " (a mark)";
+  return s;
+}
 
 } // namespace
 
-TEST(NodePopup, EditCaptionsFollowTheElement) {
+TEST(NodePopup, CaptionsFollowTheElementTheChildrenAndTheParent) {
   PopupTree t;
-  const std::pair<TNodeElementType, const char*> captions[] = {
-      {htBox, "Edit Title"},
-      {htProbability, "Edit Probability"},
-      {htPayoff, "Edit Payoff"},
-      {htIndicatorCaption, "Edit Caption"},
-      {htIndicatorOwner, "Edit Decision Owner"},
-      {htIndicatorMultiBudget, "Edit Budget"},
-      {htIndicatorDueDate, "Edit Decision Due Date"},
-      {htIndicatorFixed, "Toggle Mode"},
-      {htIndicator, "Edit"},
-      {htIndicatorMultiInvestment, "Edit"},
-      {htOutside, "Edit"},
+  struct Case {
+    Nodes Selection;
+    TNodeElementType Element;
+    const char *Edit, *Add, *TakeOption;
   };
-  for (auto [element, caption] : captions)
-    EXPECT_EQ(t.State({t.A}, element).EditCaption, caption) << int(element);
-}
-
-TEST(NodePopup, AddCaptionsFollowTheElementAndTheChildren) {
-  PopupTree t;
-  EXPECT_EQ(t.State({}, htBox).AddCaption, "Add");
-  EXPECT_EQ(t.State({t.B}, htBox).AddCaption, "Add subnode");
-  EXPECT_EQ(t.State({t.A}, htBox).AddCaption, "Add subnodes");
-  // Several nodes: never the singular.
-  EXPECT_EQ(t.State({t.B, t.M}, htBox).AddCaption, "Add subnodes");
-  EXPECT_EQ(t.State({t.A}, htIndicator).AddCaption, "Add branches");
-  EXPECT_EQ(t.State({t.B}, htIndicatorOwner).AddCaption, "Add branch");
-  EXPECT_EQ(t.State({t.B, t.M}, htIndicator).AddCaption, "Add branches");
-  TNodePopupState probability = t.State({t.A}, htProbability);
-  EXPECT_EQ(probability.EditCaption, "Edit Probability");
-  EXPECT_EQ(probability.AddCaption, "Add");
-  EXPECT_FALSE(probability.IsEnabled(AddChild));
-}
-
-TEST(NodePopup, EditAndRemoveAreTheControlsOwnRules) {
-  PopupTree t;
-  for (auto element : {htBox, htPayoff, htIndicatorFixed, htIndicator}) {
-    for (auto nodes : {std::vector<TDecTreeNode*>{t.Root()},
-                       {t.A},
-                       {t.C},
-                       {t.Copy()},
-                       {t.A, t.B},
-                       std::vector<TDecTreeNode*>{}}) {
-      t.Tree.Selection.Clear();
-      for (TDecTreeNode* n : nodes)
-        t.Tree.Selection.Add(n->Id);
-      t.Tree.SelectionElementType = element;
-      TNodePopupState state = NodePopupState(t.Tree);
-      EXPECT_EQ(state.IsEnabled(Edit), t.Tree.CanEditSelection());
-      EXPECT_EQ(state.IsEnabled(Remove), t.Tree.CanDeleteSelection());
-    }
+  const char* take = "Take this option";
+  const Case cases[] = {
+      {{t.A}, htBox, "Edit Title", "Add subnodes", take},
+      {{t.A}, htProbability, "Edit Probability", "Add", take},
+      {{t.A}, htPayoff, "Edit Payoff", "Add", take},
+      {{t.A}, htIndicatorCaption, "Edit Caption", "Add branches", take},
+      {{t.A}, htIndicatorOwner, "Edit Decision Owner", "Add branches", take},
+      {{t.A}, htIndicatorMultiBudget, "Edit Budget", "Add branches", take},
+      {{t.A}, htIndicatorDueDate, "Edit Decision Due Date", "Add branches", take},
+      {{t.A}, htIndicatorFixed, "Toggle Mode", "Add branches", take},
+      {{t.A}, htIndicator, "Edit", "Add branches", take},
+      {{t.A}, htIndicatorMultiInvestment, "Edit", "Add branches", take},
+      {{t.A}, htOutside, "Edit", "Add", take},
+      {{}, htBox, "Edit Title", "Add", take},
+      {{t.B}, htBox, "Edit Title", "Add subnode", take},
+      {{t.B}, htIndicatorOwner, "Edit Decision Owner", "Add branch", take},
+      // Several nodes: never the singular.
+      {{t.B, t.M}, htBox, "Edit Title", "Add subnodes", take},
+      {{t.B, t.M}, htIndicator, "Edit", "Add branches", take},
+      // Under a multi-decision the option toggles; inside a clone the item
+      // is off and keeps the plain caption.
+      {{t.U2}, htPayoff, "Edit Payoff", "Add", "Toggle this option"},
+      {{t.Copy()}, htBox, "Edit Title", "Add subnode", take},
+  };
+  for (const Case& k : cases) {
+    const TNodePopupState state = State(t, k.Selection, k.Element);
+    const std::string at = Describe(k.Selection, k.Element);
+    EXPECT_EQ(state.EditCaption, k.Edit) << at;
+    EXPECT_EQ(state.AddCaption, k.Add) << at;
+    EXPECT_EQ(state.TakeOptionCaption, k.TakeOption) << at;
   }
-  // Both rules say yes and no somewhere in the cases above.
-  EXPECT_TRUE(t.On(Edit, {t.A}, htBox));
-  EXPECT_FALSE(t.On(Edit, {t.Copy()}, htBox));
-  EXPECT_TRUE(t.On(Remove, {t.A}, htBox));
-  EXPECT_FALSE(t.On(Remove, {t.Root()}, htBox));
 }
 
-TEST(NodePopup, EditPayoffAdvancedRow) {
+TEST(NodePopup, TheEnablingTableForEverySelection) {
   PopupTree t;
-  EXPECT_TRUE(t.On(EditPayoffAdvanced, {t.A}, htPayoff));
-  EXPECT_TRUE(t.On(EditPayoffAdvanced, {t.C}, htPayoff));
-  EXPECT_FALSE(t.On(EditPayoffAdvanced, {t.A}, htBox));
-  EXPECT_FALSE(t.On(EditPayoffAdvanced, {t.A, t.B}, htPayoff));
-  EXPECT_FALSE(t.On(EditPayoffAdvanced, {t.Copy()}, htPayoff));
-}
-
-TEST(NodePopup, MoveUpAndMoveDownRows) {
-  PopupTree t;
-  EXPECT_FALSE(t.On(MoveUp, {t.A}, htBox)); // the first child
-  EXPECT_TRUE(t.On(MoveDown, {t.A}, htBox));
-  EXPECT_TRUE(t.On(MoveUp, {t.U}, htIndicator));
-  EXPECT_FALSE(t.On(MoveDown, {t.U}, htBox)); // the last child
-  EXPECT_TRUE(t.On(MoveUp, {t.B2}, htPayoff));
-  EXPECT_TRUE(t.On(MoveDown, {t.C}, htBox)); // a clone moves as a whole
-  for (auto command : {MoveUp, MoveDown}) {
-    EXPECT_FALSE(t.On(command, {t.Root()}, htBox));
-    EXPECT_FALSE(t.On(command, {t.B, t.M}, htBox));
-    EXPECT_FALSE(t.On(command, {t.C->Child(1)}, htBox));
-    EXPECT_FALSE(t.On(command, {t.Copy()->Child(0)}, htBox));
-  }
-  EXPECT_TRUE(t.On(MoveUp, {t.M2}, htBox)); // the master's own nodes move
-}
-
-TEST(NodePopup, AddRow) {
-  PopupTree t;
-  EXPECT_TRUE(t.On(AddChild, {t.A}, htBox));
-  EXPECT_TRUE(t.On(AddChild, {t.A}, htIndicator));
-  EXPECT_TRUE(t.On(AddChild, {t.B}, htIndicatorDueDate));
-  EXPECT_FALSE(t.On(AddChild, {t.A}, htPayoff));
-  EXPECT_FALSE(t.On(AddChild, {t.A}, htProbability));
-  EXPECT_FALSE(t.On(AddChild, {t.A, t.B}, htBox));
-  EXPECT_FALSE(t.On(AddChild, {}, htBox));
-  EXPECT_FALSE(t.On(AddChild, {t.C}, htBox));
-  EXPECT_FALSE(t.On(AddChild, {t.Copy()}, htBox));
-}
-
-TEST(NodePopup, TakeOptionRowAndCaption) {
-  PopupTree t;
-  TNodePopupState option = t.State({t.A}, htBox);
-  EXPECT_TRUE(option.IsEnabled(TakeOption));
-  EXPECT_EQ(option.TakeOptionCaption, "Take this option");
-  TNodePopupState multi = t.State({t.U2}, htPayoff);
-  EXPECT_TRUE(multi.IsEnabled(TakeOption));
-  EXPECT_EQ(multi.TakeOptionCaption, "Toggle this option");
-  EXPECT_TRUE(t.On(TakeOption, {t.C}, htBox));   // the clone is an option of the root
-  EXPECT_FALSE(t.On(TakeOption, {t.B1}, htBox)); // under a chance node
-  EXPECT_FALSE(t.On(TakeOption, {t.Root()}, htBox));
-  EXPECT_FALSE(t.On(TakeOption, {t.A, t.M}, htBox));
-  TNodePopupState inClone = t.State({t.Copy()}, htBox);
-  EXPECT_FALSE(inClone.IsEnabled(TakeOption));
-  EXPECT_EQ(inClone.TakeOptionCaption, "Take this option");
-}
-
-TEST(NodePopup, TakeThisPathRowHoldsInsideClones) {
-  PopupTree t;
-  EXPECT_TRUE(t.On(TakeThisPath, {t.B1}, htPayoff));
-  EXPECT_TRUE(t.On(TakeThisPath, {t.Copy()->Child(1)}, htBox));
-  EXPECT_TRUE(t.On(TakeThisPath, {t.C}, htIndicator));
-  EXPECT_FALSE(t.On(TakeThisPath, {t.Root()}, htBox));
-  EXPECT_FALSE(t.On(TakeThisPath, {t.A, t.B}, htBox));
-}
-
-TEST(NodePopup, TypeRowAndItsCheckMarks) {
-  PopupTree t;
-  TNodePopupState chance = t.State({t.B}, htIndicator);
-  EXPECT_TRUE(chance.IsEnabled(Type));
-  EXPECT_EQ(chance.CheckedType, TNodeTypeItem::ChancePercent);
+  for (const Case& k : Selections(t))
+    EXPECT_EQ(Enabled(State(t, k.Selection, k.Element)), k.Enabled)
+        << Describe(k.Selection, k.Element);
   t.B->ChanceType = ctAnySum;
-  EXPECT_EQ(t.State({t.B}, htIndicatorCaption).CheckedType, TNodeTypeItem::ChanceNumeric);
-  EXPECT_EQ(t.State({t.M}, htIndicatorFixed).CheckedType, TNodeTypeItem::DecisionChooseOne);
-  EXPECT_EQ(t.State({t.U}, htIndicatorMultiBudget).CheckedType,
-            TNodeTypeItem::DecisionChooseMultiple);
-  // Disabled: on the box, on a leaf, on a clone and inside one, on several
-  // nodes; the marks are then left alone.
-  for (auto [nodes, element] : {std::pair{std::vector<TDecTreeNode*>{t.B}, htBox},
-                                {{t.A}, htIndicator},
-                                {{t.C}, htIndicator},
-                                {{t.Copy()}, htIndicator},
-                                {{t.B, t.M}, htIndicator},
-                                {{t.B}, htPayoff}}) {
-    t.Tree.Selection.Clear();
-    for (TDecTreeNode* n : nodes)
-      t.Tree.Selection.Add(n->Id);
-    t.Tree.SelectionElementType = element;
-    TNodePopupState state = NodePopupState(t.Tree);
-    EXPECT_FALSE(state.IsEnabled(Type));
-    EXPECT_FALSE(state.CheckedType.has_value());
-  }
+  EXPECT_EQ(Enabled(State(t, {t.B}, htIndicatorCaption)),
+            "Edit Add Up Down Remove Type(numeric) Take Path Master Clone Optimize");
 }
 
-TEST(NodePopup, CommentRow) {
+TEST(NodeCommands, EveryCommandTheMenuDisablesIsRefused) {
+  // However it is reached, a command the menu shows disabled takes no step,
+  // asks nothing and changes nothing.
   PopupTree t;
-  EXPECT_TRUE(t.On(Comment, {t.A}, htBox));
-  EXPECT_TRUE(t.On(Comment, {t.Root()}, htBox));
-  EXPECT_TRUE(t.On(Comment, {t.C}, htBox)); // a clone keeps its own comment
-  EXPECT_FALSE(t.On(Comment, {t.A}, htIndicator));
-  EXPECT_FALSE(t.On(Comment, {t.A, t.B}, htBox));
-  EXPECT_FALSE(t.On(Comment, {t.Copy()}, htBox));
-}
-
-TEST(NodePopup, CloneRows) {
-  PopupTree t;
-  // A master can be chosen again, on its type symbol or a property line.
-  EXPECT_TRUE(t.On(DefineAsCloneMaster, {t.M}, htIndicator));
-  EXPECT_TRUE(t.On(DefineAsCloneMaster, {t.A}, htIndicatorOwner));
-  EXPECT_FALSE(t.On(DefineAsCloneMaster, {t.A}, htBox));
-  EXPECT_FALSE(t.On(DefineAsCloneMaster, {t.C}, htIndicator));
-  EXPECT_FALSE(t.On(DefineAsCloneMaster, {t.Copy()}, htIndicator));
-  EXPECT_FALSE(t.On(DefineAsCloneMaster, {t.A, t.B}, htIndicator));
-
-  EXPECT_TRUE(t.On(DefineAsCloneOf, {t.A}, htIndicator));
-  EXPECT_FALSE(t.On(DefineAsCloneOf, {t.A}, htProbability));
-  EXPECT_FALSE(t.On(DefineAsCloneOf, {t.C}, htIndicator));
-  EXPECT_FALSE(t.On(DefineAsCloneOf, {t.Copy()}, htIndicator));
-  EXPECT_FALSE(t.On(DefineAsCloneOf, {t.A, t.B}, htIndicator));
-
-  EXPECT_TRUE(t.On(UnlinkClone, {t.C}, htIndicator));
-  EXPECT_TRUE(t.On(UnlinkClone, {t.C}, htIndicatorMultiInvestment));
-  EXPECT_FALSE(t.On(UnlinkClone, {t.C}, htBox));
-  EXPECT_FALSE(t.On(UnlinkClone, {t.M}, htIndicator));
-  EXPECT_FALSE(t.On(UnlinkClone, {t.Copy()}, htIndicator));
-  EXPECT_FALSE(t.On(UnlinkClone, {t.C, t.A}, htIndicator));
-}
-
-TEST(NodePopup, OptimizeSubnodeDecisionsRow) {
-  PopupTree t;
-  EXPECT_TRUE(t.On(OptimizeSubnodeDecisions, {t.B}, htBox));
-  EXPECT_TRUE(t.On(OptimizeSubnodeDecisions, {t.Root()}, htPayoff));
-  EXPECT_FALSE(t.On(OptimizeSubnodeDecisions, {t.A}, htBox));
-  EXPECT_FALSE(t.On(OptimizeSubnodeDecisions, {t.C}, htBox));
-  EXPECT_FALSE(t.On(OptimizeSubnodeDecisions, {t.Copy()}, htBox));
-  EXPECT_FALSE(t.On(OptimizeSubnodeDecisions, {t.B, t.M}, htBox));
-}
-
-TEST(NodePopup, NothingSelectedEnablesNothing) {
-  PopupTree t;
-  TNodePopupState state = t.State({}, htIndicator);
-  for (int i = 0; i < NodeCommandCount; ++i)
-    EXPECT_FALSE(state.IsEnabled(static_cast<TNodeCommand>(i))) << PopupItemName(TNodeCommand(i));
+  t.Cmd.CloneMasterId = t.M->Id;
+  using C = TNodeCommands;
+  auto type = [](TNodeTypeItem item) { return Command([item](C& c) { c.ChangeType(item); }); };
+  const std::pair<TNodeCommand, Command> commands[] = {
+      {Edit, &C::Edit},
+      {AddChild, &C::AddChild},
+      {MoveUp, &C::MoveUp},
+      {MoveDown, &C::MoveDown},
+      {Remove, &C::Remove},
+      {Type, type(TNodeTypeItem::DecisionChooseOne)},
+      {Type, type(TNodeTypeItem::DecisionChooseMultiple)},
+      {Type, type(TNodeTypeItem::ChancePercent)},
+      {Type, type(TNodeTypeItem::ChanceNumeric)},
+      {TakeOption, &C::TakeOption},
+      {TakeThisPath, &C::TakeThisPath},
+      {DefineAsCloneMaster, &C::DefineAsCloneMaster},
+      {DefineAsCloneOf, &C::DefineAsCloneOf},
+      {UnlinkClone, &C::UnlinkClone},
+      {OptimizeSubnodeDecisions, &C::OptimizeSubnodeDecisions}};
+  const std::string before = Shape(t.Root());
+  for (const Case& k : Selections(t))
+    for (const auto& [item, run] : commands) {
+      if (State(t, k.Selection, k.Element).IsEnabled(item)) continue;
+      const std::string at = PopupItemName(item) + (" on " + Describe(k.Selection, k.Element));
+      EXPECT_EQ(t.Run(k.Selection, k.Element, run), None) << at;
+      EXPECT_FALSE(t.View.EditorShown) << at;
+      EXPECT_EQ(Shape(t.Root()), before) << at;
+      EXPECT_EQ(t.Cmd.CloneMasterId, t.M->Id) << at;
+    }
 }

@@ -1,41 +1,27 @@
 // The tree on a page: how it fits between the margins, what reaches a PDF
 // file, and File > Print with the settings.
-#include "app/MainForm.h"
+#include "TestWindow.h"
 #include "app/TreePrinting.h"
 #include "app/core/Settings.h"
-#include "platform/registry/MemoryRegistry.h"
 #include "printing/FakePrinter.h"
 #include "printing/PrintPreview.h"
 #include "printing/Printer.h"
-#include "ui_MainForm.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 using namespace bw;
 using bw::test::ScopedFakePrinter;
 
 namespace {
 
-struct Window {
-  MemoryRegistryStore Registry;
-  std::unique_ptr<TMainForm> Form;
+// A window with a tree of three levels.
+struct Window : bw::test::TestWindow {
   Window() {
-    Form = std::make_unique<TMainForm>(Registry);
-    Form->resize(640, 480);
-    Form->show();
-    // A tree of three levels.
-    TDecTree& tree = Form->DecTree();
-    tree.SelectNode(tree.TreeRoot(), htBox);
-    tree.AddSubnodes(false);
-    tree.HideInplaceEditor();
-    tree.SelectNode(tree.TreeRoot()->Children[0], htBox);
-    tree.AddSubnodes(false);
-    tree.HideInplaceEditor();
+    AddSubnodes(Root());
+    AddSubnodes(Root()->Child(0));
   }
 };
 
