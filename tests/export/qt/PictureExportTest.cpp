@@ -8,7 +8,7 @@
 #include "treefile/TreeFile.h"
 #include "widgets/DecTreeWidget.h"
 
-#include "../MetafileRecords.h"
+#include "../ReadBack.h"
 
 #include <QApplication>
 #include <QClipboard>
