@@ -14,8 +14,6 @@ using namespace bw::test;
 
 namespace {
 
-using TLog = std::vector<std::string>;
-
 std::string Name(const TColor& c) {
   for (auto [color, name] : {std::pair{colors::Black, "black"},
                              {colors::White, "white"},
@@ -26,11 +24,16 @@ std::string Name(const TColor& c) {
   return "other";
 }
 
-// Objects take slots 1, 2, 3, ... in turn; pens and brushes that draw
-// nothing are stock objects.
+std::string Box(const TRect& r) {
+  return std::to_string(r.Left) + "," + std::to_string(r.Top) + "," + std::to_string(r.Right) +
+         "," + std::to_string(r.Bottom);
+}
+
+// One entry a record, each ended by "; ". Objects take slots 1, 2, 3, ...
+// in turn; pens and brushes that draw nothing are stock objects.
 class TLoggedRecords : public TMetafileRecords {
 public:
-  TLoggedRecords(TLog& log, size_t maxItems) : TMetafileRecords(96, maxItems), Log(log) {}
+  TLoggedRecords(std::string& log, size_t maxItems) : TMetafileRecords(96, maxItems), Log(log) {}
 
   std::vector<char> GlyphRows;
 
@@ -39,30 +42,30 @@ public:
     return Object("brush", brush.Style == TBrushStyle::Solid);
   }
   uint32_t Font(const TFontSpec& font) override { return Object("font " + font.Name, true); }
-  void Delete(uint32_t slot) override { Log.push_back("delete " + std::to_string(slot)); }
-  void TextColor(const TColor& color) override { Log.push_back("text " + Name(color)); }
-  void BkMode(bool opaque) override { Log.push_back(opaque ? "opaque" : "transparent"); }
-  void BkColor(const TColor& color) override { Log.push_back("background " + Name(color)); }
-  void MoveTo(int, int) override { Log.push_back("move"); }
-  void LineTo(int, int) override { Log.push_back("line"); }
+  void Delete(uint32_t slot) override { Add("delete " + std::to_string(slot)); }
+  void TextColor(const TColor& color) override { Add("text " + Name(color)); }
+  void BkMode(bool opaque) override { Add(opaque ? "opaque" : "transparent"); }
+  void BkColor(const TColor& color) override { Add("background " + Name(color)); }
+  void MoveTo(int, int) override { Add("move"); }
+  void LineTo(int, int) override { Add("line"); }
   void Shape(int left, int top, int right, int bottom, int more, bool ellipse) override {
-    Log.push_back((ellipse ? "ellipse " : "rectangle ") + Box({left, top, right, bottom}) + " +" +
-                  std::to_string(more));
+    Add((ellipse ? "ellipse " : "rectangle ") + Box({left, top, right, bottom}) + " +" +
+        std::to_string(more));
   }
   void Polygon(const std::vector<TPoint>& points) override {
-    Log.push_back("polygon " + std::to_string(points.size()));
+    Add("polygon " + std::to_string(points.size()));
   }
   void Text(int, int, const std::u32string& chars, const std::vector<int>&, const TRect& rect,
             bool opaque, bool clipped) override {
-    Log.push_back("\"" + std::string(chars.begin(), chars.end()) + "\" " + Box(rect) +
-                  (opaque ? " opaque" : "") + (clipped ? " clipped" : ""));
+    Add("'" + std::string(chars.begin(), chars.end()) + "' " + Box(rect) +
+        (opaque ? " opaque" : "") + (clipped ? " clipped" : ""));
   }
   void Glyph(int, int, int width, int height, const std::vector<char>& rows) override {
-    Log.push_back("glyph " + std::to_string(width) + "x" + std::to_string(height));
+    Add("glyph " + std::to_string(width) + "x" + std::to_string(height));
     GlyphRows = rows;
   }
   std::vector<uint8_t> Close(uint32_t pen, uint32_t brush, uint32_t font) override {
-    Log.push_back("close " + Slot(pen) + " " + Slot(brush) + " " + Slot(font));
+    Add("close " + Slot(pen) + " " + Slot(brush) + " " + Slot(font));
     return {1};
   }
 
@@ -70,24 +73,21 @@ private:
   uint32_t Size(const char*) const override { return 0; }
   void Select(uint32_t) override {}
 
-  static std::string Box(const TRect& r) {
-    return std::to_string(r.Left) + "," + std::to_string(r.Top) + "," + std::to_string(r.Right) +
-           "," + std::to_string(r.Bottom);
-  }
+  void Add(const std::string& entry) { Log += entry + "; "; }
   static std::string Slot(uint32_t slot) {
     return slot == NoObject ? "stock" : std::to_string(slot);
   }
   uint32_t Object(const std::string& kind, bool ours) {
-    Log.push_back(kind + " " + (ours ? std::to_string(++Slots) : "stock"));
+    Add(kind + " " + (ours ? std::to_string(++Slots) : "stock"));
     return ours ? Slots : NoObject;
   }
 
-  TLog& Log;
+  std::string& Log;
   uint32_t Slots = 0;
 };
 
 struct TLoggedCanvas {
-  TLog Log;
+  std::string Log;
   TFakeCanvas Measure;
   TLoggedRecords* Records;
   TMetafileCanvas Canvas;
@@ -132,37 +132,16 @@ TEST(MetafileCanvas, RecordsOnlyTheStateADrawingCallChanges) {
   EXPECT_EQ(t.Canvas.Finish(), std::vector<uint8_t>{1});
   EXPECT_TRUE(t.Canvas.Finish().empty());
 
-  EXPECT_EQ(t.Log, (TLog{"pen 1",
-                         "brush 2",
-                         "rectangle 0,0,10,10 +0",
-                         "ellipse 0,0,10,10 +0",
-                         "pen stock",
-                         "delete 1",
-                         "line",
-                         "line",
-                         "brush stock",
-                         "delete 2",
-                         "polygon 3",
-                         "polygon 3",
-                         "font Arial 3",
-                         "text blue",
-                         "transparent",
-                         "\"ab\" 0,0,14,13",
-                         "\"cd\" 0,20,14,33",
-                         "opaque",
-                         "background grey",
-                         "\"e\" 0,40,7,53 opaque",
-                         "background white",
-                         "\"f\" 0,60,7,73 opaque",
-                         "text red",
-                         "transparent",
-                         "\"g\" 0,80,7,93",
-                         "opaque",
-                         "\"h\" 0,100,7,113 opaque",
-                         "font Verdana 4",
-                         "delete 3",
-                         "\"i\" 0,120,7,133 opaque",
-                         "close stock stock 4"}));
+  EXPECT_EQ(t.Log, "pen 1; brush 2; rectangle 0,0,10,10 +0; ellipse 0,0,10,10 +0; "
+                   "pen stock; delete 1; line; line; "
+                   "brush stock; delete 2; polygon 3; polygon 3; "
+                   "font Arial 3; text blue; transparent; 'ab' 0,0,14,13; 'cd' 0,20,14,33; "
+                   "opaque; background grey; 'e' 0,40,7,53 opaque; "
+                   "background white; 'f' 0,60,7,73 opaque; "
+                   "text red; transparent; 'g' 0,80,7,93; "
+                   "opaque; 'h' 0,100,7,113 opaque; "
+                   "font Verdana 4; delete 3; 'i' 0,120,7,133 opaque; "
+                   "close stock stock 4; ");
 }
 
 TEST(MetafileCanvas, ShapesAreNormalisedAndWhatDrawsNothingIsLeftOut) {
@@ -181,9 +160,10 @@ TEST(MetafileCanvas, ShapesAreNormalisedAndWhatDrawsNothingIsLeftOut) {
   // Rows from the bottom up, blue, green, red, each padded to 4 bytes.
   c.Draw(0, 0, TGlyph{1, 2, {colors::Red, colors::Blue}});
 
-  EXPECT_EQ(t.Log, (TLog{"pen 1", "brush 2", "rectangle 0,5,10,20 +0", "pen stock", "delete 1",
-                         "rectangle 2,2,8,8 +1", "font Verdana 3", "text black", "transparent",
-                         "\"x\" 10,20,30,40 clipped", "glyph 1x2"}));
+  EXPECT_EQ(t.Log, "pen 1; brush 2; rectangle 0,5,10,20 +0; "
+                   "pen stock; delete 1; rectangle 2,2,8,8 +1; "
+                   "font Verdana 3; text black; transparent; 'x' 10,20,30,40 clipped; "
+                   "glyph 1x2; ");
   EXPECT_EQ(t.Records->GlyphRows, (std::vector<char>{'\xFF', 0, 0, 0, 0, 0, '\xFF', 0}));
 }
 
@@ -200,6 +180,6 @@ TEST(MetafileCanvas, ATextIsCutAndALargerPolygonOrGlyphLeftOutWhereRecordsEnd) {
   c.Draw(0, 0, TGlyph{1, 4, std::vector<TColor>(4)});
   c.Draw(0, 0, TGlyph{3, 3, std::vector<TColor>(9)});
 
-  EXPECT_EQ(t.Log, (TLog{"font Verdana 1", "text black", "transparent", "\"abc\" 0,0,28,13",
-                         "pen stock", "brush stock", "polygon 3", "glyph 3x3"}));
+  EXPECT_EQ(t.Log, "font Verdana 1; text black; transparent; 'abc' 0,0,28,13; "
+                   "pen stock; brush stock; polygon 3; glyph 3x3; ");
 }

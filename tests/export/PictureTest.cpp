@@ -4,30 +4,22 @@
 #include "export/OutputFile.h"
 #include "foundation/Exceptions.h"
 
-#include "MetafileRecords.h"
+#include "ReadBack.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <random>
 
 using namespace bw;
 using namespace bw::test;
 using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
 
 namespace {
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 // Pixels of a test picture, red, green, blue, rows from the top.
 struct TPixels {
@@ -41,54 +33,33 @@ struct TPixels {
   TRgbImageView View() const { return {Width, Height, Bytes.data(), size_t(Width) * 3}; }
 };
 
-std::vector<uint8_t> Written(const std::function<void(std::FILE*)>& write) {
-  std::FILE* f = std::tmpfile();
-  write(f);
-  std::vector<uint8_t> bytes(static_cast<size_t>(std::ftell(f)));
-  std::rewind(f);
-  EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), f), bytes.size());
-  std::fclose(f);
-  return bytes;
-}
-
-// A stream that takes 64 bytes and fails after, without buffering, as a
-// full disk does.
-struct TFullStream {
-  char Buffer[64];
-  std::FILE* File;
-  TFullStream() : File(fmemopen(Buffer, sizeof Buffer, "w")) {
-    std::setvbuf(File, nullptr, _IONBF, 0);
-  }
-  ~TFullStream() { std::fclose(File); }
-};
-
 } // namespace
 
 TEST(PictureFormat, ComesFromTheFileNamesLastExtensionInUpperCase) {
-  EXPECT_EQ(PictureFormatOfFile("/tmp/tree.bmp"), TPictureFormat::Bmp);
-  EXPECT_EQ(PictureFormatOfFile("tree.JPG"), TPictureFormat::Jpeg);
-  EXPECT_EQ(PictureFormatOfFile("tree.jpeg"), TPictureFormat::Jpeg);
-  EXPECT_EQ(PictureFormatOfFile("a.b.Gif"), TPictureFormat::Gif);
-  EXPECT_EQ(PictureFormatOfFile("x/tree.emf"), TPictureFormat::Emf);
-  EXPECT_EQ(PictureFormatOfFile("tree.WMF"), TPictureFormat::Wmf);
-  EXPECT_EQ(MessageOf([] { PictureFormatOfFile("/home/u/tree.png"); }),
-            "Unknown image file extension: .PNG");
-  EXPECT_EQ(MessageOf([] { PictureFormatOfFile("tree.gif.bak"); }),
-            "Unknown image file extension: .BAK");
+  for (auto [name, format] : {std::pair{"/tmp/tree.bmp", TPictureFormat::Bmp},
+                              {"tree.JPG", TPictureFormat::Jpeg},
+                              {"tree.jpeg", TPictureFormat::Jpeg},
+                              {"a.b.Gif", TPictureFormat::Gif},
+                              {"x/tree.emf", TPictureFormat::Emf},
+                              {"tree.WMF", TPictureFormat::Wmf}})
+    EXPECT_EQ(PictureFormatOfFile(name), format) << name;
   // A dot in a folder's name is no extension.
-  EXPECT_EQ(MessageOf([] { PictureFormatOfFile("photos.v2/pic"); }),
-            "Unknown image file extension: ");
+  for (auto [name, message] : {std::pair{"/home/u/tree.png", "Unknown image file extension: .PNG"},
+                               {"tree.gif.bak", "Unknown image file extension: .BAK"},
+                               {"photos.v2/pic", "Unknown image file extension: "}})
+    EXPECT_THAT([&] { PictureFormatOfFile(name); }, ThrowsMessage<Exception>(message)) << name;
 }
 
 TEST(PictureFormat, SizesTheFormatCannotHoldAreRefusedWithTheSize) {
   EXPECT_NO_THROW(CheckPictureSize(TPictureFormat::Jpeg, 65500, 65500));
-  EXPECT_THAT(MessageOf([] { CheckPictureSize(TPictureFormat::Jpeg, 2033, 349468); }),
-              HasSubstr("2033 x 349468 pixels is too large for a JPEG file"));
+  EXPECT_THAT(
+      [] { CheckPictureSize(TPictureFormat::Jpeg, 2033, 349468); },
+      ThrowsMessage<Exception>(HasSubstr("2033 x 349468 pixels is too large for a JPEG file")));
   EXPECT_NO_THROW(CheckPictureSize(TPictureFormat::Gif, 65535, 10));
-  EXPECT_THAT(MessageOf([] { CheckPictureSize(TPictureFormat::Gif, 10, 65536); }),
-              HasSubstr("too large for a GIF file"));
-  EXPECT_THAT(MessageOf([] { CheckPictureSize(TPictureFormat::Bmp, 40000, 40000); }),
-              HasSubstr("too large for a bitmap file"));
+  EXPECT_THAT([] { CheckPictureSize(TPictureFormat::Gif, 10, 65536); },
+              ThrowsMessage<Exception>(HasSubstr("too large for a GIF file")));
+  EXPECT_THAT([] { CheckPictureSize(TPictureFormat::Bmp, 40000, 40000); },
+              ThrowsMessage<Exception>(HasSubstr("too large for a bitmap file")));
   EXPECT_NO_THROW(CheckPictureSize(TPictureFormat::Wmf, 40000, 400000));
   EXPECT_THROW(CheckPictureSize(TPictureFormat::Emf, 0, 10), Exception);
 }
@@ -97,7 +68,7 @@ TEST(OutputFile, AFileLeftUnfinishedIsRemovedAndFailuresNameTheFile) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("bw-export-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
-  const std::string path = (dir / "half.bmp").string();
+  const std::string path = (dir / "half.bmp").string(), missing = (dir / "no" / "x.gif").string();
   {
     TOutputFile file(path);
     file.Write("BM", 2);
@@ -106,8 +77,8 @@ TEST(OutputFile, AFileLeftUnfinishedIsRemovedAndFailuresNameTheFile) {
   EXPECT_FALSE(std::filesystem::exists(path));
   WriteFileBytes(path, {1, 2, 3});
   EXPECT_EQ(std::filesystem::file_size(path), 3u);
-  EXPECT_THAT(MessageOf([&] { TOutputFile((dir / "no" / "x.gif").string()); }),
-              HasSubstr("Cannot create file \"" + (dir / "no" / "x.gif").string() + "\". "));
+  EXPECT_THAT([&] { TOutputFile{missing}; },
+              ThrowsMessage<Exception>(HasSubstr("Cannot create file \"" + missing + "\". ")));
   std::filesystem::remove_all(dir);
 }
 
@@ -116,41 +87,39 @@ TEST(BmpWriter, WritesA24BitBottomUpBitmapWithPaddedRows) {
   const std::vector<uint8_t> b = Written([&](std::FILE* f) { WriteBmp(f, pixels.View(), 96); });
   const size_t rowBytes = 12; // 9 bytes padded to 4
   ASSERT_EQ(b.size(), 54 + 2 * rowBytes);
-  EXPECT_EQ(b[0], 'B');
-  EXPECT_EQ(b[1], 'M');
-  EXPECT_EQ(U32(b, 2), b.size());
-  EXPECT_EQ(U32(b, 10), 54u);
-  EXPECT_EQ(U32(b, 14), 40u);
-  EXPECT_EQ((std::vector{S32(b, 18), S32(b, 22)}), (std::vector{3, 2}));
-  EXPECT_EQ(U16(b, 28), 24);
-  EXPECT_EQ(U32(b, 30), 0u); // uncompressed
-  EXPECT_EQ(U32(b, 34), 2 * rowBytes);
-  EXPECT_EQ(U32(b, 38), 3780u); // 96 dpi
-  // The first row in the file is the picture's last, blue first.
+  EXPECT_EQ(U16(b, 0), 'B' | 'M' << 8);
+  // File size, pixel offset, info header size, width, height (positive:
+  // bottom-up), planes and bits a pixel, uncompressed, the pixels' size,
+  // 96 dpi.
+  EXPECT_EQ(Fields(b, 2, 1), std::vector{78});
+  EXPECT_EQ(Fields(b, 10, 4), (std::vector{54, 40, 3, 2}));
+  EXPECT_EQ(Fields(b, 26, 2, 2), (std::vector{1, 24}));
+  EXPECT_EQ(Fields(b, 30, 4), (std::vector{0, 24, 3780, 3780}));
+  // The first row in the file is the picture's last, blue first; the
+  // padding is zero.
   for (int x = 0; x < 3; ++x)
     for (int c = 0; c < 3; ++c) {
       EXPECT_EQ(b[54 + 3 * x + c], pixels.Bytes[9 + 3 * x + (2 - c)]);
       EXPECT_EQ(b[54 + rowBytes + 3 * x + c], pixels.Bytes[3 * x + (2 - c)]);
     }
-  EXPECT_EQ((std::vector{b[54 + 9], b[54 + 10], b[54 + 11]}), (std::vector<uint8_t>{0, 0, 0}));
+  EXPECT_EQ((std::vector(b.begin() + 63, b.begin() + 66)), (std::vector<uint8_t>{0, 0, 0}));
 }
 
 // Each library's failure comes back as an error with its message: libjpeg
-// and giflib would otherwise end the program or fail silently.
+// and giflib would otherwise end the program or fail silently. The stream
+// takes 64 bytes and fails after, without buffering, as a full disk does.
 TEST(BitmapWriters, AFailedWriteIsAnErrorInEveryFormat) {
   const TPixels noise(64, 64, 7);
-  {
-    TFullStream full;
-    EXPECT_THAT(MessageOf([&] { WriteJpeg(full.File, noise.View()); }), HasSubstr("JPEG error: "));
-  }
-  {
-    TFullStream full;
-    EXPECT_THAT(MessageOf([&] { WriteGif(full.File, noise.View()); }), HasSubstr("GIF error: "));
-  }
-  {
-    TFullStream full;
-    EXPECT_THAT(MessageOf([&] { WriteBmp(full.File, noise.View()); }),
-                HasSubstr("Cannot write the bitmap."));
+  const std::pair<std::function<void(std::FILE*)>, const char*> writers[] = {
+      {[&](std::FILE* f) { WriteJpeg(f, noise.View()); }, "JPEG error: "},
+      {[&](std::FILE* f) { WriteGif(f, noise.View()); }, "GIF error: "},
+      {[&](std::FILE* f) { WriteBmp(f, noise.View()); }, "Cannot write the bitmap."}};
+  for (const auto& [write, message] : writers) {
+    char buffer[64];
+    std::FILE* full = fmemopen(buffer, sizeof buffer, "w");
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    EXPECT_THAT([&] { write(full); }, ThrowsMessage<Exception>(HasSubstr(message)));
+    std::fclose(full);
   }
 }
 

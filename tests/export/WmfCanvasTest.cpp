@@ -1,8 +1,7 @@
 #include "export/WmfCanvas.h"
-#include "foundation/Conversions.h"
 #include "support/FakeCanvas.h"
 
-#include "MetafileRecords.h"
+#include "ReadBack.h"
 
 #include <gtest/gtest.h>
 
@@ -33,11 +32,8 @@ enum : uint32_t {
 };
 
 // The 16-bit parameters of a record, in the order they are stored.
-std::vector<int16_t> Params(const std::vector<uint8_t>& b, const TRecord& r, size_t count) {
-  std::vector<int16_t> out;
-  for (size_t i = 0; i < count; ++i)
-    out.push_back(S16(b, r.Offset + 6 + 2 * i));
-  return out;
+std::vector<int> Params(const std::vector<uint8_t>& b, const TRecord& r, size_t count) {
+  return Fields(b, r.Offset + 6, count, 2);
 }
 
 } // namespace
@@ -56,57 +52,47 @@ TEST(WmfCanvas, WritesAPlaceableMetafileWithReversedParametersAndImplicitSlots) 
                           SetTextColor, SetBkMode,    SetBkColor,   ExtTextOut,   MoveTo,
                           CreatePen,    SelectObject, DeleteObject, LineTo,       Eof}));
 
-  // The placeable header: key, frame, units per inch and the checksum over
-  // its first ten words.
-  EXPECT_EQ(U32(b, 0), 0x9AC6CDD7u);
-  EXPECT_EQ((std::vector{S16(b, 6), S16(b, 8), S16(b, 10), S16(b, 12)}),
-            (std::vector<int16_t>{0, 0, 200, 100}));
-  EXPECT_EQ(U16(b, 14), 96);
+  // The placeable header: frame, units per inch and the checksum over its
+  // first ten words. The metafile header: the size in words, the objects
+  // at most alive and the largest record in words.
+  EXPECT_EQ(Fields(b, 6, 5, 2), (std::vector{0, 0, 200, 100, 96}));
   uint16_t checksum = 0;
   for (size_t i = 0; i < 20; i += 2)
     checksum ^= U16(b, i);
   EXPECT_EQ(U16(b, 20), checksum);
-  // The metafile header: type, 9 words, version 3, the size in words,
-  // the objects at most alive and the largest record.
-  EXPECT_EQ(U16(b, 22), 1);
-  EXPECT_EQ(U16(b, 24), 9);
-  EXPECT_EQ(U16(b, 26), 0x0300);
   EXPECT_EQ(U32(b, 28), (b.size() - 22) / 2);
   EXPECT_EQ(U16(b, 32), 4);
   size_t largest = 0;
   for (const TRecord& rec : r)
     largest = std::max(largest, rec.Size / 2);
   EXPECT_EQ(U32(b, 34), largest);
-  EXPECT_EQ(r.back().Size, 6u);
 
-  EXPECT_EQ(Params(b, Nth(r, SetMapMode), 1), (std::vector<int16_t>{8})); // anisotropic
-  EXPECT_EQ(Params(b, Nth(r, SetWindowExt), 2), (std::vector<int16_t>{100, 200}));
-  EXPECT_EQ(Params(b, Nth(r, Rectangle), 4), (std::vector<int16_t>{40, 60, 12, 10}));
-  EXPECT_EQ(Params(b, Nth(r, LineTo), 2), (std::vector<int16_t>{20, 70}));
+  EXPECT_EQ(Params(b, Nth(r, SetMapMode), 1), std::vector{8}); // anisotropic
+  EXPECT_EQ(Params(b, Nth(r, SetWindowExt), 2), (std::vector{100, 200}));
+  EXPECT_EQ(Params(b, Nth(r, Rectangle), 4), (std::vector{40, 60, 12, 10}));
+  EXPECT_EQ(Params(b, Nth(r, Ellipse), 4), (std::vector{30, 90, 10, 70}));
+  EXPECT_EQ(Params(b, Nth(r, MoveTo), 2), (std::vector{25, 60}));
+  EXPECT_EQ(Params(b, Nth(r, LineTo), 2), (std::vector{20, 70}));
 
   // Each new object takes the lowest free slot; deleting frees it.
-  EXPECT_EQ(Params(b, Nth(r, SelectObject, 0), 1), (std::vector<int16_t>{0}));
-  EXPECT_EQ(Params(b, Nth(r, SelectObject, 1), 1), (std::vector<int16_t>{1}));
-  EXPECT_EQ(Params(b, Nth(r, SelectObject, 2), 1), (std::vector<int16_t>{2}));
-  EXPECT_EQ(Params(b, Nth(r, DeleteObject, 0), 1), (std::vector<int16_t>{1}));
-  EXPECT_EQ(Params(b, Nth(r, SelectObject, 3), 1), (std::vector<int16_t>{1})); // the font
-  EXPECT_EQ(Params(b, Nth(r, SelectObject, 4), 1), (std::vector<int16_t>{3}));
-  EXPECT_EQ(Params(b, Nth(r, CreatePen, 1), 2), (std::vector<int16_t>{0, 3}));
+  EXPECT_EQ(FieldOfEach(b, r, SelectObject, 6, 2), (std::vector{0, 1, 2, 1, 3}));
+  EXPECT_EQ(FieldOfEach(b, r, DeleteObject, 6, 2), (std::vector{1, 0}));
+  EXPECT_EQ(Params(b, Nth(r, CreatePen, 1), 2), (std::vector{0, 3})); // solid, 3 wide
 
   const TRecord& font = Nth(r, CreateFont);
-  EXPECT_EQ(Params(b, font, 1), (std::vector<int16_t>{-11}));
+  EXPECT_EQ(Params(b, font, 1), std::vector{-11});
   EXPECT_EQ(S16(b, font.Offset + 14), 700);
-  EXPECT_EQ(b[font.Offset + 19], 0); // ANSI
+  // Not italic, underlined, not struck out, ANSI.
+  EXPECT_EQ((std::vector(b.begin() + font.Offset + 16, b.begin() + font.Offset + 20)),
+            (std::vector<uint8_t>{0, 1, 0, 0}));
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[font.Offset + 24])), "Verdana");
 
-  // Text: y, x, count, options, the cell, Windows-1252 bytes, advances.
+  // Text: y, x, count, options (opaque), the cell, Windows-1252 bytes, the
+  // advances.
   const TRecord& text = Nth(r, ExtTextOut);
-  EXPECT_EQ(Params(b, text, 8), (std::vector<int16_t>{20, 12, 3, 2, 12, 20, 33, 33}));
-  const size_t chars = text.Offset + 22;
-  EXPECT_EQ((std::vector{b[chars], b[chars + 1], b[chars + 2]}),
-            (std::vector<uint8_t>{'A', 0x80, '?'}));
-  EXPECT_EQ((std::vector{S16(b, chars + 4), S16(b, chars + 6), S16(b, chars + 8)}),
-            (std::vector<int16_t>{7, 7, 7}));
+  EXPECT_EQ(Params(b, text, 8), (std::vector{20, 12, 3, 2, 12, 20, 33, 33}));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[text.Offset + 22]), 3), "A\x80?");
+  EXPECT_EQ(Fields(b, text.Offset + 26, 3, 2), (std::vector{7, 7, 7}));
 }
 
 // A picture beyond 16-bit coordinates is scaled into them through the
@@ -114,23 +100,19 @@ TEST(WmfCanvas, WritesAPlaceableMetafileWithReversedParametersAndImplicitSlots) 
 TEST(WmfCanvas, APictureBeyondSixteenBitsIsScaledNotWrapped) {
   TFakeCanvas measure;
   TWmfCanvas c(40000, 70000, measure, 96);
-  const double f = 32767.0 / 70000;
-  EXPECT_DOUBLE_EQ(c.Scale(), f);
   c.Rectangle(39000, 69000, 39990, 69990);
   c.Font = {{"Verdana", 8, 0}, colors::Black};
   c.TextOut(38000, 68000, "abc");
   const std::vector<uint8_t> b = c.Finish();
   const std::vector<TRecord> r = WmfRecords(b);
 
-  EXPECT_EQ((std::vector{S16(b, 10), S16(b, 12)}), (std::vector<int16_t>{18724, 32767}));
-  EXPECT_EQ(U16(b, 14), 45); // 96 units per inch, scaled
-  EXPECT_EQ(Params(b, Nth(r, SetWindowExt), 2), (std::vector<int16_t>{32767, 18724}));
-  EXPECT_EQ(Params(b, Nth(r, Rectangle), 4), (std::vector<int16_t>{32762, 18719, 32299, 18256}));
-  EXPECT_EQ(Params(b, Nth(r, CreateFont), 1), (std::vector<int16_t>{-5}));
+  // The frame and 96 units per inch, scaled.
+  EXPECT_EQ(Fields(b, 10, 3, 2), (std::vector{18724, 32767, 45}));
+  EXPECT_EQ(Params(b, Nth(r, SetWindowExt), 2), (std::vector{32767, 18724}));
+  EXPECT_EQ(Params(b, Nth(r, Rectangle), 4), (std::vector{32762, 18719, 32299, 18256}));
+  EXPECT_EQ(Params(b, Nth(r, CreateFont), 1), std::vector{-5});
   const TRecord& text = Nth(r, ExtTextOut);
-  EXPECT_EQ(Params(b, text, 2), (std::vector<int16_t>{31831, 17788}));
-  int advance = 0;
-  for (size_t i = 0; i < 3; ++i)
-    advance += S16(b, text.Offset + 22 + 4 + 2 * i);
-  EXPECT_EQ(advance, 10); // 21 pixels
+  EXPECT_EQ(Params(b, text, 2), (std::vector{31831, 17788}));
+  const std::vector<int> advances = Fields(b, text.Offset + 26, 3, 2);
+  EXPECT_EQ(advances[0] + advances[1] + advances[2], 10); // 21 pixels
 }

@@ -1,14 +1,17 @@
 // Pictures of the example tree: the bitmap against the control's own
-// drawing, each format written and read back, the clipboard, the dialog,
-// and the failures that must never pass for success.
+// drawing, each format written in the format its name asks for, the
+// clipboard, the dialog, and the failures that must never pass for
+// success. And the GIF and JPEG writers read back by Qt's own readers.
 #include "export/qt/PictureExport.h"
+#include "export/BitmapWriters.h"
 #include "foundation/Exceptions.h"
 #include "model/NodeRect.h"
 #include "support/FakeCanvas.h"
+#include "support/WhenModal.h"
 #include "treefile/TreeFile.h"
 #include "widgets/DecTreeWidget.h"
 
-#include "../MetafileRecords.h"
+#include "../ReadBack.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,16 +21,16 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <set>
+#include <numeric>
 
 using namespace bw;
 using namespace bw::test;
 using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
 
 namespace {
 
@@ -50,18 +53,7 @@ struct TExampleTree {
   }
 };
 
-TPictureSource Huge() {
-  return {1000000, 1000000, 96, [](TCanvas&) {}};
-}
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
+const TPictureSource Huge{1000000, 1000000, 96, [](TCanvas&) {}};
 
 std::vector<uint8_t> FileBytes(const QString& path) {
   QFile file(path);
@@ -70,9 +62,28 @@ std::vector<uint8_t> FileBytes(const QString& path) {
   return {data.begin(), data.end()};
 }
 
-int Distance(QRgb a, QRgb b) {
-  return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                   std::abs(qBlue(a) - qBlue(b))});
+QImage Decoded(const std::vector<uint8_t>& bytes) {
+  return QImage::fromData(bytes.data(), static_cast<int>(bytes.size()))
+      .convertToFormat(QImage::Format_RGB888);
+}
+
+TRgbImageView View(const QImage& image) {
+  return {image.width(), image.height(), image.constBits(),
+          static_cast<size_t>(image.bytesPerLine())};
+}
+
+// Colour bands: a handful of colours, rows with padding.
+QImage Bands(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB888);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      image.setPixelColor(x, y, QColor::fromHsv((x / 7 + y / 5) * 37 % 360, 200, 220));
+  return image;
+}
+
+int Difference(QRgb p, QRgb q) {
+  return std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                   std::abs(qBlue(p) - qBlue(q))});
 }
 
 } // namespace
@@ -108,70 +119,40 @@ TEST(PictureExport, TheBitmapIsTheControlsOwnDrawingAndEveryFormatReadsBack) {
     }
   EXPECT_EQ(differing, 0) << "of " << compared;
 
+  // Each file in the format of its name; the writers' own tests check the
+  // formats. The bitmap file holds the picture exactly at its resolution,
+  // the JPEG is at quality 90, the old-style metafile is the picture's size.
   QTemporaryDir dir;
   auto written = [&](const QString& name) {
     WritePictureFile(QFile::encodeName(dir.filePath(name)).toStdString(), source);
-    return QImage(dir.filePath(name)).convertToFormat(QImage::Format_RGB888);
+    return FileBytes(dir.filePath(name));
   };
-  EXPECT_EQ(written("tree.BMP"), picture);
-
-  // GIF: exact where the picture has at most 256 colours, else the
-  // nearest of the most frequent 256.
-  std::set<QRgb> colours;
-  for (int y = 0; y < picture.height(); ++y)
-    for (int x = 0; x < picture.width(); ++x)
-      colours.insert(picture.pixel(x, y));
-  const QImage gif = written("tree.gif");
-  ASSERT_EQ(gif.size(), picture.size());
-  if (colours.size() <= 256) {
-    EXPECT_EQ(gif, picture);
-  } else {
-    // Only the smoothing at the edges of texts is approximated.
-    int worst = 0, inexact = 0;
-    for (int y = 0; y < picture.height(); ++y)
-      for (int x = 0; x < picture.width(); ++x) {
-        const int d = Distance(gif.pixel(x, y), picture.pixel(x, y));
-        worst = std::max(worst, d);
-        inexact += d != 0;
-      }
-    EXPECT_LE(worst, 64);
-    EXPECT_LT(inexact, picture.width() * picture.height() / 100);
-  }
-
-  const QImage jpeg = written("tree.jpeg");
-  ASSERT_EQ(jpeg.size(), picture.size());
-  double total = 0;
-  for (int y = 0; y < picture.height(); ++y)
-    for (int x = 0; x < picture.width(); ++x)
-      total += std::abs(qGray(jpeg.pixel(x, y)) - qGray(picture.pixel(x, y)));
-  EXPECT_LT(total / (picture.width() * picture.height()), 2.0);
+  const QImage bmp = Decoded(written("tree.BMP"));
+  EXPECT_EQ(bmp, picture);
+  EXPECT_EQ(bmp.dotsPerMeterY(), picture.dotsPerMeterY());
+  const std::vector<uint8_t> gif = written("tree.gif");
+  EXPECT_EQ(std::string(gif.begin(), gif.begin() + 4), "GIF8");
+  EXPECT_EQ(Decoded(gif).size(), picture.size());
+  const std::vector<uint8_t> jpeg = written("tree.jpeg");
+  EXPECT_EQ(jpeg.at(JpegMarker(jpeg, 0xDB) + 5), 3);
+  EXPECT_EQ(Decoded(jpeg).size(), picture.size());
+  const std::vector<uint8_t> wmf = written("tree.wmf");
+  EXPECT_EQ(U32(wmf, 0), 0x9AC6CDD7u);
+  EXPECT_EQ(Fields(wmf, 10, 2, 2), (std::vector{source.Width, source.Height}));
 
   // The metafiles' texts keep the widths the control measured.
-  WritePictureFile(QFile::encodeName(dir.filePath("tree.emf")).toStdString(), source);
-  const std::vector<uint8_t> emf = FileBytes(dir.filePath("tree.emf"));
+  const std::vector<uint8_t> emf = written("tree.emf");
   TCanvas& measure = t.Widget.MeasureCanvas();
+  measure.Font.Spec = t.Widget.Tree().DefaultFont;
   int texts = 0;
-  for (const TRecord& r : EmfRecords(emf)) {
-    if (r.Type != 84) continue;
-    const size_t at = r.Offset;
-    std::u16string text;
-    for (uint32_t i = 0; i < U32(emf, at + 44); ++i)
-      text.push_back(static_cast<char16_t>(U16(emf, at + U32(emf, at + 48) + 2 * i)));
-    uint32_t advance = 0;
-    for (uint32_t i = 0; i < text.size(); ++i)
-      advance += U32(emf, at + U32(emf, at + 72) + 4 * i);
-    measure.Font.Spec = t.Widget.Tree().DefaultFont;
-    EXPECT_EQ(advance, static_cast<uint32_t>(
-                           measure.TextWidth(QString::fromStdU16String(text).toStdString())));
-    ++texts;
-  }
+  for (const TRecord& r : EmfRecords(emf))
+    if (r.Type == EmfExtTextOutW) {
+      const TEmfText text = EmfText(emf, r);
+      EXPECT_EQ(std::accumulate(text.Advances.begin(), text.Advances.end(), 0),
+                measure.TextWidth(QString::fromStdU16String(text.Units).toStdString()));
+      ++texts;
+    }
   EXPECT_GT(texts, 20);
-  WritePictureFile(QFile::encodeName(dir.filePath("tree.wmf")).toStdString(), source);
-  const std::vector<uint8_t> wmf = FileBytes(dir.filePath("tree.wmf"));
-  EXPECT_EQ(U32(wmf, 0), 0x9AC6CDD7u);
-  EXPECT_EQ((std::vector{S16(wmf, 10), S16(wmf, 12)}),
-            (std::vector<int16_t>{static_cast<int16_t>(source.Width),
-                                  static_cast<int16_t>(source.Height)}));
 }
 
 TEST(PictureExport, TheClipboardGetsTheBitmapAndTheEnhancedMetafileAtOnce) {
@@ -179,35 +160,32 @@ TEST(PictureExport, TheClipboardGetsTheBitmapAndTheEnhancedMetafileAtOnce) {
   const TPictureSource source = t.Picture();
   CopyPictureToClipboard(source);
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-  ASSERT_TRUE(data);
-  ASSERT_TRUE(data->hasImage());
+  ASSERT_TRUE(data && data->hasImage());
   EXPECT_EQ(qvariant_cast<QImage>(data->imageData()).size(), QSize(source.Width, source.Height));
   const QByteArray emf = data->data("image/x-emf");
   EXPECT_EQ(data->data("image/emf"), emf);
   const std::vector<uint8_t> bytes(emf.begin(), emf.end());
-  ASSERT_GE(bytes.size(), 108u);
-  EXPECT_EQ(U32(bytes, 0), 1u);
-  EXPECT_EQ(U32(bytes, 40), 0x464D4520u);
+  EXPECT_EQ(U32(bytes, 40), 0x464D4520u); // " EMF"
   EXPECT_EQ(U32(bytes, 48), bytes.size());
 }
 
 // A picture too large for memory is a clear error: no file, and the
 // clipboard keeps what it had.
 TEST(PictureExport, APictureTooLargeIsAnErrorAndNeverAnEmptyResult) {
-  EXPECT_EQ(MessageOf([] { RenderPicture(Huge()); }),
-            "Not enough memory for a picture of 1000000 x 1000000 pixels.");
-
+  const auto noMemory =
+      ThrowsMessage<Exception>("Not enough memory for a picture of 1000000 x 1000000 pixels.");
+  EXPECT_THAT([] { RenderPicture(Huge); }, noMemory);
   QGuiApplication::clipboard()->setText("kept");
-  EXPECT_EQ(MessageOf([] { CopyPictureToClipboard(Huge()); }),
-            "Not enough memory for a picture of 1000000 x 1000000 pixels.");
+  EXPECT_THAT([] { CopyPictureToClipboard(Huge); }, noMemory);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
 
   QTemporaryDir dir;
   for (const char* name : {"big.jpg", "big.gif", "big.bmp"}) {
-    SCOPED_TRACE(name);
     const std::string path = QFile::encodeName(dir.filePath(name)).toStdString();
-    EXPECT_THAT(MessageOf([&] { WritePictureFile(path, Huge()); }), HasSubstr("too large"));
-    EXPECT_FALSE(QFile::exists(dir.filePath(name)));
+    EXPECT_THAT([&] { WritePictureFile(path, Huge); },
+                ThrowsMessage<Exception>(HasSubstr("too large")))
+        << name;
+    EXPECT_FALSE(QFile::exists(dir.filePath(name))) << name;
   }
 }
 
@@ -224,14 +202,9 @@ TEST(PictureExport, ExportShowsEachErrorInAMessageAndWritesNothingForIt) {
   EXPECT_EQ(errors, QStringList{"Unknown image file extension: .PNG"});
   EXPECT_FALSE(QFile::exists(name));
 
+  // Cancelled, then written.
   errors.clear();
-  name = dir.filePath("sub/tree.gif");
-  ExportPictureToFile(nullptr, t.Picture(), dialogs);
-  ASSERT_EQ(errors.size(), 1);
-  EXPECT_THAT(errors[0].toStdString(), HasSubstr("Cannot create file"));
-
-  errors.clear();
-  name.clear(); // cancelled
+  name.clear();
   ExportPictureToFile(nullptr, t.Picture(), dialogs);
   name = dir.filePath("tree.Jpg");
   ExportPictureToFile(nullptr, t.Picture(), dialogs);
@@ -263,15 +236,64 @@ TEST(PictureExport, TheSaveDialogOffersTheFormatsAndAsksBeforeReplacing) {
   dialog->selectFile("tree.gif");
   dialog->open();
   QString question;
-  QTimer::singleShot(0, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      question = box->text();
-      box->button(QMessageBox::No)->click();
-    }
+  WhenModal<QMessageBox>([&](QMessageBox& box) {
+    question = box.text();
+    box.button(QMessageBox::No)->click();
   });
   static_cast<QDialog*>(dialog.get())->accept(); // the Save button
   EXPECT_THAT(question.toStdString(), HasSubstr("tree.gif"));
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_EQ(QFile(existing).size(), 6);
   dialog->reject();
+}
+
+// Up to 256 colours are kept exactly. Of more, the 256 most frequent are
+// kept and every other colour takes the nearest of them: here 250 colours
+// of 16 pixels each, 25 or more apart, and 96 single pixels one step from
+// one of them, of which the 6 lowest colours also make the table.
+TEST(PictureWriters, GifKeepsUpTo256ColoursExactlyAndQuantisesMore) {
+  const QImage few = Bands(61, 40);
+  const std::vector<uint8_t> exact = Written([&](std::FILE* f) { WriteGif(f, View(few)); });
+  EXPECT_EQ(Decoded(exact), few);
+  // One frame: the trailer follows the first image.
+  EXPECT_EQ(exact.back(), 0x3B);
+
+  QImage many(64, 64, QImage::Format_RGB888);
+  for (int i = 0; i < 64 * 64; ++i) {
+    const int k = i < 4000 ? i % 250 : i - 4000, step = i < 4000 ? 0 : 1;
+    many.setPixel(i % 64, i / 64,
+                  qRgb(k % 10 * 25 + step, k / 10 % 5 * 50 + step, k / 50 * 50 + step));
+  }
+  const std::vector<uint8_t> quantised = Written([&](std::FILE* f) { WriteGif(f, View(many)); });
+  EXPECT_EQ(quantised.at(10) & 0x87, 0x87); // a global table of 256 entries
+  const QImage read = Decoded(quantised);
+  ASSERT_EQ(read.size(), many.size());
+  int inexact[2] = {0, 0}, worst[2] = {0, 0}; // the frequent colours, the single pixels
+  for (int i = 0; i < 64 * 64; ++i) {
+    const int d = Difference(read.pixel(i % 64, i / 64), many.pixel(i % 64, i / 64));
+    inexact[i >= 4000] += d != 0;
+    worst[i >= 4000] = std::max(worst[i >= 4000], d);
+  }
+  EXPECT_EQ(inexact[0], 0);
+  EXPECT_EQ(inexact[1], 90);
+  EXPECT_EQ(worst[1], 1);
+}
+
+TEST(PictureWriters, JpegIsBaselineQuality90WithinItsLoss) {
+  const QImage picture = Bands(80, 48);
+  const std::vector<uint8_t> b = Written([&](std::FILE* f) { WriteJpeg(f, View(picture), 90); });
+  const QImage read = Decoded(b);
+  ASSERT_EQ(read.size(), picture.size());
+  const size_t sof = JpegMarker(b, 0xC0);
+  ASSERT_NE(sof, 0u) << "not baseline";
+  EXPECT_EQ(JpegMarker(b, 0xC2), 0u) << "progressive";
+  EXPECT_EQ(b[sof + 9], 3);     // colour
+  EXPECT_EQ(b[sof + 11], 0x22); // luma sampled 2 x 2
+  // The luma table's first entry at quality 90: 16 x 0.2.
+  EXPECT_EQ(b.at(JpegMarker(b, 0xDB) + 5), 3);
+  double total = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      total += std::abs(qGray(picture.pixel(x, y)) - qGray(read.pixel(x, y)));
+  EXPECT_LT(total / (picture.width() * picture.height()), 3.0);
 }
