@@ -210,8 +210,4 @@ private:
 TWmfCanvas::TWmfCanvas(int width, int height, TCanvas& measure, int dpi)
     : TMetafileCanvas(measure, std::make_unique<TWmfRecords>(width, height, dpi)) {}
 
-double TWmfCanvas::Scale() const {
-  return static_cast<const TWmfRecords&>(Records()).Factor;
-}
-
 } // namespace bw

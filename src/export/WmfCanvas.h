@@ -13,9 +13,6 @@ public:
   static constexpr int MaxCoordinate = 32767;
 
   TWmfCanvas(int width, int height, TCanvas& measure, int dpi = 96);
-
-  // Logical units per pixel: 1, or less for a picture beyond 16 bits.
-  double Scale() const;
 };
 
 } // namespace bw
