@@ -120,9 +120,6 @@ public:
   // Ends the picture and hands out the file; no drawing may follow.
   std::vector<uint8_t> Finish();
 
-protected:
-  const TMetafileRecords& Records() const { return *Out; }
-
 private:
   static constexpr uint32_t NoObject = TMetafileRecords::NoObject;
 
