@@ -117,7 +117,6 @@ TEST(ImportDialog, ANamedCellInFiveSteps) {
   EXPECT_FALSE(u.nbkExcelAddressType->isVisible());
 
   d.OpenFile(path);
-  EXPECT_EQ(u.edtExcelFilename->text(), QString::fromStdString(path));
   // Names of one cell only: the range, the constant and the formula are
   // left out rather than stopping the loading.
   EXPECT_EQ(d.Items(u.cboExcelNamedCell), (QStringList{"Prices!Local: Prices!B12 (Value=0.09)",
@@ -134,7 +133,6 @@ TEST(ImportDialog, ANamedCellInFiveSteps) {
   EXPECT_EQ(d.Form.Step(), 5);
   ASSERT_TRUE(u.btnOK->isEnabled());
   QTest::mouseClick(u.btnOK, Qt::LeftButton);
-  EXPECT_EQ(d.Form.result(), QDialog::Accepted);
   EXPECT_EQ(d.Form.Reference(), Call(path, "Rate"));
 }
 
@@ -215,6 +213,7 @@ TEST(ImportDialog, RestoresAReferenceOrStopsAtTheStepBefore) {
     EXPECT_EQ(d.Form.Step(), c.Step);
     EXPECT_EQ(d.U.btnOK->isEnabled(), !c.Ok.empty());
     QTest::mouseClick(d.U.btnOK, Qt::LeftButton);
+    EXPECT_EQ(d.Form.isVisible(), c.Ok.empty());
     EXPECT_EQ(d.Form.Reference(), c.Ok);
     EXPECT_EQ(d.Form.Value(), c.Value);
     EXPECT_EQ(d.Told.join("; "), c.Told);
