@@ -1,154 +1,131 @@
 // The advanced payoff dialog's rules, without its window.
 #include "app/dialogs/EditPayoffLogic.h"
 
+#include "BadInput.h"
+
 #include <QLocale>
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <limits>
 
 using namespace bw;
+using bw::test::BadNumberTexts;
 
 namespace {
 
-Currency Money(double v) {
-  return std::llround(v * 10000);
+const TResultPanel& ModePanel(const TEditPayoffState& s) {
+  const TResultPanel* panels[] = {&s.DirectPanel, &s.DiffResultPanel, &s.ImportResultPanel,
+                                  &s.AdvancedResultPanel};
+  return *panels[static_cast<int>(s.Mode)];
+}
+
+// The dialog as the user sees it, in one line: the checked row, the value
+// edit, income and cost, the checked row's result panel and the import
+// panel; then what OK gives (payoff in ten-thousandths, and the source).
+std::string Shown(const TEditPayoffLogic& logic) {
+  const TEditPayoffState& s = logic.State();
+  const char* modes[] = {"Value", "IncomeCost", "Import", "Advanced"};
+  QString text = QString("%1 %2 [%3 - %4] %5 | %6")
+                     .arg(modes[static_cast<int>(s.Mode)], s.DirectEdit, s.PayoffEdit, s.CostEdit,
+                          ModePanel(s).Text, s.ImportResultPanel.Text);
+  if (!s.OkEnabled) text += " (OK off)";
+  TEditPayoffDialogResult r;
+  if (!logic.Confirm(r)) return (text + " -> refused").toStdString();
+  EXPECT_TRUE(r.Changed);
+  text += " -> " + QString::number(r.Payoff);
+  return (text + (r.PayoffSource.empty() ? "" : " " + QString::fromStdString(r.PayoffSource)))
+      .toStdString();
 }
 
 struct Payoff {
   TEditPayoffLogic Logic;
-  Payoff(const std::string& source, Currency payoff, int decimals = 2) {
-    Logic.Load(source, decimals, payoff);
-  }
+  Payoff(const std::string& source, Currency payoff) { Logic.Load(source, 2, payoff); }
   const TEditPayoffState& S() const { return Logic.State(); }
-  TEditPayoffDialogResult Ok() const {
-    TEditPayoffDialogResult r;
-    EXPECT_TRUE(Logic.Confirm(r));
-    return r;
+  void Type(TPayoffMode mode, TPayoffEdit edit, const QString& text) {
+    Logic.ModeClick(mode);
+    Logic.SetEditText(edit, text);
   }
 };
 
 } // namespace
 
-TEST(EditPayoffLogic, APlainValueLoadsWithItsIncomeCostPairAndIsReadBackFromTheText) {
-  Payoff p("", Money(12.5));
-  EXPECT_EQ(p.S().Mode, TPayoffMode::Value);
-  EXPECT_EQ(p.S().DirectEdit, "12.50");
-  EXPECT_EQ(p.S().PayoffEdit, "12.50");
-  EXPECT_EQ(p.S().CostEdit, "0.00");
-  EXPECT_EQ(p.S().DirectPanel.Text, "= 12.50");
-  EXPECT_EQ(p.S().ImportResultPanel.Text, "= 0.00");
-  EXPECT_TRUE(p.S().OkEnabled);
-  TEditPayoffDialogResult r = p.Ok();
-  EXPECT_TRUE(r.Changed);
-  EXPECT_EQ(r.Payoff, Money(12.5));
-  EXPECT_EQ(r.PayoffSource, "");
+// Each kind of source opens in its row, and OK without edits gives back
+// the payoff rounded to the tree's decimals and the source. An imported
+// payoff writes only one edit of the pair; a source of no known form opens
+// as 0 and is dropped.
+TEST(EditPayoffLogic, EachSourceOpensInItsRowAndOkGivesItBack) {
+  const std::string excel = "Import: Excel(\"a.xls\";\"Sheet1\";\"B2\")";
+  const std::tuple<std::string, Currency, std::string> cases[] = {
+      {"", 125000, "Value 12.50 [12.50 - 0.00] = 12.50 | = 0.00 -> 125000"},
+      {"", 123456, "Value 12.35 [12.35 - 0.00] = 12.35 | = 0.00 -> 123500"},
+      {"", -400000, "Value -40.00 [0.00 - 40.00] = -40.00 | = 0.00 -> -400000"},
+      {excel, 12345678,
+       "Import 1234.57 [1234.57 - 0] = 1,234.57 | = 1,234.57 -> 12345700 " + excel},
+      {"Import: X", -50000, "Import -5.00 [0 - 5.00] = -5.00 | = -5.00 -> -50000 Import: X"},
+      {"Advanced: any", 70000, "Advanced 7.00 [7.00 - 0] = 7.00 | = 0 -> 70000 Advanced: any"},
+      {"Formula: =A1", 990000, "Value 0 [0 - 0] = 0.00 | = 0 -> 0"},
+  };
+  for (const auto& [source, stored, shown] : cases)
+    EXPECT_EQ(Shown(Payoff(source, stored).Logic), shown);
+}
 
-  // More decimals than the tree shows are rounded away on OK.
-  EXPECT_EQ(Payoff("", 123456).Ok().Payoff, 123500);
-
-  Payoff negative("", Money(-40));
-  EXPECT_EQ(negative.S().PayoffEdit, "0.00");
-  EXPECT_EQ(negative.S().CostEdit, "40.00");
-  Payoff typed("", Money(3));
+// A typed value splits into income and cost; typed income and cost give
+// the value, are stored with invariant numbers and open again in the
+// user's notation.
+TEST(EditPayoffLogic, EditsFollowEachOtherAndIncomeCostIsStoredInvariant) {
+  Payoff typed("", 30000);
   typed.Logic.SetEditText(TPayoffEdit::Direct, "-40");
-  EXPECT_EQ(typed.S().PayoffEdit, "0.00");
-  EXPECT_EQ(typed.S().CostEdit, "40.00");
-  EXPECT_EQ(typed.S().DirectPanel.Text, "= -40.00");
-  EXPECT_EQ(typed.Ok().Payoff, Money(-40));
-}
-
-TEST(EditPayoffLogic, IncomeMinusCostIsStoredInvariantAndOpensAgainAsTyped) {
+  EXPECT_EQ(Shown(typed.Logic), "Value -40 [0.00 - 40.00] = -40.00 | = 0.00 -> -400000");
   Payoff p("", 0);
-  p.Logic.ModeClick(TPayoffMode::IncomeCost);
-  p.Logic.SetEditText(TPayoffEdit::Payoff, "1,00");
-  EXPECT_TRUE(p.S().DiffResultPanel.Invalid);
-  p.Logic.SetEditText(TPayoffEdit::Payoff, "100");
+  p.Type(TPayoffMode::IncomeCost, TPayoffEdit::Payoff, "100");
   p.Logic.SetEditText(TPayoffEdit::Cost, "12.5");
-  // The value edit follows the difference.
-  EXPECT_EQ(p.S().DirectEdit, "87.50");
-  EXPECT_EQ(p.S().DiffResultPanel.Text, "= 87.50");
-  TEditPayoffDialogResult r = p.Ok();
-  EXPECT_EQ(r.PayoffSource, "Income-Cost: 100:12.5");
-  EXPECT_EQ(r.Payoff, Money(87.5));
+  EXPECT_EQ(Shown(p.Logic),
+            "IncomeCost 87.50 [100 - 12.5] = 87.50 | = 0.00 -> 875000 Income-Cost: 100:12.5");
 
+  // The source's numbers, not the stored payoff, fill the row.
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-  Payoff reopened(r.PayoffSource, r.Payoff);
+  EXPECT_EQ(Shown(Payoff("Income-Cost: 100:12.5", 1).Logic),
+            "IncomeCost 87,50 [100,00 - 12,50] = 87,50 | = 0,00 -> 875000 Income-Cost: 100:12.5");
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-  EXPECT_EQ(reopened.S().Mode, TPayoffMode::IncomeCost);
-  EXPECT_EQ(reopened.S().PayoffEdit, "100,00");
-  EXPECT_EQ(reopened.S().CostEdit, "12,50");
-  EXPECT_EQ(reopened.S().DirectEdit, "87,50");
-  EXPECT_EQ(reopened.S().DiffResultPanel.Text, "= 87,50");
 }
 
+// The import dialog's answer (nothing unless it says Changed), an empty
+// reference, an advanced source given up for a plain value, and a panel
+// whose shown number no payoff holds.
 TEST(EditPayoffLogic, ImportedAndAdvancedPayoffsAreReadBackFromTheirPanels) {
-  Payoff imported("Import: Excel(\"a.xls\";\"Sheet1\";\"B2\")", 12345678);
-  EXPECT_EQ(imported.S().Mode, TPayoffMode::Import);
-  EXPECT_EQ(imported.S().ImportEdit, "Excel(\"a.xls\";\"Sheet1\";\"B2\")");
-  EXPECT_EQ(imported.S().ImportResultPanel.Text, "= 1,234.57");
-  EXPECT_EQ(imported.S().DirectEdit, "1234.57");
-  EXPECT_EQ(imported.S().PayoffEdit, "1234.57");
-  EXPECT_EQ(imported.S().CostEdit, "0");
-  TEditPayoffDialogResult r = imported.Ok();
-  EXPECT_EQ(r.Payoff, Money(1234.57));
-  EXPECT_EQ(r.PayoffSource, "Import: Excel(\"a.xls\";\"Sheet1\";\"B2\")");
-
-  // A payoff of 0 or less writes only the cost.
-  Payoff loss("Import: X", Money(-5));
-  EXPECT_EQ(loss.S().PayoffEdit, "0");
-  EXPECT_EQ(loss.S().CostEdit, "5.00");
-
-  Payoff chosen("", Money(1));
+  Payoff chosen("", 10000);
   chosen.Logic.ModeClick(TPayoffMode::Import);
-  chosen.Logic.ImportChosen({false, "ignored", Money(9)});
-  EXPECT_EQ(chosen.S().ImportEdit, "");
-  chosen.Logic.ImportChosen({true, "Excel(\"b.xls\";\"S\";\"C3\")", Money(1234.5)});
-  EXPECT_EQ(chosen.S().ImportResultPanel.Text, "= 1,234.50");
-  EXPECT_EQ(chosen.S().CostEdit, "0.00");
-  EXPECT_EQ(chosen.Ok().Payoff, Money(1234.5));
+  const std::string empty = "Import 1.00 [1.00 - 0.00] = 0.00 | = 0.00 -> 0 Import: ";
+  EXPECT_EQ(Shown(chosen.Logic), empty);
+  chosen.Logic.ImportChosen({false, "ignored", 90000});
+  EXPECT_EQ(Shown(chosen.Logic), empty);
+  chosen.Logic.ImportChosen({true, "C(3)", -30000});
+  EXPECT_EQ(Shown(chosen.Logic),
+            "Import -3.00 [0.00 - 3.00] = -3.00 | = -3.00 -> -30000 Import: C(3)");
+  chosen.Logic.ImportChosen({true, "B(2)", 12345000});
+  EXPECT_EQ(Shown(chosen.Logic),
+            "Import 1234.50 [1234.50 - 0.00] = 1,234.50 | = 1,234.50 -> 12345000 Import: B(2)");
 
-  Payoff advanced("Advanced: anything", Money(7));
-  EXPECT_EQ(advanced.S().Mode, TPayoffMode::Advanced);
-  EXPECT_TRUE(advanced.Logic.RowActive(TPayoffMode::Advanced));
-  EXPECT_EQ(advanced.S().AdvancedResultPanel.Text, "= 7.00");
-  EXPECT_EQ(advanced.S().ImportResultPanel.Text, "= 0");
-  r = advanced.Ok();
-  EXPECT_EQ(r.PayoffSource, "Advanced: anything");
-  EXPECT_EQ(r.Payoff, Money(7));
+  Payoff advanced("Advanced: anything", 70000);
   advanced.Logic.ModeClick(TPayoffMode::Value);
-  r = advanced.Ok();
-  EXPECT_EQ(r.PayoffSource, "");
-  EXPECT_EQ(r.Payoff, Money(7));
-}
+  EXPECT_EQ(Shown(advanced.Logic), "Value 7.00 [7.00 - 0] = 7.00 | = 0 -> 70000");
 
-TEST(EditPayoffLogic, UnknownSourcesOpenAsZeroAndAnEmptyImportIsKept) {
-  Payoff unknown("Formula: =A1", Money(99));
-  EXPECT_EQ(unknown.S().Mode, TPayoffMode::Value);
-  EXPECT_EQ(unknown.S().DirectEdit, "0");
-  EXPECT_EQ(unknown.S().DirectPanel.Text, "= 0.00");
-  TEditPayoffDialogResult r = unknown.Ok();
-  EXPECT_EQ(r.PayoffSource, "");
-  EXPECT_EQ(r.Payoff, 0);
-
-  Payoff empty("", Money(3));
-  empty.Logic.ModeClick(TPayoffMode::Import);
-  r = empty.Ok();
-  EXPECT_EQ(r.PayoffSource, "Import: ");
-  EXPECT_EQ(r.Payoff, 0);
+  // The panel shows the largest payoff with fifteen digits, rounded up
+  // beyond what a payoff holds: OK refuses it instead of wrapping.
+  Payoff edge("Import: X", std::numeric_limits<Currency>::max());
+  EXPECT_EQ(Shown(edge.Logic), "Import 922337203685478.00 [922337203685478.00 - 0] = "
+                               "922,337,203,685,478.00 | = 922,337,203,685,478.00 -> refused");
 }
 
 TEST(EditPayoffLogic, AnInvalidNumberKeepsOkDisabledUntilAValidModeAndNumber) {
-  Payoff p("", Money(1));
+  Payoff p("", 10000);
   p.Logic.SetEditText(TPayoffEdit::Direct, "abc");
-  EXPECT_EQ(p.S().DirectPanel.Text, "Invalid number");
-  EXPECT_TRUE(p.S().DirectPanel.Invalid);
-  EXPECT_FALSE(p.S().OkEnabled);
-  TEditPayoffDialogResult r;
-  EXPECT_FALSE(p.Logic.Confirm(r));
+  EXPECT_EQ(Shown(p.Logic), "Value abc [1.00 - 0.00] Invalid number | = 0.00 (OK off) -> refused");
+  // No check runs in import mode: OK keeps its state.
   p.Logic.ModeClick(TPayoffMode::Import);
   EXPECT_FALSE(p.S().OkEnabled);
-  // Income-cost holds valid numbers: OK comes back.
+  // Income and cost hold valid numbers: OK comes back.
   p.Logic.ModeClick(TPayoffMode::IncomeCost);
   EXPECT_TRUE(p.S().OkEnabled);
   p.Logic.ModeClick(TPayoffMode::Value);
@@ -158,42 +135,26 @@ TEST(EditPayoffLogic, AnInvalidNumberKeepsOkDisabledUntilAValidModeAndNumber) {
   EXPECT_FALSE(p.S().DirectPanel.Invalid);
 }
 
-// Every field that takes typed text, with the texts a user or a paste may
-// bring: each is an invalid number (or, for "-0", zero), nothing raises.
+// Every field that takes typed text: each bad text is an invalid number
+// ("-0" is zero), nothing raises.
 TEST(EditPayoffLogic, BadInputGivesTheFieldsInvalidState) {
-  const QString bad[] = {"",
-                         "   ",
-                         "1,000",
-                         "1e999",
-                         "nan",
-                         "inf",
-                         QString(10000, '7'),
-                         QString::fromUtf8("١٢٣"),
-                         "922337203685478"};
   const std::pair<TPayoffMode, TPayoffEdit> fields[] = {
       {TPayoffMode::Value, TPayoffEdit::Direct},
       {TPayoffMode::IncomeCost, TPayoffEdit::Payoff},
       {TPayoffMode::IncomeCost, TPayoffEdit::Cost}};
-  for (auto [mode, field] : fields) {
-    for (const QString& text : bad) {
-      Payoff p("", Money(5));
-      p.Logic.ModeClick(mode);
-      p.Logic.SetEditText(field, text);
-      const TResultPanel& panel =
-          mode == TPayoffMode::Value ? p.S().DirectPanel : p.S().DiffResultPanel;
-      EXPECT_TRUE(panel.Invalid) << text.left(12).toStdString();
-      EXPECT_EQ(panel.Text, "Invalid number");
-      EXPECT_FALSE(p.S().OkEnabled);
+  const QStringList texts = BadNumberTexts() + QStringList{"inf", "922337203685478"};
+  for (auto [mode, field] : fields)
+    for (const QString& text : texts) {
+      Payoff p("", 50000);
+      p.Type(mode, field, text);
+      const bool zero = text == "-0";
+      EXPECT_EQ(ModePanel(p.S()).Invalid, !zero) << text.left(12).toStdString();
+      EXPECT_EQ(ModePanel(p.S()).Text == "Invalid number", !zero);
+      EXPECT_EQ(p.S().OkEnabled, zero);
     }
-    Payoff zero("", Money(5));
-    zero.Logic.ModeClick(mode);
-    zero.Logic.SetEditText(field, "-0");
-    EXPECT_TRUE(zero.S().OkEnabled);
-  }
   // Income and cost that each fit but whose difference does not.
   Payoff wide("", 0);
-  wide.Logic.ModeClick(TPayoffMode::IncomeCost);
-  wide.Logic.SetEditText(TPayoffEdit::Payoff, "900000000000000");
+  wide.Type(TPayoffMode::IncomeCost, TPayoffEdit::Payoff, "900000000000000");
   wide.Logic.SetEditText(TPayoffEdit::Cost, "-900000000000000");
   EXPECT_TRUE(wide.S().DiffResultPanel.Invalid);
   EXPECT_FALSE(wide.S().OkEnabled);
@@ -205,13 +166,7 @@ TEST(EditPayoffLogic, BadInputGivesTheFieldsInvalidState) {
 TEST(EditPayoffLogic, ABrokenIncomeCostSourceOpensWithTheStoredPayoff) {
   for (const char* source :
        {"Income-Cost: abc:1", "Income-Cost: 12", "Income-Cost: 1:2:3", "Income-Cost: 1e300:0",
-        "Income-Cost: nan:0", "Income-Cost: 900000000000000:-900000000000000"}) {
-    Payoff p(source, Money(5));
-    EXPECT_EQ(p.S().Mode, TPayoffMode::Value) << source;
-    EXPECT_EQ(p.S().DirectEdit, "5.00") << source;
-    EXPECT_TRUE(p.S().OkEnabled);
-    TEditPayoffDialogResult r = p.Ok();
-    EXPECT_EQ(r.PayoffSource, "");
-    EXPECT_EQ(r.Payoff, Money(5));
-  }
+        "Income-Cost: nan:0", "Income-Cost: 900000000000000:-900000000000000"})
+    EXPECT_EQ(Shown(Payoff(source, 50000).Logic), "Value 5.00 [5.00 - 0.00] = 5.00 | = 0 -> 50000")
+        << source;
 }

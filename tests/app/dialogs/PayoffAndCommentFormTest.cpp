@@ -1,5 +1,5 @@
-// The payoff and comment dialogs on screen: what the controls show, how
-// typing reaches the rules, and what the dialogs hand back.
+// The payoff and comment dialogs on screen: that the controls show the
+// rules' state and pass typing on, and what the dialogs hand back.
 #include "app/dialogs/CommentForm.h"
 #include "app/dialogs/EditPayoffForm.h"
 #include "support/WhenModal.h"
@@ -9,6 +9,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 using namespace bw;
 using bw::test::WhenModal;
@@ -24,6 +26,21 @@ void Retype(QLineEdit* edit, const QString& text) {
   QTest::keyClicks(edit, text);
 }
 
+// Runs the payoff dialog, answered by act.
+TEditPayoffDialogResult RunPayoff(std::function<void(Ui::TEditPayoffForm&)> act,
+                                  const std::string& source = "Unknown", Currency payoff = 70000) {
+  WhenModal<TEditPayoffForm>([act](TEditPayoffForm& form) { act(form.Form()); });
+  TEditPayoffDialogResult result{true, 1, "before"};
+  TEditPayoffForm::Execute(source, 2, result, payoff);
+  return result;
+}
+
+// OK that the rules refuse has left the dialog open; Cancel closes it.
+void ExpectOpenThenCancel(Ui::TEditPayoffForm& ui) {
+  EXPECT_TRUE(ui.OKButton->window()->isVisible());
+  QTest::mouseClick(ui.CancelButton, Qt::LeftButton);
+}
+
 } // namespace
 
 TEST(EditPayoffForm, ShowsTheRulesStateAndFollowsTyping) {
@@ -31,17 +48,8 @@ TEST(EditPayoffForm, ShowsTheRulesStateAndFollowsTyping) {
   form.Load("", 2, 125000);
   form.show();
   Ui::TEditPayoffForm& ui = form.Form();
-  EXPECT_EQ(form.windowTitle(), "Edit Payoff (Advanced)");
-  EXPECT_EQ(ui.PayoffModeGroupBox->title(), "Payoff mode");
-  EXPECT_TRUE(ui.ValueRadioButton->isChecked());
-  EXPECT_EQ(ui.DirectEdit->text(), "12.50");
   EXPECT_EQ(ui.DirectPanel->text(), "= 12.50");
-  EXPECT_FALSE(ui.PayoffEdit->isEnabled());
-  EXPECT_TRUE(ui.DiffResultPanel->isHidden());
-  EXPECT_TRUE(ui.AdvancedRadioButton->isHidden());
-  EXPECT_TRUE(ui.AdvancedResultPanel->isHidden());
-  EXPECT_EQ(ui.MinusPanel->text(), "-");
-
+  EXPECT_FALSE(ui.PayoffEdit->isEnabled() || ui.CostEdit->isEnabled());
   Retype(ui.DirectEdit, "12a");
   EXPECT_EQ(ui.DirectPanel->text(), "Invalid number");
   EXPECT_TRUE(Red(ui.DirectPanel));
@@ -49,76 +57,72 @@ TEST(EditPayoffForm, ShowsTheRulesStateAndFollowsTyping) {
   Retype(ui.DirectEdit, "-40");
   EXPECT_FALSE(Red(ui.DirectPanel));
   EXPECT_TRUE(ui.OKButton->isEnabled());
-  EXPECT_EQ(ui.PayoffEdit->text(), "0.00");
   EXPECT_EQ(ui.CostEdit->text(), "40.00");
-  // The caret stays where the user types.
+  // The edit being typed in is not rewritten.
   EXPECT_EQ(ui.DirectEdit->text(), "-40");
 
+  // Only the checked row is enabled and shows its result.
   QTest::mouseClick(ui.IncomeCostRadioButton, Qt::LeftButton, {},
                     QPoint(8, ui.IncomeCostRadioButton->height() / 2));
-  EXPECT_TRUE(ui.IncomeCostRadioButton->isChecked());
-  EXPECT_TRUE(ui.PayoffEdit->isEnabled());
+  EXPECT_TRUE(ui.PayoffEdit->isEnabled() && ui.CostEdit->isEnabled());
   EXPECT_FALSE(ui.DirectEdit->isEnabled());
-  EXPECT_FALSE(ui.DiffResultPanel->isHidden());
-  EXPECT_TRUE(ui.DirectPanel->isHidden());
+  EXPECT_TRUE(ui.DiffResultPanel->isVisible() && ui.DirectPanel->isHidden());
+  EXPECT_TRUE(ui.AdvancedResultPanel->isHidden());
   Retype(ui.PayoffEdit, "100");
   EXPECT_EQ(ui.DiffResultPanel->text(), "= 60.00");
-  EXPECT_EQ(ui.DirectEdit->text(), "60.00");
 }
 
+// OK hands back the result; Escape and Enter on an invalid number do not.
 TEST(EditPayoffForm, ExecuteHandsBackTheResultOnOkOnly) {
-  WhenModal<TEditPayoffForm>([](TEditPayoffForm& form) {
-    Retype(form.Form().DirectEdit, "1234.5");
-    QTest::mouseClick(form.Form().OKButton, Qt::LeftButton);
+  TEditPayoffDialogResult result = RunPayoff([](Ui::TEditPayoffForm& ui) {
+    Retype(ui.DirectEdit, "1234.5");
+    QTest::mouseClick(ui.OKButton, Qt::LeftButton);
   });
-  TEditPayoffDialogResult result;
-  TEditPayoffForm::Execute("Unknown", 2, result, 70000);
   EXPECT_TRUE(result.Changed);
   EXPECT_EQ(result.Payoff, 12345000);
   EXPECT_EQ(result.PayoffSource, "");
 
-  WhenModal<TEditPayoffForm>([](TEditPayoffForm& form) {
-    Retype(form.Form().DirectEdit, "1");
-    QTest::keyClick(&form, Qt::Key_Escape);
+  result = RunPayoff([](Ui::TEditPayoffForm& ui) {
+    Retype(ui.DirectEdit, "1");
+    QTest::keyClick(ui.DirectEdit, Qt::Key_Escape);
   });
-  TEditPayoffForm::Execute("", 2, result, 70000);
   EXPECT_FALSE(result.Changed);
 
-  // Enter with an invalid number closes nothing.
-  WhenModal<TEditPayoffForm>([](TEditPayoffForm& form) {
-    Retype(form.Form().DirectEdit, "nan");
-    QTest::keyClick(form.Form().DirectEdit, Qt::Key_Return);
-    EXPECT_TRUE(form.isVisible());
-    form.reject();
+  result = RunPayoff([](Ui::TEditPayoffForm& ui) {
+    Retype(ui.DirectEdit, "nan");
+    QTest::keyClick(ui.DirectEdit, Qt::Key_Return);
+    ExpectOpenThenCancel(ui);
   });
-  TEditPayoffForm::Execute("", 2, result, 70000);
+  EXPECT_FALSE(result.Changed);
+  // An imported payoff whose shown number no payoff holds.
+  result = RunPayoff(
+      [](Ui::TEditPayoffForm& ui) {
+        QTest::mouseClick(ui.OKButton, Qt::LeftButton);
+        ExpectOpenThenCancel(ui);
+      },
+      "Import: X", std::numeric_limits<Currency>::max());
   EXPECT_FALSE(result.Changed);
 }
 
 TEST(EditPayoffForm, TheImportRowWaitsForTheImportDialog) {
-  {
-    TEditPayoffForm form;
-    form.Load("Import: Excel(\"a.xls\";\"S\";\"A1\")", 2, 50000);
-    EXPECT_TRUE(form.Form().ImportRadioButton->isChecked());
-    EXPECT_FALSE(form.Form().ImportRadioButton->isEnabled());
-    EXPECT_FALSE(form.Form().ImportChooseButton->isEnabled());
-    EXPECT_EQ(form.Form().ImportEdit->text(), "Excel(\"a.xls\";\"S\";\"A1\")");
-  }
   std::string asked;
-  TEditPayoffForm::ImportExternalDialog = [&asked](const std::string& reference, int) {
-    asked = reference;
-    return TImportExternalDialogResult{true, "Excel(\"b.xls\";\"S\";\"B2\")", -30000};
-  };
-  TEditPayoffForm form;
-  form.Load("", 2, 0);
-  EXPECT_TRUE(form.Form().ImportRadioButton->isEnabled());
-  form.Form().ImportRadioButton->click();
-  form.Form().ImportChooseButton->click();
+  for (bool lent : {false, true}) {
+    if (lent)
+      TEditPayoffForm::ImportExternalDialog = [&](const std::string& reference, int decimals) {
+        asked = reference + " with " + std::to_string(decimals);
+        return TImportExternalDialogResult{true, "B(2)", -30000};
+      };
+    TEditPayoffForm form;
+    form.Load("Import: A(1)", 3, 0);
+    Ui::TEditPayoffForm& ui = form.Form();
+    EXPECT_TRUE(ui.ImportRadioButton->isChecked());
+    EXPECT_EQ(ui.ImportRadioButton->isEnabled(), lent);
+    EXPECT_EQ(ui.ImportChooseButton->isEnabled(), lent);
+    ui.ImportChooseButton->click();
+    EXPECT_EQ(ui.ImportEdit->text(), lent ? "B(2)" : "A(1)");
+  }
   TEditPayoffForm::ImportExternalDialog = nullptr;
-  EXPECT_EQ(asked, "");
-  EXPECT_EQ(form.Form().ImportEdit->text(), "Excel(\"b.xls\";\"S\";\"B2\")");
-  EXPECT_EQ(form.Form().ImportResultPanel->text(), "= -3.00");
-  EXPECT_EQ(form.Form().CostEdit->text(), "3.00");
+  EXPECT_EQ(asked, "A(1) with 3");
 }
 
 TEST(CommentForm, KeepsLinesApartWithCrLfAndChangesNothingOnCancel) {
@@ -130,8 +134,6 @@ TEST(CommentForm, KeepsLinesApartWithCrLfAndChangesNothingOnCancel) {
   EXPECT_EQ(MemoTextToComment(CommentToMemoText(text)), text);
 
   WhenModal<TCommentForm>([](TCommentForm& form) {
-    EXPECT_EQ(form.windowTitle(), "Comment");
-    EXPECT_EQ(form.minimumSize(), QSize(176, 130));
     QPlainTextEdit* memo = form.Form().CommentMemo;
     EXPECT_EQ(memo->toPlainText(), "first\nsecond");
     memo->moveCursor(QTextCursor::End);

@@ -1,6 +1,8 @@
 // The tree-properties dialog: its samples, conversions and the change it
 // makes, then the form itself on a tree control.
+#include "BadInput.h"
 #include "app/dialogs/TreePropertiesForm.h"
+#include "app/text/LocaleCurrency.h"
 #include "control/DecTree.h"
 #include "foundation/Conversions.h"
 #include "support/WhenModal.h"
@@ -13,6 +15,7 @@
 #include <clocale>
 
 using namespace bw;
+using bw::test::BadNumberTexts;
 using bw::test::WhenModal;
 
 namespace {
@@ -44,14 +47,16 @@ struct Tree {
   }
 };
 
-QStringList Items(const QComboBox* list) {
-  QStringList items;
-  for (int i = 0; i < list->count(); ++i)
-    items << list->itemText(i);
-  return items;
-}
-
 const QDateTime Now(QDate(2026, 3, 4), QTime(15, 30, 12));
+
+// The form on such a tree, outside a modal loop.
+class TreePropertiesForm : public ::testing::Test {
+protected:
+  Tree T;
+  TTreePropertiesForm Form;
+  Ui::TTreePropertiesForm& U = Form.Form();
+  void Load() { Form.Load(T.Control, "", Now); }
+};
 
 } // namespace
 
@@ -91,39 +96,28 @@ TEST(TreePropertiesLogic, FontCaptionsAndDatesConvert) {
   EXPECT_EQ(StatusDateMinimum(QDate(1990, 5, 1)), QDate(1990, 5, 1));
 }
 
-TEST(TreePropertiesForm, LoadsTheTreeAndCancelChangesNothing) {
+// OK: the undo step first, on the options as they were; then every edited
+// option; the view options stay; one recalculation.
+TEST(TreePropertiesLogic, ApplyTakesTheStepFirstThenWritesAndRecalculates) {
   Tree t;
   const TTreeOptions before = t.Control.Options;
-  WhenModal<TTreePropertiesForm>([](TTreePropertiesForm& form) {
-    Ui::TTreePropertiesForm& ui = form.Form();
-    EXPECT_EQ(form.windowTitle(), "Properties");
-    EXPECT_EQ(ui.DecisionTreeNameLabel->text(), "Plant");
-    EXPECT_EQ(ui.FilenameEdit->text(), "/tmp/plant.bwk");
-    EXPECT_EQ(ui.PageControl->currentWidget(), ui.GeneralTabSheet);
-    EXPECT_FALSE(ui.OutlineCodesCheckBox->isChecked());
-    EXPECT_EQ(ui.CurrencySymbolComboBox->currentText(), "$");
-    EXPECT_EQ(ui.DigitsAfterDecimalEdit->value(), 2);
-    EXPECT_EQ(ui.PositiveCurrencyFormatComboBox->currentText(), "$ 1.10");
-    EXPECT_EQ(ui.NegativeCurrencyFormatComboBox->currentText(), "-1.10$");
-    EXPECT_FALSE(ui.StatusDateCheckBox->isChecked());
-    EXPECT_EQ(ui.FontPreviewPanel->text(), "Verdana 8 pt bold italic");
-    EXPECT_TRUE(ui.FontPreviewPanel->font().bold());
-    EXPECT_EQ(ui.ReadWindowsButton->text(), "Read from system");
-    EXPECT_TRUE(ui.OkButton->isEnabled());
-    ui.OutlineCodesCheckBox->setChecked(true);
-    ui.CurrencySymbolComboBox->setEditText("CHF");
-    QTest::mouseClick(ui.CancelButton, Qt::LeftButton);
-  });
-  EXPECT_FALSE(TTreePropertiesForm::Execute(t.Control, "/tmp/plant.bwk", t.SaveUndo));
-  EXPECT_EQ(t.Control.Options, before);
-  EXPECT_TRUE(t.Steps.empty());
-  EXPECT_EQ(t.Recalculations, 0);
+  const TTreeProperties p{true, "CHF", 4, 1, 14, 46085.5, {"Courier", 12, fsItalic}};
+  ApplyTreeProperties(t.Control, p, t.SaveUndo);
+  EXPECT_EQ(t.Steps, std::vector<std::string>{"Decision Tree Properties"});
+  EXPECT_EQ(t.OptionsAtStep.at(0), before);
+  EXPECT_EQ(ReadTreeProperties(t.Control), p);
+  EXPECT_TRUE(t.Control.Options.HighlightClones);
+  EXPECT_FALSE(t.Control.Options.ShowPayoff);
+  EXPECT_EQ(t.Recalculations, 1);
 }
 
-TEST(TreePropertiesForm, OkTakesTheStepFirstThenWritesAndRecalculates) {
-  Tree t;
+// OK applies what the controls hold; the dialog opens again on it, and
+// Cancel then changes nothing.
+TEST_F(TreePropertiesForm, ShowsTheTreeAndAppliesItsControlsOnOkOnly) {
   WhenModal<TTreePropertiesForm>([](TTreePropertiesForm& form) {
     Ui::TTreePropertiesForm& ui = form.Form();
+    EXPECT_EQ(ui.FontPreviewPanel->text(), "Verdana 8 pt bold italic");
+    EXPECT_TRUE(ui.FontPreviewPanel->font().bold());
     form.ChooseFont = [](QFont& font) {
       font = QFont("Courier", 12);
       return true;
@@ -138,119 +132,102 @@ TEST(TreePropertiesForm, OkTakesTheStepFirstThenWritesAndRecalculates) {
     ui.StatusDateTimePicker->setDate(QDate(2031, 7, 9));
     QTest::mouseClick(ui.OkButton, Qt::LeftButton);
   });
-  EXPECT_TRUE(TTreePropertiesForm::Execute(t.Control, "", t.SaveUndo));
-  ASSERT_EQ(t.Steps, std::vector<std::string>{"Decision Tree Properties"});
-  EXPECT_EQ(t.OptionsAtStep[0].CurrencySymbol, "$");
-  const TTreeOptions& o = t.Control.Options;
-  EXPECT_TRUE(o.OutlineCodes);
-  EXPECT_EQ(o.CurrencySymbol, "");
-  EXPECT_EQ(o.CurrencyDecimals, 3);
-  EXPECT_EQ(o.CurrencyPosFormat, 2);
-  EXPECT_EQ(o.CurrencyNegFormat, 14);
-  EXPECT_EQ(SerialToDateTime(o.StatusDate).date(), QDate(2031, 7, 9));
-  EXPECT_TRUE(o.HighlightClones);
-  EXPECT_FALSE(o.ShowPayoff);
-  EXPECT_EQ(t.Control.DefaultFont, (TFontSpec{"Courier", 12, 0}));
-  EXPECT_EQ(t.Recalculations, 1);
+  EXPECT_TRUE(TTreePropertiesForm::Execute(T.Control, "", T.SaveUndo));
+  const TTreeProperties applied = ReadTreeProperties(T.Control);
+  EXPECT_EQ(SerialToDateTime(applied.StatusDate).date(), QDate(2031, 7, 9));
+  EXPECT_EQ(applied, (TTreeProperties{true, "", 3, 2, 14, applied.StatusDate, {"Courier", 12, 0}}));
+
+  const TTreeOptions before = T.Control.Options;
+  WhenModal<TTreePropertiesForm>([&applied](TTreePropertiesForm& form) {
+    Ui::TTreePropertiesForm& ui = form.Form();
+    EXPECT_EQ(ui.DecisionTreeNameLabel->text(), "Plant");
+    EXPECT_EQ(ui.FilenameEdit->text(), "/tmp/plant.bwk");
+    EXPECT_EQ(form.Properties(), applied);
+    EXPECT_TRUE(ui.OkButton->isEnabled());
+    ui.OutlineCodesCheckBox->setChecked(false);
+    QTest::mouseClick(ui.CancelButton, Qt::LeftButton);
+  });
+  EXPECT_FALSE(TTreePropertiesForm::Execute(T.Control, "/tmp/plant.bwk", T.SaveUndo));
+  EXPECT_EQ(T.Control.Options, before);
+  EXPECT_EQ(T.Steps.size(), 1u);
+  EXPECT_EQ(T.Recalculations, 1);
 }
 
-TEST(TreePropertiesForm, AStatusDateKeepsItsTimeOfDayAndNoneStaysNone) {
-  Tree t;
-  TTreePropertiesForm form;
-  form.Load(t.Control, "", Now);
-  Ui::TTreePropertiesForm& ui = form.Form();
-  EXPECT_EQ(ui.StatusDateTimePicker->date(), Now.date());
-  EXPECT_FALSE(ui.StatusDateTimePicker->isEnabled());
-  EXPECT_EQ(form.Properties().StatusDate, 0);
-  ui.StatusDateCheckBox->setChecked(true);
-  EXPECT_EQ(SerialToDateTime(form.Properties().StatusDate), Now);
+TEST_F(TreePropertiesForm, AStatusDateKeepsItsTimeOfDayAndNoneStaysNone) {
+  Load();
+  EXPECT_FALSE(U.StatusDateTimePicker->isEnabled());
+  EXPECT_EQ(Form.Properties().StatusDate, 0);
+  U.StatusDateCheckBox->setChecked(true);
+  EXPECT_TRUE(U.StatusDateTimePicker->isEnabled());
+  EXPECT_EQ(SerialToDateTime(Form.Properties().StatusDate), Now);
 
   // A date from a file before the picker's usual minimum survives as it is.
-  t.Control.Options.StatusDate = DateTimeToSerial(QDateTime(QDate(1990, 5, 1), QTime(12, 0)));
-  form.Load(t.Control, "", Now);
-  EXPECT_TRUE(ui.StatusDateCheckBox->isChecked());
-  EXPECT_EQ(ui.StatusDateTimePicker->date(), QDate(1990, 5, 1));
-  EXPECT_EQ(form.Properties().StatusDate, t.Control.Options.StatusDate);
+  T.Control.Options.StatusDate = DateTimeToSerial(QDateTime(QDate(1990, 5, 1), QTime(12, 0)));
+  Load();
+  EXPECT_EQ(U.StatusDateTimePicker->minimumDate(), QDate(1990, 5, 1));
+  EXPECT_EQ(Form.Properties().StatusDate, T.Control.Options.StatusDate);
 }
 
-TEST(TreePropertiesForm, SamplesAreRebuiltKeepingTheRowsAndOkFollowsOnlyARebuild) {
-  Tree t;
-  t.Control.Options.CurrencyNegFormat = 20;
-  TTreePropertiesForm form;
-  form.Load(t.Control, "", Now);
-  Ui::TTreePropertiesForm& ui = form.Form();
-  EXPECT_EQ(ui.NegativeCurrencyFormatComboBox->currentIndex(), -1);
-  EXPECT_FALSE(ui.OkButton->isEnabled());
-  ui.NegativeCurrencyFormatComboBox->setCurrentIndex(3);
-  EXPECT_FALSE(ui.OkButton->isEnabled());
+TEST_F(TreePropertiesForm, SamplesAreRebuiltKeepingTheRowsAndOkFollowsOnlyARebuild) {
+  T.Control.Options.CurrencyNegFormat = 20;
+  Load();
+  EXPECT_EQ(U.NegativeCurrencyFormatComboBox->currentIndex(), -1);
+  EXPECT_FALSE(U.OkButton->isEnabled());
+  U.NegativeCurrencyFormatComboBox->setCurrentIndex(3);
+  EXPECT_FALSE(U.OkButton->isEnabled());
 
-  ui.CurrencySymbolComboBox->setFocus();
-  ui.CurrencySymbolComboBox->lineEdit()->selectAll();
-  QTest::keyClicks(ui.CurrencySymbolComboBox, "CHF");
-  EXPECT_EQ(Items(ui.PositiveCurrencyFormatComboBox),
-            QStringList({"CHF1.10", "1.10CHF", "CHF 1.10", "1.10 CHF"}));
-  EXPECT_EQ(ui.PositiveCurrencyFormatComboBox->currentIndex(), 2);
-  EXPECT_EQ(ui.NegativeCurrencyFormatComboBox->currentText(), "CHF1.10-");
-  EXPECT_TRUE(ui.OkButton->isEnabled());
+  U.CurrencySymbolComboBox->setFocus();
+  U.CurrencySymbolComboBox->lineEdit()->selectAll();
+  QTest::keyClicks(U.CurrencySymbolComboBox, "CHF");
+  EXPECT_EQ(U.PositiveCurrencyFormatComboBox->currentText(), "CHF 1.10");
+  EXPECT_EQ(U.NegativeCurrencyFormatComboBox->currentText(), "CHF1.10-");
+  EXPECT_TRUE(U.OkButton->isEnabled());
 
   // Typed digits count once they are done, arrows at once.
-  ui.DigitsAfterDecimalEdit->selectAll();
-  QTest::keyClicks(ui.DigitsAfterDecimalEdit, "4");
-  EXPECT_EQ(ui.PositiveCurrencyFormatComboBox->currentText(), "CHF 1.10");
-  QTest::keyClick(ui.DigitsAfterDecimalEdit, Qt::Key_Return);
-  EXPECT_EQ(ui.PositiveCurrencyFormatComboBox->currentText(), "CHF 1.1000");
-  ui.DigitsAfterDecimalEdit->stepDown();
-  EXPECT_EQ(ui.PositiveCurrencyFormatComboBox->currentText(), "CHF 1.100");
+  U.DigitsAfterDecimalEdit->selectAll();
+  QTest::keyClicks(U.DigitsAfterDecimalEdit, "4");
+  EXPECT_EQ(U.PositiveCurrencyFormatComboBox->currentText(), "CHF 1.10");
+  QTest::keyClick(U.DigitsAfterDecimalEdit, Qt::Key_Return);
+  EXPECT_EQ(U.PositiveCurrencyFormatComboBox->currentText(), "CHF 1.1000");
+  U.DigitsAfterDecimalEdit->stepDown();
+  EXPECT_EQ(U.PositiveCurrencyFormatComboBox->currentText(), "CHF 1.100");
 }
 
 // Decimals from a hand-edited file may be anything; the dialog opens with
 // them clamped to its box instead of failing.
-TEST(TreePropertiesForm, DecimalsOutOfRangeOpenClamped) {
-  Tree t;
-  TTreePropertiesForm form;
+TEST_F(TreePropertiesForm, DecimalsOutOfRangeOpenClamped) {
   for (auto [stored, shown] : {std::pair{32767, 10}, {40000, 10}, {-5, 0}, {7, 7}}) {
-    t.Control.Options.CurrencyDecimals = stored;
-    form.Load(t.Control, "", Now);
-    EXPECT_EQ(form.Form().DigitsAfterDecimalEdit->value(), shown);
-    EXPECT_EQ(form.Properties().CurrencyDecimals, shown);
+    T.Control.Options.CurrencyDecimals = stored;
+    Load();
+    EXPECT_EQ(Form.Properties().CurrencyDecimals, shown);
   }
 }
 
-TEST(TreePropertiesForm, ReadFromSystemTakesTheMonetaryLocale) {
-  Tree t;
-  TTreePropertiesForm form;
-  form.Load(t.Control, "", Now);
+TEST_F(TreePropertiesForm, ReadFromSystemTakesTheMonetaryLocale) {
+  T.Control.Options.CurrencyDecimals = 4;
+  Load();
   const std::string saved = std::setlocale(LC_MONETARY, nullptr);
   std::setlocale(LC_MONETARY, "C");
-  form.Form().ReadWindowsButton->click();
+  U.ReadWindowsButton->click();
   std::setlocale(LC_MONETARY, saved.c_str());
-  const TTreeProperties p = form.Properties();
-  EXPECT_EQ(p.CurrencySymbol, "");
-  EXPECT_EQ(p.CurrencyDecimals, 2);
-  EXPECT_EQ(p.CurrencyPosFormat, 0);
-  EXPECT_EQ(p.CurrencyNegFormat, 1);
-  EXPECT_EQ(form.Form().NegativeCurrencyFormatComboBox->currentText(), "-1.10");
+  const TTreeProperties p = Form.Properties();
+  EXPECT_EQ((TLocaleCurrency{p.CurrencySymbol, p.CurrencyDecimals, p.CurrencyPosFormat,
+                             p.CurrencyNegFormat}),
+            (TLocaleCurrency{"", 2, 0, 1}));
+  EXPECT_EQ(U.NegativeCurrencyFormatComboBox->currentText(), "-1.10");
 }
 
 // What the symbol and digit boxes take from a user never fails the dialog:
 // the symbol is taken as typed, the digits box keeps a value of 0 to 10.
-TEST(TreePropertiesForm, BadInputIsTakenAsTypedOrRefused) {
-  Tree t;
-  const TTreeOptions before = t.Control.Options;
-  TTreePropertiesForm form;
-  form.Load(t.Control, "", Now);
-  Ui::TTreePropertiesForm& ui = form.Form();
-  for (const QString& text :
-       {QString(""), QString("   "), QString("1,000"), QString("1e999"), QString("nan"),
-        QString("-0"), QString(10000, 'x'), QString::fromUtf8("١٢٣")}) {
-    ui.CurrencySymbolComboBox->setEditText(text);
-    EXPECT_EQ(form.Properties().CurrencySymbol, text.toStdString());
-    EXPECT_TRUE(ui.PositiveCurrencyFormatComboBox->itemText(0).startsWith(text));
-    ui.DigitsAfterDecimalEdit->findChild<QLineEdit*>()->setText(text);
-    ui.DigitsAfterDecimalEdit->interpretText();
-    const int digits = form.Properties().CurrencyDecimals;
+TEST_F(TreePropertiesForm, BadInputIsTakenAsTypedOrRefused) {
+  Load();
+  for (const QString& text : BadNumberTexts()) {
+    U.CurrencySymbolComboBox->setEditText(text);
+    EXPECT_EQ(Form.Properties().CurrencySymbol, text.toStdString());
+    EXPECT_TRUE(U.PositiveCurrencyFormatComboBox->itemText(0).startsWith(text));
+    U.DigitsAfterDecimalEdit->findChild<QLineEdit*>()->setText(text);
+    U.DigitsAfterDecimalEdit->interpretText();
+    const int digits = Form.Properties().CurrencyDecimals;
     EXPECT_TRUE(digits >= 0 && digits <= 10) << digits;
   }
-  form.reject();
-  EXPECT_EQ(t.Control.Options, before);
 }
