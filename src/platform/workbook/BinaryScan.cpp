@@ -1,0 +1,216 @@
+#include "platform/workbook/BinaryScan.h"
+
+#include "platform/workbook/CompoundFile.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace bw {
+
+namespace {
+
+constexpr uint16_t RecordBof = 0x0809;
+constexpr uint16_t RecordEof = 0x000A;
+constexpr uint16_t RecordBoundSheet = 0x0085;
+constexpr uint16_t RecordDimensions = 0x0200;
+constexpr uint16_t RecordFilePass = 0x002F;
+constexpr uint16_t RecordMulRk = 0x00BD;
+constexpr uint16_t RecordMulBlank = 0x00BE;
+constexpr uint16_t Biff5 = 0x0500;
+constexpr uint16_t Biff8 = 0x0600;
+constexpr uint16_t GlobalsSubstream = 0x0005;
+
+// A file with more entries named as workbook streams than this is refused
+// rather than scanned again and again.
+constexpr size_t MaxWorkbookStreams = 4;
+
+uint16_t U16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+uint32_t U32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+uint64_t AddCapped(uint64_t a, uint64_t b) {
+  return b > UINT64_MAX - a ? UINT64_MAX : a + b;
+}
+
+uint64_t MulCapped(uint64_t a, uint64_t b) {
+  return a != 0 && b > UINT64_MAX / a ? UINT64_MAX : a * b;
+}
+
+// Records that begin with a cell's row and column, of every file version
+// (the oldest ones' blank, integer, number, label, boolean and formula
+// cells included): any of them may size a worksheet that has no
+// DIMENSIONS record.
+bool IsCellRecord(uint16_t id) {
+  switch (id) {
+  case 0x0001:
+  case 0x0002:
+  case 0x0003:
+  case 0x0004:
+  case 0x0005:
+  case 0x0006:
+  case 0x0201:
+  case 0x0203:
+  case 0x0204:
+  case 0x0205:
+  case 0x0206:
+  case 0x0406:
+  case 0x027E:
+  case 0x00D6:
+  case 0x00FD:
+  case RecordMulRk:
+  case RecordMulBlank:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// A substream at the top level: the globals, then one per sheet.
+struct TSubstream {
+  uint64_t Offset = 0; // of its BOF record
+  int Dimensions = 0;  // DIMENSIONS records inside it, nested ones too
+  bool Declared = false;
+};
+
+TBinaryScan Verdict(TBinaryVerdict verdict, uint64_t positions = 0) {
+  return {verdict, positions};
+}
+
+TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
+  const uint64_t streamSize = in.Remaining();
+  std::vector<uint8_t> data(0xFFFF);
+  std::vector<TSubstream> substreams;
+  std::vector<uint32_t> sheets; // where each sheet's substream starts
+  uint16_t version = 0;
+  int depth = 0;
+  uint64_t positions = 0, rows = 0, columns = 0;
+
+  for (;;) {
+    const uint64_t offset = streamSize - in.Remaining();
+    uint8_t head[4];
+    if (!in.Read(head, sizeof head)) break;
+    const uint16_t id = U16(head), length = U16(head + 2);
+    const bool cell = IsCellRecord(id);
+    const bool used = cell || id == RecordBof || id == RecordBoundSheet || id == RecordDimensions ||
+                      id == RecordFilePass;
+    if (!in.Read(data.data(), length)) {
+      // Cut short by the end of the stream: the reader stops here too.
+      if (used) return Verdict(TBinaryVerdict::Damaged);
+      break;
+    }
+    const uint8_t* d = data.data();
+    if (offset == 0 && id != RecordBof) return Verdict(TBinaryVerdict::Damaged);
+
+    if (id == RecordBof) {
+      if (length < 4) return Verdict(TBinaryVerdict::Damaged);
+      if (offset == 0) {
+        version = U16(d);
+        if ((version != Biff5 && version != Biff8) || U16(d + 2) != GlobalsSubstream)
+          return Verdict(TBinaryVerdict::Damaged);
+      } else if (U16(d) != version) {
+        // libfreexl cannot read a stream of mixed versions either.
+        return Verdict(TBinaryVerdict::Damaged);
+      }
+      if (depth == 0) substreams.push_back({offset});
+      ++depth;
+    } else if (id == RecordEof) {
+      if (depth > 0) --depth;
+    } else if (id == RecordBoundSheet) {
+      if (length < 4) return Verdict(TBinaryVerdict::Damaged);
+      sheets.push_back(U32(d));
+    } else if (id == RecordFilePass) {
+      return Verdict(TBinaryVerdict::Encrypted);
+    } else if (id == RecordDimensions) {
+      uint64_t firstRow, lastRow, firstColumn, lastColumn; // the last ones plus one
+      if (version == Biff8) {
+        if (length < 12) return Verdict(TBinaryVerdict::Damaged);
+        firstRow = U32(d);
+        lastRow = U32(d + 4);
+        firstColumn = U16(d + 8);
+        lastColumn = U16(d + 10);
+      } else {
+        if (length < 8) return Verdict(TBinaryVerdict::Damaged);
+        firstRow = U16(d);
+        lastRow = U16(d + 2);
+        firstColumn = U16(d + 4);
+        lastColumn = U16(d + 6);
+      }
+      positions = AddCapped(positions, lastRow * lastColumn);
+      rows = std::max({rows, firstRow, lastRow});
+      columns = std::max({columns, firstColumn, lastColumn});
+      if (depth > 0) {
+        // A second grid in one sheet: libfreexl would allocate it without
+        // freeing the first.
+        TSubstream& sheet = substreams.back();
+        if (++sheet.Dimensions > 1) return Verdict(TBinaryVerdict::Damaged);
+        if (depth == 1) sheet.Declared = true;
+      }
+      if (positions > limit) return Verdict(TBinaryVerdict::TooLarge, positions);
+    } else if (cell) {
+      if (length < 4) return Verdict(TBinaryVerdict::Damaged);
+      uint64_t column = U16(d + 2);
+      if (id == RecordMulRk || id == RecordMulBlank) {
+        if (length < 6) return Verdict(TBinaryVerdict::Damaged);
+        const uint64_t count = (length - 6u) / (id == RecordMulRk ? 6u : 2u);
+        const uint64_t last = count > 0 ? column + count - 1 : column;
+        column = std::max({last, uint64_t{U16(d + length - 2)}});
+      }
+      rows = std::max<uint64_t>(rows, U16(d) + 1u);
+      columns = std::max(columns, column + 1);
+    }
+  }
+  if (substreams.empty()) return Verdict(TBinaryVerdict::Damaged);
+
+  // Two sheets on one substream would both be given its grid.
+  std::vector<uint32_t> starts = sheets;
+  std::sort(starts.begin(), starts.end());
+  if (std::adjacent_find(starts.begin(), starts.end()) != starts.end())
+    return Verdict(TBinaryVerdict::Damaged);
+  // A sheet counts as declared only when its substream is the one in its
+  // place and holds a DIMENSIONS record of its own; any other is sized as
+  // the largest grid could be.
+  uint64_t undeclared = 0;
+  for (size_t i = 0; i < sheets.size(); ++i) {
+    const bool declared = i + 1 < substreams.size() && substreams[i + 1].Offset == sheets[i] &&
+                          substreams[i + 1].Declared;
+    if (!declared) ++undeclared;
+  }
+  const uint64_t largest = MulCapped(std::max<uint64_t>(rows, 1), std::max<uint64_t>(columns, 1));
+  positions = AddCapped(positions, MulCapped(undeclared, largest));
+  return Verdict(positions > limit ? TBinaryVerdict::TooLarge : TBinaryVerdict::Readable,
+                 positions);
+}
+
+} // namespace
+
+TBinaryScan ScanBinaryWorkbook(const std::string& path, uint64_t limit) {
+  try {
+    TCompoundFile file(path);
+    // libfreexl reads the first stream named "Workbook" or "Book"; every
+    // entry whose name begins so is scanned, whatever its type.
+    std::vector<const TCompoundEntry*> books;
+    for (const TCompoundEntry& entry : file.Entries())
+      if (entry.Name.starts_with("Workbook") || entry.Name.starts_with("Book"))
+        books.push_back(&entry);
+    if (books.size() > MaxWorkbookStreams) return Verdict(TBinaryVerdict::Damaged);
+    TBinaryScan result = Verdict(TBinaryVerdict::Damaged);
+    for (const TCompoundEntry* book : books) {
+      if (book->Size == 0) continue;
+      TCompoundFile::TStream stream = file.Open(*book);
+      TBinaryScan one = ScanStream(stream, limit);
+      if (one.Verdict != TBinaryVerdict::Readable) return one;
+      result.Verdict = TBinaryVerdict::Readable;
+      result.GridPositions = std::max(result.GridPositions, one.GridPositions);
+    }
+    return result;
+  } catch (const TCompoundDamaged&) {
+    return Verdict(TBinaryVerdict::Damaged);
+  }
+}
+
+} // namespace bw
