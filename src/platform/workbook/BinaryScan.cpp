@@ -166,19 +166,18 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
   }
   if (substreams.empty()) return Verdict(TBinaryVerdict::Damaged);
 
-  // Two sheets on one substream would both be given its grid.
-  std::vector<uint32_t> starts = sheets;
-  std::sort(starts.begin(), starts.end());
-  if (std::adjacent_find(starts.begin(), starts.end()) != starts.end())
-    return Verdict(TBinaryVerdict::Damaged);
-  // A sheet counts as declared only when its substream is the one in its
-  // place and holds a DIMENSIONS record of its own; any other is sized as
-  // the largest grid could be.
+  // Each sheet's substream must be the one in its place. libfreexl sizes a
+  // sheet without a DIMENSIONS record of its own from the cells it finds,
+  // and when such a sheet comes before another, or has no substream, it
+  // fails or loses a grid on every opening: only the last sheet may be
+  // undeclared, and it is sized as the largest grid could be.
   uint64_t undeclared = 0;
   for (size_t i = 0; i < sheets.size(); ++i) {
-    const bool declared = i + 1 < substreams.size() && substreams[i + 1].Offset == sheets[i] &&
-                          substreams[i + 1].Declared;
-    if (!declared) ++undeclared;
+    if (i + 1 >= substreams.size() || substreams[i + 1].Offset != sheets[i])
+      return Verdict(TBinaryVerdict::Damaged);
+    if (substreams[i + 1].Declared) continue;
+    if (i + 1 < sheets.size()) return Verdict(TBinaryVerdict::Damaged);
+    ++undeclared;
   }
   const uint64_t largest = MulCapped(std::max<uint64_t>(rows, 1), std::max<uint64_t>(columns, 1));
   positions = AddCapped(positions, MulCapped(undeclared, largest));

@@ -29,8 +29,11 @@ struct TBinaryScan {
 
 // Reads the file's structure and counts the grid positions. The count
 // errs on the high side wherever the file leaves room for doubt: every
-// DIMENSIONS record counts, and a worksheet without one of its own counts
-// as large as the largest row and column seen anywhere in the stream.
+// DIMENSIONS record counts, and a last worksheet without one of its own
+// counts as large as the largest row and column seen anywhere in the
+// stream. Streams that make libfreexl lose what it allocated (a sheet with
+// two grids, a sheet without its substream in its place, a sheet without
+// a grid before another) are damaged.
 TBinaryScan ScanBinaryWorkbook(const std::string& path, uint64_t limit);
 
 } // namespace bw

@@ -63,9 +63,10 @@ TEST_F(BinaryScan, CountsTheGridsTheWorksheetsDeclare) {
       Scan(BiffWorkbook({BiffDimensions(1000, 20, true)}, true), UINT64_MAX, "Book").GridPositions,
       20000u);
 
-  // A worksheet without DIMENSIONS is sized by cells, possibly of other
-  // sheets: it counts the largest row and column of any.
-  s = Scan(BiffWorkbook({BiffNumber(4, 200, 1), BiffDimensions(30, 3)}));
+  // The last worksheet without DIMENSIONS is sized by cells, possibly of
+  // other sheets: it counts the largest row and column of any.
+  s = Scan(BiffWorkbook({BiffDimensions(30, 3), BiffNumber(4, 200, 1)}));
+  EXPECT_EQ(s.Verdict, TBinaryVerdict::Readable);
   EXPECT_EQ(s.GridPositions, 90u + 30u * 201u);
 }
 
@@ -77,6 +78,9 @@ TEST_F(BinaryScan, RefusesWorkbookStreamsTheLibraryMisreads) {
             TBinaryVerdict::Damaged);
   EXPECT_EQ(verdict(BiffWorkbook(
                 {BiffDimensions(10, 10) + BiffBof(BiffChart) + BiffDimensions(5, 5) + BiffEof()})),
+            TBinaryVerdict::Damaged);
+  // A sheet without a grid before another one.
+  EXPECT_EQ(verdict(BiffWorkbook({BiffNumber(4, 200, 1), BiffDimensions(30, 3)})),
             TBinaryVerdict::Damaged);
   // A record cut off before the data the count needs.
   EXPECT_EQ(verdict(BiffWorkbook({BiffRecord(0x0200, std::string(10, '\xFF'))})),
