@@ -70,11 +70,30 @@ bool IsCellRecord(uint16_t id) {
   }
 }
 
+// The cells libfreexl keeps (the others it passes over): one outside its
+// sheet's grid makes it fail, and lose the text it read for it.
+bool IsStoredCell(uint16_t id) {
+  switch (id) {
+  case 0x0203:
+  case 0x0204:
+  case 0x0205:
+  case 0x027E:
+  case 0x00D6:
+  case 0x00FD:
+  case RecordMulRk:
+    return true;
+  default:
+    return false;
+  }
+}
+
 // A substream at the top level: the globals, then one per sheet.
 struct TSubstream {
   uint64_t Offset = 0; // of its BOF record
   int Dimensions = 0;  // DIMENSIONS records inside it, nested ones too
   bool Declared = false;
+  uint64_t Rows = 0, Columns = 0; // the grid declared
+  bool HasCells = false;
 };
 
 TBinaryScan Verdict(TBinaryVerdict verdict, uint64_t positions = 0) {
@@ -148,7 +167,13 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
         // freeing the first.
         TSubstream& sheet = substreams.back();
         if (++sheet.Dimensions > 1) return Verdict(TBinaryVerdict::Damaged);
-        if (depth == 1) sheet.Declared = true;
+        if (depth == 1) {
+          // Cells before the grid would have nowhere to go.
+          if (sheet.HasCells) return Verdict(TBinaryVerdict::Damaged);
+          sheet.Declared = true;
+          sheet.Rows = lastRow;
+          sheet.Columns = lastColumn;
+        }
       }
       if (positions > limit) return Verdict(TBinaryVerdict::TooLarge, positions);
     } else if (cell) {
@@ -160,8 +185,19 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
         const uint64_t last = count > 0 ? column + count - 1 : column;
         column = std::max({last, uint64_t{U16(d + length - 2)}});
       }
-      rows = std::max<uint64_t>(rows, U16(d) + 1u);
+      const uint64_t row = U16(d);
+      rows = std::max(rows, row + 1);
       columns = std::max(columns, column + 1);
+      // Cells belong in a sheet's substream (after the globals, one the
+      // sheet list names), inside its grid when it declares one.
+      const size_t index = substreams.size() - 1;
+      if (depth == 0 || index == 0 || index > sheets.size())
+        return Verdict(TBinaryVerdict::Damaged);
+      TSubstream& sheet = substreams.back();
+      sheet.HasCells = true;
+      if (depth == 1 && sheet.Declared && IsStoredCell(id) &&
+          (row >= sheet.Rows || column >= sheet.Columns))
+        return Verdict(TBinaryVerdict::Damaged);
     }
   }
   if (substreams.empty()) return Verdict(TBinaryVerdict::Damaged);

@@ -159,6 +159,9 @@ void TCompoundFile::ReadDirectory(uint32_t start) {
     ReadAt(SectorOffset(s), sector.data(), FSectorSize);
     for (size_t at = 0; at + 128 <= FSectorSize; at += 128) {
       const uint8_t* e = &sector[at];
+      // libfreexl converts as many bytes of the name as its length field
+      // says, whatever the 64 bytes of room.
+      if (U16(e + 64) > 64) Damaged();
       TCompoundEntry entry;
       for (size_t i = 0; i < 32 && e[2 * i] != 0; ++i)
         entry.Name += static_cast<char>(e[2 * i]);

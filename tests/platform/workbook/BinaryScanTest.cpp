@@ -79,6 +79,13 @@ TEST_F(BinaryScan, RefusesWorkbookStreamsTheLibraryMisreads) {
   EXPECT_EQ(verdict(BiffWorkbook(
                 {BiffDimensions(10, 10) + BiffBof(BiffChart) + BiffDimensions(5, 5) + BiffEof()})),
             TBinaryVerdict::Damaged);
+  // Cells outside a sheet, outside its grid or before it.
+  EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(2, 2)}, false, BiffNumber(0, 0, 1))),
+            TBinaryVerdict::Damaged);
+  EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(2, 2) + BiffNumber(1, 2, 1)})),
+            TBinaryVerdict::Damaged);
+  EXPECT_EQ(verdict(BiffWorkbook({BiffNumber(0, 0, 1) + BiffDimensions(2, 2)})),
+            TBinaryVerdict::Damaged);
   // A sheet without a grid before another one.
   EXPECT_EQ(verdict(BiffWorkbook({BiffNumber(4, 200, 1), BiffDimensions(30, 3)})),
             TBinaryVerdict::Damaged);
@@ -134,6 +141,8 @@ TEST_F(BinaryScan, RefusesDamagedCompoundDocuments) {
   EXPECT_TRUE(damaged([&](std::string& b) {
     PutU32(b, where.EntryOffset(0) + 120, static_cast<uint32_t>(b.size() - 1024));
   })) << "a stream longer than its chain";
+  EXPECT_TRUE(damaged([&](std::string& b) { b[where.EntryOffset(1) + 65] = '\xD6'; }))
+      << "a name longer than its field";
   EXPECT_TRUE(damaged([&](std::string& b) { PutU32(b, 76, 0x7FFFFFFF); }))
       << "the allocation table past the end";
   EXPECT_TRUE(damaged([&](std::string& b) { PutU32(b, 44, 0x7FFFFFFF); }))
