@@ -1,8 +1,8 @@
 // Writes binary-workbook seeds for the workbook fuzzer into a folder: bare
 // workbook streams (which the fuzzer puts in a compound document) of both
 // versions, with numbers, several sheets, a last sheet without a declared
-// grid, an embedded chart and an encrypted one, and two whole compound
-// documents, with the stream in the mini stream and in sectors of its own.
+// grid and an encrypted one, and two whole compound documents, with the
+// stream in the mini stream and in sectors of its own.
 #include "support/CompoundFiles.h"
 
 #include <cstdio>
@@ -35,7 +35,6 @@ int main(int argc, char** argv) {
         BiffWorkbook({BiffDimensions(3, 2, true) + BiffNumber(2, 1, 42.5)}, true));
   Write(folder, "sheets.bin",
         BiffWorkbook({cells, BiffDimensions(1, 1), BiffNumber(3, 3, 1) + BiffNumber(1, 9, 2)}));
-  Write(folder, "chart.bin", BiffWorkbook({BiffDimensions(2, 2) + BiffBof(BiffChart) + BiffEof()}));
   Write(folder, "encrypted.bin",
         BiffWorkbook({cells}, false, BiffRecord(0x002F, std::string(54, '\0'))));
   Write(folder, "mini.xls", CompoundDocument({{"Workbook", BiffWorkbook({cells})}}));

@@ -87,10 +87,10 @@ bool IsStoredCell(uint16_t id) {
   }
 }
 
-// A substream at the top level: the globals, then one per sheet.
+// A substream: the globals, then one per sheet.
 struct TSubstream {
   uint64_t Offset = 0; // of its BOF record
-  int Dimensions = 0;  // DIMENSIONS records inside it, nested ones too
+  int Dimensions = 0;  // DIMENSIONS records inside it
   bool Declared = false;
   uint64_t Rows = 0, Columns = 0; // the grid declared
   bool HasCells = false;
@@ -100,13 +100,23 @@ TBinaryScan Verdict(TBinaryVerdict verdict, uint64_t positions = 0) {
   return {verdict, positions};
 }
 
+// Whether a cell position was given twice: libfreexl loses the text of
+// the cell it overwrites.
+bool SomeTwice(std::vector<uint32_t>& cells) {
+  std::sort(cells.begin(), cells.end());
+  const bool twice = std::adjacent_find(cells.begin(), cells.end()) != cells.end();
+  cells.clear();
+  return twice;
+}
+
 TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
   const uint64_t streamSize = in.Remaining();
   std::vector<uint8_t> data(0xFFFF);
   std::vector<TSubstream> substreams;
   std::vector<uint32_t> sheets; // where each sheet's substream starts
   uint16_t version = 0;
-  int depth = 0;
+  bool inside = false;        // between a BOF and its EOF
+  std::vector<uint32_t> kept; // cell positions of the current substream
   uint64_t positions = 0, rows = 0, columns = 0;
 
   for (;;) {
@@ -131,14 +141,16 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
         version = U16(d);
         if ((version != Biff5 && version != Biff8) || U16(d + 2) != GlobalsSubstream)
           return Verdict(TBinaryVerdict::Damaged);
-      } else if (U16(d) != version) {
-        // libfreexl cannot read a stream of mixed versions either.
+      } else if (U16(d) != version || inside) {
+        // libfreexl cannot read a stream of mixed versions, nor a
+        // substream inside another (a chart in a worksheet), either.
         return Verdict(TBinaryVerdict::Damaged);
       }
-      if (depth == 0) substreams.push_back({offset});
-      ++depth;
+      substreams.push_back({offset});
+      inside = true;
     } else if (id == RecordEof) {
-      if (depth > 0) --depth;
+      inside = false;
+      if (SomeTwice(kept)) return Verdict(TBinaryVerdict::Damaged);
     } else if (id == RecordBoundSheet) {
       if (length < 4) return Verdict(TBinaryVerdict::Damaged);
       sheets.push_back(U32(d));
@@ -162,28 +174,26 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
       positions = AddCapped(positions, lastRow * lastColumn);
       rows = std::max({rows, firstRow, lastRow});
       columns = std::max({columns, firstColumn, lastColumn});
-      if (depth > 0) {
+      if (inside) {
         // A second grid in one sheet: libfreexl would allocate it without
-        // freeing the first.
+        // freeing the first. Cells before the grid would have nowhere to go.
         TSubstream& sheet = substreams.back();
-        if (++sheet.Dimensions > 1) return Verdict(TBinaryVerdict::Damaged);
-        if (depth == 1) {
-          // Cells before the grid would have nowhere to go.
-          if (sheet.HasCells) return Verdict(TBinaryVerdict::Damaged);
-          sheet.Declared = true;
-          sheet.Rows = lastRow;
-          sheet.Columns = lastColumn;
-        }
+        if (++sheet.Dimensions > 1 || sheet.HasCells) return Verdict(TBinaryVerdict::Damaged);
+        sheet.Declared = true;
+        sheet.Rows = lastRow;
+        sheet.Columns = lastColumn;
       }
       if (positions > limit) return Verdict(TBinaryVerdict::TooLarge, positions);
     } else if (cell) {
       if (length < 4) return Verdict(TBinaryVerdict::Damaged);
-      uint64_t column = U16(d + 2);
+      // A row of cells gives its first column, its entries and its last
+      // column, which need not agree.
+      const uint64_t first = U16(d + 2);
+      uint64_t entries = 1, column = first;
       if (id == RecordMulRk || id == RecordMulBlank) {
         if (length < 6) return Verdict(TBinaryVerdict::Damaged);
-        const uint64_t count = (length - 6u) / (id == RecordMulRk ? 6u : 2u);
-        const uint64_t last = count > 0 ? column + count - 1 : column;
-        column = std::max({last, uint64_t{U16(d + length - 2)}});
+        entries = (length - 6u) / (id == RecordMulRk ? 6u : 2u);
+        column = std::max(first + entries - (entries > 0), uint64_t{U16(d + length - 2)});
       }
       const uint64_t row = U16(d);
       rows = std::max(rows, row + 1);
@@ -191,16 +201,17 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
       // Cells belong in a sheet's substream (after the globals, one the
       // sheet list names), inside its grid when it declares one.
       const size_t index = substreams.size() - 1;
-      if (depth == 0 || index == 0 || index > sheets.size())
-        return Verdict(TBinaryVerdict::Damaged);
+      if (!inside || index == 0 || index > sheets.size()) return Verdict(TBinaryVerdict::Damaged);
       TSubstream& sheet = substreams.back();
       sheet.HasCells = true;
-      if (depth == 1 && sheet.Declared && IsStoredCell(id) &&
-          (row >= sheet.Rows || column >= sheet.Columns))
+      if (!IsStoredCell(id)) continue;
+      if (sheet.Declared && (row >= sheet.Rows || column >= sheet.Columns))
         return Verdict(TBinaryVerdict::Damaged);
+      for (uint64_t c = first; c < first + entries; ++c)
+        kept.push_back(static_cast<uint32_t>(row << 16 | (c & 0xFFFF)));
     }
   }
-  if (substreams.empty()) return Verdict(TBinaryVerdict::Damaged);
+  if (substreams.empty() || SomeTwice(kept)) return Verdict(TBinaryVerdict::Damaged);
 
   // Each sheet's substream must be the one in its place. libfreexl sizes a
   // sheet without a DIMENSIONS record of its own from the cells it finds,

@@ -31,9 +31,10 @@ struct TBinaryScan {
 // errs on the high side wherever the file leaves room for doubt: every
 // DIMENSIONS record counts, and a last worksheet without one of its own
 // counts as large as the largest row and column seen anywhere in the
-// stream. Streams that make libfreexl lose what it allocated (a sheet with
-// two grids, a sheet without its substream in its place, a sheet without
-// a grid before another) are damaged.
+// stream. Streams that libfreexl cannot read, or that make it lose what
+// it allocated (a sheet with two grids, cells outside their sheet or its
+// grid, a sheet without its substream in its place, a sheet without a grid
+// before another, a substream inside another), are damaged.
 TBinaryScan ScanBinaryWorkbook(const std::string& path, uint64_t limit);
 
 } // namespace bw

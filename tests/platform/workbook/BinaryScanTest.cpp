@@ -72,14 +72,17 @@ TEST_F(BinaryScan, CountsTheGridsTheWorksheetsDeclare) {
 
 TEST_F(BinaryScan, RefusesWorkbookStreamsTheLibraryMisreads) {
   auto verdict = [&](const std::string& stream) { return Scan(stream).Verdict; };
-  // A second grid in one sheet, nested in a chart or not, would be
-  // allocated without freeing the first.
+  // A second grid in one sheet would be allocated without freeing the
+  // first; a chart's substream inside a worksheet is never read.
   EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(10, 10) + BiffDimensions(10, 10)})),
             TBinaryVerdict::Damaged);
-  EXPECT_EQ(verdict(BiffWorkbook(
-                {BiffDimensions(10, 10) + BiffBof(BiffChart) + BiffDimensions(5, 5) + BiffEof()})),
+  EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(10, 10) + BiffBof(BiffChart) + BiffEof()})),
             TBinaryVerdict::Damaged);
-  // Cells outside a sheet, outside its grid or before it.
+  // Cells outside a sheet, outside its grid or before it, or twice at one
+  // place.
+  EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(2, 2) + BiffNumber(1, 1, 1) + BiffNumber(0, 1, 2) +
+                                  BiffNumber(1, 1, 3)})),
+            TBinaryVerdict::Damaged);
   EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(2, 2)}, false, BiffNumber(0, 0, 1))),
             TBinaryVerdict::Damaged);
   EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(2, 2) + BiffNumber(1, 2, 1)})),
