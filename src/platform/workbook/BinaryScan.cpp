@@ -16,6 +16,11 @@ constexpr uint16_t RecordDimensions = 0x0200;
 constexpr uint16_t RecordFilePass = 0x002F;
 constexpr uint16_t RecordMulRk = 0x00BD;
 constexpr uint16_t RecordMulBlank = 0x00BE;
+constexpr uint16_t RecordLabel = 0x0204;
+constexpr uint16_t RecordRString = 0x00D6;
+constexpr uint16_t RecordFormat = 0x041E;
+constexpr uint16_t RecordSst = 0x00FC;
+constexpr uint16_t RecordContinue = 0x003C;
 constexpr uint16_t Biff5 = 0x0500;
 constexpr uint16_t Biff8 = 0x0600;
 constexpr uint16_t GlobalsSubstream = 0x0005;
@@ -109,14 +114,116 @@ bool SomeTwice(std::vector<uint32_t>& cells) {
   return twice;
 }
 
+// The bytes a BIFF8 string takes after its character count: the option
+// byte, the counts of formatting runs and extension bytes where the
+// options announce them, the characters (one or two bytes each), the runs
+// and the extension. Zero when its head does not fit in what is left.
+uint64_t StringBytes(const uint8_t* p, size_t left, uint64_t characters) {
+  if (left < 1) return 0;
+  const uint8_t options = p[0];
+  uint64_t head = 1, tail = 0;
+  if (options & 0x08) {
+    if (left < head + 2) return 0;
+    tail += 4u * U16(p + head);
+    head += 2;
+  }
+  if (options & 0x04) {
+    if (left < head + 4) return 0;
+    tail += U32(p + head);
+    head += 4;
+  }
+  return head + characters * (options & 0x01 ? 2 : 1) + tail;
+}
+
+// Whether the text a record announces lies within it: libfreexl copies as
+// many bytes as the counts say. Sheet names and number formats; the texts
+// of label cells.
+bool TextFits(uint16_t id, const uint8_t* d, size_t length, bool biff8) {
+  size_t at;
+  bool wideCount;
+  switch (id) {
+  case RecordLabel:
+  case RecordRString:
+    at = 6;
+    wideCount = true;
+    break;
+  case RecordBoundSheet:
+    at = 6;
+    wideCount = false;
+    break;
+  case RecordFormat:
+    at = 2;
+    wideCount = biff8;
+    break;
+  default:
+    return true;
+  }
+  const size_t countBytes = wideCount ? 2 : 1;
+  if (length < at + countBytes) return false;
+  const uint64_t characters = wideCount ? U16(d + at) : d[at];
+  at += countBytes;
+  if (!biff8) return at + characters <= length;
+  const uint64_t bytes = StringBytes(d + at, length - at, characters);
+  return bytes != 0 && at + bytes <= length;
+}
+
+// Whether the shared strings, an SST record's data followed by that of its
+// CONTINUE records, hold every string they count. A string's head lies in
+// one record; its characters may go on in the next, which then begins
+// with a new option byte; its runs and extension run on over records.
+bool SharedStringsFit(const std::vector<std::vector<uint8_t>>& parts) {
+  if (parts[0].size() < 8) return false;
+  uint64_t strings = U32(parts[0].data() + 4);
+  size_t part = 0, at = 8;
+  auto left = [&] { return parts[part].size() - at; };
+  // Steps over records used up; false at the end of the last.
+  auto nextIfDone = [&] {
+    while (at == parts[part].size()) {
+      if (part + 1 == parts.size()) return false;
+      ++part;
+      at = 0;
+    }
+    return true;
+  };
+  for (; strings > 0; --strings) {
+    if (!nextIfDone() || left() < 3) return false;
+    uint64_t characters = U16(&parts[part][at]);
+    const uint8_t options = parts[part][at + 2];
+    const uint64_t all = StringBytes(&parts[part][at + 2], left() - 2, characters);
+    if (all == 0) return false;
+    const uint64_t head = 1 + (options & 0x08 ? 2 : 0) + (options & 0x04 ? 4 : 0);
+    bool wide = options & 0x01;
+    uint64_t tail = all - head - characters * (wide ? 2 : 1);
+    at += 2 + head;
+    while (characters > 0) {
+      const uint64_t fit = std::min<uint64_t>(characters, left() / (wide ? 2 : 1));
+      at += fit * (wide ? 2 : 1);
+      characters -= fit;
+      if (characters == 0) break;
+      if (part + 1 == parts.size() || parts[part + 1].empty()) return false;
+      ++part;
+      wide = parts[part][0] & 0x01;
+      at = 1;
+    }
+    while (tail > 0) {
+      if (!nextIfDone()) return false;
+      const uint64_t fit = std::min<uint64_t>(tail, left());
+      at += fit;
+      tail -= fit;
+    }
+  }
+  return true;
+}
+
 TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
   const uint64_t streamSize = in.Remaining();
   std::vector<uint8_t> data(0xFFFF);
   std::vector<TSubstream> substreams;
   std::vector<uint32_t> sheets; // where each sheet's substream starts
   uint16_t version = 0;
-  bool inside = false;        // between a BOF and its EOF
-  std::vector<uint32_t> kept; // cell positions of the current substream
+  bool inside = false;                             // between a BOF and its EOF
+  std::vector<uint32_t> kept;                      // cell positions of the current substream
+  std::vector<std::vector<uint8_t>> sharedStrings; // an SST record and its CONTINUE records
   uint64_t positions = 0, rows = 0, columns = 0;
 
   for (;;) {
@@ -126,7 +233,8 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
     const uint16_t id = U16(head), length = U16(head + 2);
     const bool cell = IsCellRecord(id);
     const bool used = cell || id == RecordBof || id == RecordBoundSheet || id == RecordDimensions ||
-                      id == RecordFilePass;
+                      id == RecordFilePass || id == RecordFormat || id == RecordSst ||
+                      id == RecordContinue;
     if (!in.Read(data.data(), length)) {
       // Cut short by the end of the stream: the reader stops here too.
       if (used) return Verdict(TBinaryVerdict::Damaged);
@@ -134,6 +242,13 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
     }
     const uint8_t* d = data.data();
     if (offset == 0 && id != RecordBof) return Verdict(TBinaryVerdict::Damaged);
+    if (!sharedStrings.empty() && id != RecordContinue) {
+      if (!SharedStringsFit(sharedStrings)) return Verdict(TBinaryVerdict::Damaged);
+      sharedStrings.clear();
+    }
+    if (id == RecordSst && version == Biff8) sharedStrings.assign(1, {d, d + length});
+    if (id == RecordContinue && !sharedStrings.empty()) sharedStrings.emplace_back(d, d + length);
+    if (!TextFits(id, d, length, version == Biff8)) return Verdict(TBinaryVerdict::Damaged);
 
     if (id == RecordBof) {
       if (length < 4) return Verdict(TBinaryVerdict::Damaged);
@@ -212,6 +327,8 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
     }
   }
   if (substreams.empty() || SomeTwice(kept)) return Verdict(TBinaryVerdict::Damaged);
+  if (!sharedStrings.empty() && !SharedStringsFit(sharedStrings))
+    return Verdict(TBinaryVerdict::Damaged);
 
   // Each sheet's substream must be the one in its place. libfreexl sizes a
   // sheet without a DIMENSIONS record of its own from the cells it finds,

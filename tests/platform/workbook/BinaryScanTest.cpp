@@ -89,6 +89,24 @@ TEST_F(BinaryScan, RefusesWorkbookStreamsTheLibraryMisreads) {
             TBinaryVerdict::Damaged);
   EXPECT_EQ(verdict(BiffWorkbook({BiffNumber(0, 0, 1) + BiffDimensions(2, 2)})),
             TBinaryVerdict::Damaged);
+  // Texts longer than their records: libfreexl would copy past them.
+  const std::string label("\0\0\0\0\x0F\0\x64\0\0abc", 12); // a hundred characters announced
+  EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(2, 2) + BiffRecord(0x0204, label)})),
+            TBinaryVerdict::Damaged);
+  std::string longName = BiffWorkbook({BiffDimensions(2, 2)});
+  longName[RecordsOf(longName, 0x0085).at(0) + 4 + 6] = 60;
+  EXPECT_EQ(verdict(longName), TBinaryVerdict::Damaged);
+  // Shared strings: "ab", then "cdef" going on in a CONTINUE record with an
+  // option byte of its own; counting a third string they do not hold.
+  auto strings = [](char count) {
+    return BiffRecord(0x00FC, std::string("\3\0\0\0", 4) + count + std::string("\0\0\0", 3) +
+                                  std::string("\2\0\0ab\4\0\0cd", 11)) +
+           BiffRecord(0x003C, std::string("\0ef", 3));
+  };
+  EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(2, 2)}, false, strings(2))),
+            TBinaryVerdict::Readable);
+  EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(2, 2)}, false, strings(3))),
+            TBinaryVerdict::Damaged);
   // A sheet without a grid before another one.
   EXPECT_EQ(verdict(BiffWorkbook({BiffNumber(4, 200, 1), BiffDimensions(30, 3)})),
             TBinaryVerdict::Damaged);
