@@ -1,11 +1,18 @@
 // libFuzzer target for the workbook reader. An input that starts like a zip
-// is opened as a package as it is; any other input is split at lines
-// "@@@@" into the workbook part, the first worksheet, the shared strings
-// and the workbook's relationships, which are packed into a package with
-// the rest of a minimal workbook, so that the fuzzer reaches the XML
-// readers instead of spending its time on zip headers.
+// is opened as a package as it is; one that starts like a compound
+// document is opened as a binary workbook as it is, and one that starts
+// with a BOF record is taken for a binary workbook's stream and put in a
+// compound document first, so that the fuzzer reaches the records instead
+// of spending its time on the container. Any other input is split at
+// lines "@@@@" into the workbook part, the first worksheet, the shared
+// strings and the workbook's relationships, which are packed into a
+// package with the rest of a minimal workbook, so that the fuzzer reaches
+// the XML readers instead of spending its time on zip headers.
 #include "platform/workbook/Workbook.h"
+#include "support/CompoundFiles.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -83,10 +90,51 @@ const char* const Defaults[] = {
     R"(<Relationship Id="rId2" Type="/sharedStrings" Target="sharedStrings.xml"/></Relationships>)",
 };
 
+void ReadAll(bw::TWorkbook& book) {
+  for (int i = 0; i < book.WorksheetCount(); ++i) {
+    book.FindWorksheet(book.WorksheetName(i));
+    try {
+      auto sheet = book.Worksheet(i);
+      for (size_t c = 0; c < sheet->CellCount(); ++c)
+        sheet->Cell(sheet->CellRow(c), sheet->CellColumn(c));
+      sheet->Cell(sheet->LastRow(), sheet->LastColumn());
+    } catch (const bw::WorkbookError&) {
+    }
+  }
+  for (const bw::TDefinedName& n : book.DefinedNames())
+    book.FindDefinedName(n.Name);
+}
+
+// Binary workbooks are read from a path: the input goes to a file in
+// memory, opened by its name under /proc.
+void ReadBinary(const std::string& bytes) {
+  static const int file = memfd_create("workbook.xls", 0);
+  static const std::string path = "/proc/self/fd/" + std::to_string(file);
+  if (file < 0 || ftruncate(file, 0) != 0 ||
+      pwrite(file, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
+    __builtin_trap();
+  bw::TWorkbookLimits limits;
+  // A sixteenth of the usual limit keeps each run quick.
+  limits.MaxGridPositions = 1 << 20;
+  try {
+    auto book = bw::OpenWorkbook(path, limits);
+    ReadAll(*book);
+  } catch (const bw::NotAWorkbookError&) {
+  }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
+  if (input.starts_with("\xD0\xCF\x11\xE0")) {
+    ReadBinary(input);
+    return 0;
+  }
+  if (input.starts_with("\x09\x08")) {
+    ReadBinary(bw::test::CompoundDocument({{"Workbook", input}}));
+    return 0;
+  }
   std::string package;
   if (input.starts_with("PK")) {
     package = input;
@@ -111,18 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   limits.MaxPartSize = 1 << 20;
   try {
     auto book = bw::OpenWorkbookPackage(std::move(package), limits);
-    for (int i = 0; i < book->WorksheetCount(); ++i) {
-      book->FindWorksheet(book->WorksheetName(i));
-      try {
-        auto sheet = book->Worksheet(i);
-        for (size_t c = 0; c < sheet->CellCount(); ++c)
-          sheet->Cell(sheet->CellRow(c), sheet->CellColumn(c));
-        sheet->Cell(sheet->LastRow(), sheet->LastColumn());
-      } catch (const bw::WorkbookError&) {
-      }
-    }
-    for (const bw::TDefinedName& n : book->DefinedNames())
-      book->FindDefinedName(n.Name);
+    ReadAll(*book);
   } catch (const bw::NotAWorkbookError&) {
   }
   return 0;

@@ -105,11 +105,12 @@ TParts PackageParts(const std::vector<std::string>& sheetXml, const std::string&
   return parts;
 }
 
-void WriteXls(const std::string& path, int lastRow, int lastColumn) {
+void WriteXls(const std::string& path, int lastRow, int lastColumn, int wideSheets) {
   // Debian's interpreter, which has python3-xlwt, whatever else is first
   // on the path.
   std::string command = std::string("/usr/bin/python3 '") + BW_MAKE_XLS_SCRIPT + "' '" + path +
-                        "' " + std::to_string(lastRow) + " " + std::to_string(lastColumn);
+                        "' " + std::to_string(lastRow) + " " + std::to_string(lastColumn) + " " +
+                        std::to_string(wideSheets);
   if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + path);
 }
 

@@ -44,7 +44,8 @@ TParts PackageParts(const std::vector<std::string>& sheetXml, const std::string&
 std::string SheetXml(const std::string& sheetData);
 
 // The binary workbook of tests/support/make_xls.py (see there for its
-// cells); its sheet "Wide" has one number at the given last cell.
-void WriteXls(const std::string& path, int lastRow = 10, int lastColumn = 5);
+// cells); its sheet "Wide" has one number at the given last cell, and so
+// have its copies when wideSheets is more than one.
+void WriteXls(const std::string& path, int lastRow = 10, int lastColumn = 5, int wideSheets = 1);
 
 } // namespace bw::test

@@ -2,6 +2,8 @@
 // The format's defined names are not read, so such a workbook has none.
 #include "platform/workbook/WorkbookReaders.h"
 
+#include "platform/workbook/BinaryScan.h"
+
 #include <freexl.h>
 
 namespace bw {
@@ -22,9 +24,23 @@ struct TFreeXlHandle {
 
 class TBinaryWorkbook : public TWorkbook {
 public:
-  explicit TBinaryWorkbook(const std::string& path) {
+  TBinaryWorkbook(const std::string& path, const TWorkbookLimits& limits) {
+    // libfreexl sets up every worksheet's whole grid as it opens the file:
+    // what it would take is counted first.
+    switch (ScanBinaryWorkbook(path, limits.MaxGridPositions).Verdict) {
+    case TBinaryVerdict::Readable:
+      break;
+    case TBinaryVerdict::TooLarge:
+      throw NotAWorkbookError("'" + path + "' has worksheets too large to be read.");
+    case TBinaryVerdict::Encrypted:
+      throw NotAWorkbookError("'" + path + "' is protected by a password.");
+    case TBinaryVerdict::Damaged:
+      throw NotAWorkbookError("'" + path + "' is not a workbook.");
+    }
+    // The library can report success without giving a handle.
     int rc = freexl_open(path.c_str(), &FFile.Handle);
-    if (rc != FREEXL_OK) throw NotAWorkbookError("'" + path + "' is not a workbook.");
+    if (rc != FREEXL_OK || !FFile.Handle)
+      throw NotAWorkbookError("'" + path + "' is not a workbook.");
     unsigned int info = 0;
     if (freexl_get_info(FFile.Handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
         info == FREEXL_BIFF_OBFUSCATED)
@@ -101,8 +117,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<TWorkbook> OpenBinaryWorkbook(const std::string& path) {
-  return std::make_unique<TBinaryWorkbook>(path);
+std::unique_ptr<TWorkbook> OpenBinaryWorkbook(const std::string& path,
+                                              const TWorkbookLimits& limits) {
+  return std::make_unique<TBinaryWorkbook>(path, limits);
 }
 
 } // namespace bw

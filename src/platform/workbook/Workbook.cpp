@@ -424,7 +424,7 @@ std::unique_ptr<TWorkbook> OpenWorkbook(const std::string& path, const TWorkbook
   static constexpr std::array<unsigned char, 8> Compound{0xD0, 0xCF, 0x11, 0xE0,
                                                          0xA1, 0xB1, 0x1A, 0xE1};
   if (std::equal(Zip.begin(), Zip.end(), magic.begin())) return OpenPackageFile(path, limits);
-  if (magic == Compound) return OpenBinaryWorkbook(path);
+  if (magic == Compound) return OpenBinaryWorkbook(path, limits);
   throw NotAWorkbookError("'" + path + "' is not a workbook.");
 }
 

@@ -174,9 +174,15 @@ protected:
 };
 
 // Limits against hostile files. A part of a package that inflates to more
-// than MaxPartSize bytes is refused without being read to the end.
+// than MaxPartSize bytes is refused without being read to the end. A
+// binary workbook whose worksheets declare more than MaxGridPositions cell
+// positions in all is refused before it is read: the library that reads
+// it keeps 16 bytes for each, so the default of one full worksheet
+// (65,536 rows by 256 columns, the most it takes for one sheet) is 256 MiB,
+// as much as one package part may hold.
 struct TWorkbookLimits {
   size_t MaxPartSize = size_t{256} << 20;
+  uint64_t MaxGridPositions = uint64_t{65536} * 256;
 };
 
 // Opens a workbook by its content (not its extension). Raises

@@ -9,6 +9,7 @@ namespace bw {
 std::unique_ptr<TWorkbook> OpenPackageFile(const std::string& path, const TWorkbookLimits& limits);
 std::unique_ptr<TWorkbook> OpenPackageBuffer(std::string bytes, const TWorkbookLimits& limits);
 // A binary workbook in a compound document.
-std::unique_ptr<TWorkbook> OpenBinaryWorkbook(const std::string& path);
+std::unique_ptr<TWorkbook> OpenBinaryWorkbook(const std::string& path,
+                                              const TWorkbookLimits& limits);
 
 } // namespace bw

@@ -1,11 +1,15 @@
 #include "platform/workbook/Workbook.h"
+#include "platform/workbook/BinaryScan.h"
 #include "platform/workbook/XmlScanner.h"
+#include "support/CompoundFiles.h"
 #include "support/Unprivileged.h"
 #include "support/Workbooks.h"
 
 #include <xlsxwriter.h>
 
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 
 #include <fstream>
 #include <iterator>
@@ -352,6 +356,66 @@ TEST(Workbook, ReadsBinaryWorkbooks) {
   auto wide = book->Worksheet(2);
   EXPECT_EQ(wide->LastRow(), 10u);
   EXPECT_EQ(wide->LastColumn(), 5u);
+}
+
+TEST(Workbook, ReadsBinaryWorkbooksInEitherKindOfStream) {
+  TTempFolder dir;
+  std::string path = dir.File("made.xls");
+  const std::string cells = BiffDimensions(3, 2) + BiffNumber(2, 1, 42.5);
+  // In the mini stream, in sectors of their own, and in the older version.
+  WriteFile(path, CompoundDocument({{"Workbook", BiffWorkbook({cells})}}));
+  EXPECT_EQ(OpenWorkbook(path)->Worksheet(0)->Cell(3, 2), Number(42.5));
+  WriteFile(path, CompoundDocument({{"Workbook", BiffWorkbook({cells}, false, BiffFiller(5000))}}));
+  EXPECT_EQ(OpenWorkbook(path)->Worksheet(0)->Cell(3, 2), Number(42.5));
+  WriteFile(
+      path,
+      CompoundDocument(
+          {{"Book", BiffWorkbook({BiffDimensions(3, 2, true) + BiffNumber(2, 1, 42.5)}, true)}}));
+  EXPECT_EQ(OpenWorkbook(path)->Worksheet(0)->Cell(3, 2), Number(42.5));
+  // A cell outside its sheet's grid: the library says it opened the file
+  // but gives no handle.
+  WriteFile(path, CompoundDocument(
+                      {{"Workbook", BiffWorkbook({BiffDimensions(2, 2) + BiffNumber(5, 5, 1)})}}));
+  EXPECT_THROW(OpenWorkbook(path), NotAWorkbookError);
+  // A broken container is no workbook either.
+  std::string cut = CompoundDocument({{"Workbook", BiffWorkbook({cells})}});
+  cut.resize(cut.size() - 512);
+  WriteFile(path, cut);
+  EXPECT_THROW(OpenWorkbook(path), NotAWorkbookError);
+}
+
+TEST(Workbook, BinaryWorkbooksDeclaringHugeGridsAreRefusedUnread) {
+  TTempFolder dir;
+  auto refusal = [](const std::string& path) -> std::string {
+    try {
+      OpenWorkbook(path);
+    } catch (const NotAWorkbookError& e) {
+      return e.Message();
+    }
+    return "opened";
+  };
+  // Four sheets with one number each in their last row and column: the
+  // library would set up a gigabyte for a file of a few kilobytes.
+  std::string four = dir.File("four.xls");
+  WriteXls(four, 65536, 256, 4);
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  ASSERT_EQ(refusal(four), "'" + four + "' has worksheets too large to be read.");
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes more at the peak";
+  std::string hundred = dir.File("hundred.xls");
+  WriteXls(hundred, 65536, 256, 100);
+  EXPECT_EQ(refusal(hundred), "'" + hundred + "' has worksheets too large to be read.");
+
+  // The limit holds at the workbook's own count.
+  std::string path = dir.File("prices.xls");
+  WriteXls(path, 10, 5);
+  TWorkbookLimits limits;
+  limits.MaxGridPositions = ScanBinaryWorkbook(path, UINT64_MAX).GridPositions;
+  EXPECT_EQ(OpenWorkbook(path, limits)->WorksheetCount(), 3);
+  limits.MaxGridPositions -= 1;
+  EXPECT_EQ(refusal(path), "opened");
+  EXPECT_THROW(OpenWorkbook(path, limits), NotAWorkbookError);
 }
 
 TEST(CellReferences, ParseA1DatesAndNames) {

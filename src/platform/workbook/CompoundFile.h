@@ -1,0 +1,93 @@
+// A reader of compound documents, the container that binary workbooks
+// (.xls) come in: a header, sectors chained through an allocation table,
+// a directory of named streams and a mini stream for the small ones.
+// Every sector number, chain and size is checked against the file before
+// it is used, so that a damaged or hostile file raises TCompoundDamaged
+// instead of reading outside the file or looping; what it holds is about
+// the size of the file's allocation tables and directory.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace bw {
+
+// The file is no compound document, or one whose structure does not fit it.
+struct TCompoundDamaged {};
+
+struct TCompoundEntry {
+  // The name's UTF-16 code units cut to their low bytes, up to the first
+  // unit whose low byte is zero ("Workbook"; other scripts come out as
+  // bytes that match no Latin name).
+  std::string Name;
+  uint8_t Type = 0; // 1 storage, 2 stream, 5 root
+  uint32_t Start = 0;
+  uint64_t Size = 0;
+};
+
+class TCompoundFile {
+public:
+  // Reads the header, the allocation tables and the directory.
+  explicit TCompoundFile(const std::string& path);
+
+  const std::vector<TCompoundEntry>& Entries() const { return FEntries; }
+
+  // Streams shorter than this live in the mini stream.
+  static constexpr uint64_t MiniStreamCutoff = 4096;
+
+  // A stream's bytes, read in order.
+  class TStream {
+  public:
+    uint64_t Remaining() const { return FSize - FPos; }
+    // Copies the next n bytes; false, reading nothing, when fewer remain.
+    bool Read(void* out, size_t n);
+    bool Skip(uint64_t n);
+
+  private:
+    friend class TCompoundFile;
+    TStream(TCompoundFile& file, std::vector<uint64_t> chunks, uint32_t chunkSize, uint64_t size)
+        : FFile(file), FChunks(std::move(chunks)), FChunkSize(chunkSize), FSize(size) {}
+    TCompoundFile& FFile;
+    std::vector<uint64_t> FChunks; // file offset of each sector of the stream
+    uint32_t FChunkSize;
+    uint64_t FSize;
+    uint64_t FPos = 0;
+    std::vector<uint8_t> FBuffer; // the sector FPos lies in, once read
+    uint64_t FLoaded = UINT64_MAX;
+  };
+
+  // The entry's stream. Its size must fit the file and its chain must be
+  // long enough for it; a stream shorter than the cutoff is read from the
+  // mini stream when the file has a mini allocation table, and must lie
+  // there in consecutive mini sectors.
+  TStream Open(const TCompoundEntry& entry);
+
+private:
+  void ReadAt(uint64_t offset, void* out, size_t n);
+  uint64_t SectorOffset(uint32_t sector) const;
+  bool ValidSector(uint32_t sector) const;
+  // The sectors of a chain up to its end, each visited once.
+  std::vector<uint32_t> Chain(uint32_t start);
+  // The first count sectors of a chain.
+  std::vector<uint32_t> Chain(uint32_t start, uint64_t count);
+  void ReadAllocationTable(const uint8_t* header);
+  void ReadDirectory(uint32_t start);
+  void ReadMiniTables(uint32_t start, uint32_t count);
+  uint64_t EntrySize(const uint8_t* entry) const;
+
+  std::ifstream FIn;
+  uint64_t FFileSize = 0;
+  uint32_t FSectorSize = 512;
+  bool FVersion4 = false;
+  uint64_t FSectorCount = 0; // whole sectors after the header
+  std::vector<uint32_t> FFat;
+  std::vector<TCompoundEntry> FEntries;
+  bool FHasMiniTable = false;
+  std::vector<uint32_t> FMiniFat;
+  std::vector<uint32_t> FMiniStreamSectors; // the root entry's chain
+  uint64_t FMiniStreamSize = 0;
+};
+
+} // namespace bw
