@@ -3,8 +3,8 @@
 #include "printing/Printer.h"
 #include "foundation/Exceptions.h"
 #include "printing/PaperTable.h"
+#include "printing/PrivateTemp.h"
 
-#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
@@ -16,6 +16,7 @@
 #include <vector>
 
 using namespace bw;
+using bw::test::PrivateTemp;
 
 namespace {
 
@@ -23,20 +24,6 @@ struct Submitted {
   std::string Printer, Title;
   QByteArray Head;
   QString Media;
-};
-
-// Points TMPDIR at a private folder for one test.
-struct PrivateTemp {
-  QTemporaryDir Dir;
-  QByteArray Old = qgetenv("TMPDIR");
-  PrivateTemp() { qputenv("TMPDIR", Dir.path().toUtf8()); }
-  ~PrivateTemp() {
-    if (Old.isEmpty())
-      qunsetenv("TMPDIR");
-    else
-      qputenv("TMPDIR", Old);
-  }
-  QStringList Files() const { return QDir(Dir.path()).entryList(QDir::Files); }
 };
 
 int PdfPages(const QString& file) {
