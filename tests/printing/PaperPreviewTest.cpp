@@ -11,7 +11,6 @@ using namespace bw;
 
 TEST(PaperPreview, SizesTheControlAroundThePaper) {
   TPaperPreview paper;
-  EXPECT_EQ(paper.PaperSize(), QSize(105, 148));
   paper.SetPaperSize({100, 200});
   EXPECT_EQ(paper.size(), QSize(105, 205));
   paper.SetBorderSize(5);
@@ -101,7 +100,6 @@ TEST(PaperPreviewOptions, FiresOncePerChangedValueAndKeepsDragCursors) {
   EXPECT_EQ(options.DragCursor(), crHand);
 
   TPaperPreview paper;
-  paper.SetCursorNumber(crDefault);
   options.SetCursor(crGrab);
   options.AssignTo(paper);
   EXPECT_EQ(paper.ShadowSize(), 7);
