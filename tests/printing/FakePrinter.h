@@ -8,7 +8,6 @@
 #include <QImage>
 #include <QPainter>
 
-#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -47,11 +46,7 @@ public:
     return true;
   }
   bool DeleteForm(const std::string& name) override {
-    auto it = std::find_if(FormList.begin(), FormList.end(),
-                           [&](const TPrinterForm& f) { return f.Name == name; });
-    if (it == FormList.end()) return false;
-    FormList.erase(it);
-    return true;
+    return std::erase_if(FormList, [&](const TPrinterForm& f) { return f.Name == name; }) > 0;
   }
 
   std::string Title() const override { return FTitle; }

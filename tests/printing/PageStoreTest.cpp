@@ -1,20 +1,19 @@
 // The page store: pages back to back in one stream, one loaded page, pages
 // edited in place, memory and temporary file.
 #include "printing/PageStore.h"
+#include "printing/PrivateTemp.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QImage>
 #include <QPainter>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <string>
 #include <sys/resource.h>
+#include <vector>
 
 using namespace bw;
+using bw::test::PrivateTemp;
 
 namespace {
 
@@ -28,31 +27,10 @@ TMetafilePage Page(int rectangles, int tag = 0) {
   return page;
 }
 
-QImage Render(const TMetafilePage& page) {
-  QImage image(page.Extent, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter painter(&image);
-  painter.drawPicture(0, 0, page.Picture);
-  return image;
-}
-
+// A page as the stream holds it: its extent and its picture, byte for byte.
 QByteArray Bytes(const TMetafilePage& page) {
   return SerializePage(page);
 }
-
-// Points TMPDIR at a private folder for one test.
-struct PrivateTemp {
-  QTemporaryDir Dir;
-  QByteArray Old = qgetenv("TMPDIR");
-  PrivateTemp() { qputenv("TMPDIR", Dir.path().toUtf8()); }
-  ~PrivateTemp() {
-    if (Old.isEmpty())
-      qunsetenv("TMPDIR");
-    else
-      qputenv("TMPDIR", Old);
-  }
-  QStringList Files() const { return QDir(Dir.path()).entryList(QDir::Files); }
-};
 
 } // namespace
 
@@ -61,28 +39,30 @@ TEST(PageStore, KeepsPagesBackToBackAndLoadsAPageOnce) {
   int changes = 0;
   list.OnChange = [&](TMetafileList&) { ++changes; };
   const TMetafilePage pages[] = {Page(3, 1), Page(5, 2), Page(7, 3)};
-  EXPECT_EQ(list.Add(pages[0]), 0);
-  EXPECT_EQ(list.Add(pages[1]), 1);
-  EXPECT_EQ(list.Add(pages[2]), 2);
+  int64_t offset = 0;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(list.Add(pages[i]), i);
+    EXPECT_EQ(list.Offset(i), offset);
+    offset += Bytes(pages[i]).size();
+  }
   EXPECT_EQ(changes, 3);
-  EXPECT_EQ(list.Offset(0), 0);
-  EXPECT_EQ(list.Offset(1), Bytes(pages[0]).size());
-  EXPECT_EQ(list.Offset(2), Bytes(pages[0]).size() + Bytes(pages[1]).size());
 
-  EXPECT_EQ(list.Items(1).Extent, QSize(202, 100));
-  EXPECT_EQ(Render(list.Items(1)), Render(pages[1]));
+  // A page is read from its own bytes only (a picture given more fails its
+  // checksum and shows nothing), and only when another one was loaded.
+  EXPECT_EQ(Bytes(list.Items(1)), Bytes(pages[1]));
+  EXPECT_FALSE(list.Items(1).Picture.boundingRect().isEmpty());
   EXPECT_EQ(list.PageLoads(), 1);
-  EXPECT_EQ(Render(list.Items(2)), Render(pages[2]));
+  EXPECT_EQ(Bytes(list.Items(2)), Bytes(pages[2]));
   EXPECT_EQ(list.PageLoads(), 2);
-  EXPECT_THROW(list.Items(3), ListError);
-  EXPECT_THROW(list.Items(-1), ListError);
+  for (int outside : {-1, 3})
+    EXPECT_THROW(list.Items(outside), ListError) << outside;
 
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
   EXPECT_EQ(changes, 4);
   // An emptied store starts a new stream with the next page.
   EXPECT_EQ(list.Add(pages[2]), 0);
-  EXPECT_EQ(Render(list.Items(0)), Render(pages[2]));
+  EXPECT_EQ(Bytes(list.Items(0)), Bytes(pages[2]));
 }
 
 TEST(PageStore, RewritesAnEditedPageInPlaceAndMovesTheLaterPages) {
@@ -102,7 +82,7 @@ TEST(PageStore, RewritesAnEditedPageInPlaceAndMovesTheLaterPages) {
   EXPECT_EQ(list.StreamSize(), before + grown);
   EXPECT_EQ(Bytes(list.Items(0)), first);
   EXPECT_EQ(Bytes(list.Items(2)), third);
-  EXPECT_EQ(Render(list.Items(1)), Render(Page(20, 1)));
+  EXPECT_EQ(Bytes(list.Items(1)), Bytes(Page(20, 1)));
 
   // Shrinks back: the stream is cut.
   list.EditPage(1, [](TMetafilePage& p) { p = Page(10, 1); });
@@ -120,7 +100,7 @@ TEST(PageStore, RewritesAnEditedPageInPlaceAndMovesTheLaterPages) {
   list.EditPage(2, [](TMetafilePage& p) { p = Page(3, 2); });
   EXPECT_EQ(list.Offset(2), offset2);
   EXPECT_EQ(list.StreamSize(), offset2 + Bytes(Page(3, 2)).size());
-  EXPECT_EQ(Render(list.Items(2)), Render(Page(3, 2)));
+  EXPECT_EQ(Bytes(list.Items(2)), Bytes(Page(3, 2)));
   EXPECT_EQ(rewritten, (std::vector<int>{1, 1, 1, 2}));
 }
 
@@ -135,13 +115,13 @@ TEST(PageStore, MovesPagesBetweenMemoryAndATemporaryFile) {
   EXPECT_TRUE(QFileInfo(file).fileName().startsWith("PP"));
   EXPECT_EQ(QFileInfo(file).size(), list.StreamSize());
   list.Add(Page(8, 2));
-  EXPECT_EQ(Render(list.Items(0)), Render(Page(4, 0)));
-  EXPECT_EQ(Render(list.Items(2)), Render(Page(8, 2)));
+  EXPECT_EQ(Bytes(list.Items(0)), Bytes(Page(4, 0)));
+  EXPECT_EQ(Bytes(list.Items(2)), Bytes(Page(8, 2)));
 
   list.SetUseTempFile(false);
   EXPECT_FALSE(QFileInfo::exists(file));
   EXPECT_TRUE(list.TempFileName().isEmpty());
-  EXPECT_EQ(Render(list.Items(1)), Render(Page(6, 1)));
+  EXPECT_EQ(Bytes(list.Items(1)), Bytes(Page(6, 1)));
 
   list.SetUseTempFile(true);
   const QString second = list.TempFileName();
@@ -173,9 +153,9 @@ TEST(PageStore, AFailedMoveKeepsThePagesWhereTheyWereAndLeavesNoFile) {
 
   EXPECT_FALSE(list.UseTempFile());
   EXPECT_TRUE(temp.Files().isEmpty());
-  EXPECT_EQ(Render(list.Items(19)), Render(Page(200, 19)));
+  EXPECT_EQ(Bytes(list.Items(19)), Bytes(Page(200, 19)));
   // Once there is room, the move succeeds.
   list.SetUseTempFile(true);
   EXPECT_TRUE(list.UseTempFile());
-  EXPECT_EQ(Render(list.Items(0)), Render(Page(200, 0)));
+  EXPECT_EQ(Bytes(list.Items(0)), Bytes(Page(200, 0)));
 }

@@ -3,10 +3,8 @@
 #include "printing/PrintPreview.h"
 #include "printing/FakePrinter.h"
 
-#include "foundation/ErrorReport.h"
 #include "foundation/Exceptions.h"
 
-#include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
@@ -14,80 +12,80 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace bw;
-using bw::test::ScopedFakePrinter;
 
 namespace {
 
-// Records pages whose left half is black, in pixels.
-void Record(TPrintPreview& preview, int pages) {
-  preview.BeginDoc();
-  for (int i = 0; i < pages; ++i) {
-    if (i > 0) preview.NewPage();
-    preview.Canvas()->fillRect(0, 0, preview.PaperWidth() / 2, preview.PaperHeight(), Qt::black);
-  }
-  preview.EndDoc();
-}
+const QRgb Black = QColor(Qt::black).rgb();
+const QRgb White = QColor(Qt::white).rgb();
 
-struct PixelPreview {
-  TPrintPreview Preview;
-  explicit PixelPreview(QSize size = {600, 400}) {
-    Preview.SetUnits(mmPixel);
-    Preview.resize(size);
-    Preview.show();
+// A preview with the printer double in place.
+class PrintPreview : public ::testing::Test {
+protected:
+  bw::test::ScopedFakePrinter printer;
+  TPrintPreview preview;
+
+  // Shows the preview in screen pixels and records pages.
+  void Show(int pages, QSize size = {600, 400}) {
+    preview.SetUnits(mmPixel);
+    preview.resize(size);
+    preview.show();
+    if (pages > 0) Record(pages);
   }
+  // Records pages whose left half is black.
+  void Record(int pages) {
+    preview.BeginDoc();
+    for (int i = 0; i < pages; ++i) {
+      if (i > 0) preview.NewPage();
+      preview.Canvas()->fillRect(0, 0, preview.PaperWidth() / 2, preview.PaperHeight(), Qt::black);
+    }
+    preview.EndDoc();
+  }
+  void Wheel(int delta, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    const QPointF at(preview.width() / 2.0, preview.height() / 2.0);
+    QWheelEvent event(at, preview.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(preview.viewport(), &event);
+  }
+  QSize Paper() const { return {preview.PaperWidth(), preview.PaperHeight()}; }
 };
-
-void Wheel(TPrintPreview& preview, int delta, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-  const QPointF at(preview.width() / 2.0, preview.height() / 2.0);
-  QWheelEvent event(at, preview.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
-                    Qt::NoScrollPhase, false);
-  QCoreApplication::sendEvent(preview.viewport(), &event);
-}
 
 } // namespace
 
-TEST(PrintPreview, KeepsPaperTypeSizeUnitsAndOrientationInStep) {
-  TPrintPreview preview;
+TEST_F(PrintPreview, KeepsPaperTypeSizeUnitsAndOrientationInStep) {
   EXPECT_EQ(preview.PaperType(), pA4);
-  EXPECT_EQ(preview.PaperWidth(), 21000);
-  EXPECT_EQ(preview.PaperHeight(), 29700);
+  EXPECT_EQ(Paper(), QSize(21000, 29700));
   preview.SetUnits(mmPixel);
-  EXPECT_EQ(preview.PaperWidth(), 794);
-  EXPECT_EQ(preview.PaperHeight(), 1123);
   preview.SetOrientation(poLandscape);
-  EXPECT_EQ(preview.PaperWidth(), 1123);
-  EXPECT_EQ(preview.PaperHeight(), 794);
+  EXPECT_EQ(Paper(), QSize(1123, 794));
   EXPECT_EQ(preview.PageExtent(), QSize(1123, 794));
   // Back to hundredths of a millimetre from the table, not from pixels.
   preview.SetUnits(mmHiMetric);
-  EXPECT_EQ(preview.PaperWidth(), 29700);
+  EXPECT_EQ(Paper(), QSize(29700, 21000));
 
-  preview.SetOrientation(poPortrait);
+  // A size is looked up in the table in portrait, whatever the orientation.
   preview.SetUnits(mmHiEnglish);
-  preview.SetPaperSize(8500, 11000);
+  preview.SetPaperSize(11000, 8500);
   EXPECT_EQ(preview.PaperType(), pLetter);
+  preview.SetOrientation(poPortrait);
   preview.SetUnits(mmLoMetric);
-  preview.SetPaperSize(2100, 2970);
-  EXPECT_EQ(preview.PaperType(), pA4);
   preview.SetPaperSize(1000, 1000);
   EXPECT_EQ(preview.PaperType(), pCustom);
   preview.SetPaperSize(0, 40000);
-  EXPECT_EQ(preview.PaperWidth(), 1);
-  EXPECT_EQ(preview.PaperHeight(), 32767);
+  EXPECT_EQ(Paper(), QSize(1, 32767));
   // A custom paper keeps its size through a change of unit.
   preview.SetPaperSize(1000, 1500);
   preview.SetUnits(mmHiMetric);
-  EXPECT_EQ(preview.PaperWidth(), 10000);
-  EXPECT_EQ(preview.PaperHeight(), 15000);
+  EXPECT_EQ(Paper(), QSize(10000, 15000));
 }
 
-TEST(PrintPreview, RecordsPagesInOrderOfEventsAndShowsThemFromOne) {
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
+TEST_F(PrintPreview, RecordsPagesInOrderOfEventsAndShowsThemFromOne) {
+  Show(0);
   std::vector<std::string> events;
   preview.OnBeginDoc = [&](TPrintPreview&) { events.push_back("begin"); };
   preview.OnNewPage = [&](TPrintPreview&) { events.push_back("new"); };
@@ -97,7 +95,7 @@ TEST(PrintPreview, RecordsPagesInOrderOfEventsAndShowsThemFromOne) {
     EXPECT_EQ(s.State(), TPreviewState::Recording);
   };
   EXPECT_FALSE(preview.PaperControl().isVisible());
-  Record(preview, 3);
+  Record(3);
   EXPECT_EQ(events, (std::vector<std::string>{"begin", "new", "end page", "new", "end page", "new",
                                               "end page", "end"}));
   EXPECT_EQ(preview.State(), TPreviewState::Ready);
@@ -110,12 +108,25 @@ TEST(PrintPreview, RecordsPagesInOrderOfEventsAndShowsThemFromOne) {
   preview.SetCurrentPage(99);
   EXPECT_EQ(preview.CurrentPage(), 3);
 
-  // The page shows on the sheet: its left half is ink.
+  // The page shows on the sheet, its left half ink; the annotation is
+  // drawn over it, for each page shown.
   TPaperPreview& paper = preview.PaperControl();
-  const QImage& shown = paper.Surface();
   const QRect r = paper.PageRect();
-  EXPECT_EQ(shown.pixel(r.left() + r.width() / 4, r.center().y()), QColor(Qt::black).rgb());
-  EXPECT_EQ(shown.pixel(r.left() + 3 * r.width() / 4, r.center().y()), QColor(Qt::white).rgb());
+  const QPoint ink(r.left() + r.width() / 4, r.center().y());
+  EXPECT_EQ(paper.Surface().pixel(ink), Black);
+  EXPECT_EQ(paper.Surface().pixel(r.left() + 3 * r.width() / 4, r.center().y()), White);
+  std::vector<int> annotated;
+  preview.OnAnnotation = [&](TPrintPreview& s, int page, QPainter& canvas) {
+    annotated.push_back(page);
+    canvas.fillRect(s.PaperWidth() - 100, 0, 100, 100, Qt::red);
+  };
+  preview.SetAnnotation(true);
+  preview.SetCurrentPage(2);
+  EXPECT_EQ(annotated, (std::vector<int>{3, 2}));
+  EXPECT_EQ(paper.Surface().pixel(r.right() - 2, r.top() + 2), QColor(Qt::red).rgb());
+  // A page edited in the store shows at once.
+  preview.Pages().EditPage(1, [](TMetafilePage& page) { page.Picture = QPicture(); });
+  EXPECT_EQ(paper.Surface().pixel(ink), White);
 
   // Out of turn: nothing.
   preview.NewPage();
@@ -130,29 +141,16 @@ TEST(PrintPreview, RecordsPagesInOrderOfEventsAndShowsThemFromOne) {
   EXPECT_EQ(preview.State(), TPreviewState::Ready);
 }
 
-TEST(PrintPreview, ScalesRecordedFontsToTheirSizeOnPaper) {
-  TPrintPreview preview;
-  preview.SetUnits(mmLoMetric);
-  preview.BeginDoc();
-  // 72 points are an inch, 254 tenths of a millimetre.
-  EXPECT_EQ(preview.Canvas()->font().pixelSize(), 28); // 8 points in tenths of a millimetre
-  preview.EndDoc();
-}
-
-TEST(PrintPreview, ZoomsWithinItsLimitsAndFitsTheWholeSheet) {
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
-  Record(preview, 1);
+TEST_F(PrintPreview, ZoomsWithinItsLimitsAndFitsTheWholeSheet) {
+  Show(1);
   int zoomChanges = 0;
   preview.OnZoomChange = [&](TPrintPreview&) { ++zoomChanges; };
 
-  // Whole page: the sheet fits, nothing to drag, the zoom is what shows.
+  // Whole page first; the zoom is the paper's height, 400 less margins
+  // and frame, over the page's 1123 pixels.
   EXPECT_EQ(preview.ZoomState(), zsZoomToFit);
-  EXPECT_FALSE(preview.CanDragHorizontally() || preview.CanDragVertically());
-  const QRect sheet = preview.PaperControl().geometry();
-  EXPECT_TRUE(preview.viewport()->rect().contains(sheet));
-  EXPECT_EQ(preview.Zoom(),
-            MulDiv(preview.PaperControl().PaperHeight(), 100, preview.PageExtent().height()));
+  EXPECT_EQ(preview.PaperControl().PaperHeight(), 375);
+  EXPECT_EQ(preview.Zoom(), 33);
 
   preview.SetZoom(5);
   EXPECT_EQ(preview.Zoom(), 10);
@@ -172,32 +170,40 @@ TEST(PrintPreview, ZoomsWithinItsLimitsAndFitsTheWholeSheet) {
   EXPECT_EQ(preview.PaperControl().PaperSize(), QSize(1588, 2246));
   EXPECT_TRUE(preview.CanDragHorizontally() && preview.CanDragVertically());
   EXPECT_EQ(preview.PaperControl().CursorNumber(), crHand);
+  preview.SetZoomMax(100);
+  EXPECT_EQ(preview.Zoom(), 100);
+
+  // A sheet too large for memory: the last zoom stays, without an event.
+  preview.SetZoomMax(500);
+  zoomChanges = 0;
+  preview.PaperControl().MaxSurfacePixels = 2'000'000;
+  preview.SetZoom(400);
+  EXPECT_EQ(preview.Zoom(), 100);
+  EXPECT_EQ(preview.ZoomState(), zsZoomOther);
+  EXPECT_EQ(zoomChanges, 0);
+  EXPECT_TRUE(preview.PaperControl().SurfaceSized());
 
   preview.SetZoomState(zsZoomToWidth);
   EXPECT_EQ(preview.PaperControl().width() + 2 * TPrintPreview::ScrollMargin,
             preview.viewport()->width());
 }
 
-TEST(PrintPreview, WholePageLeavesRoomForBorderAndShadowWhenShapesAreClose) {
+TEST_F(PrintPreview, WholePageLeavesRoomForBorderAndShadowWhenShapesAreClose) {
   // A4 portrait at 794 x 1123 pixels, border 1 and shadow 7, in an area of
   // 800 x 1131: judged by the paper alone the height would rule and the
   // control would be 802 wide.
-  PixelPreview p(
-      QSize(800 + 2 * TPrintPreview::ScrollMargin, 1131 + 2 * TPrintPreview::ScrollMargin));
-  TPrintPreview& preview = p.Preview;
+  const int m = TPrintPreview::ScrollMargin;
   preview.PaperView().SetShadowWidth(7);
-  Record(preview, 1);
-  EXPECT_LE(preview.PaperControl().width(), 800);
-  EXPECT_LE(preview.PaperControl().height(), 1131);
+  Show(1, QSize(800 + 2 * m, 1131 + 2 * m));
+  // The width rules: the control fills it, centred in the height.
+  EXPECT_EQ(preview.PaperControl().geometry(), QRect(m, m + 1, 800, 1128));
   EXPECT_FALSE(preview.CanDragHorizontally() || preview.CanDragVertically());
   EXPECT_FALSE(preview.horizontalScrollBar()->isVisible());
   EXPECT_FALSE(preview.verticalScrollBar()->isVisible());
 }
 
-TEST(PrintPreview, KeepsScrollPositionsAcrossALayoutAndNeverDividesByZero) {
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
-  Record(preview, 1);
+TEST_F(PrintPreview, KeepsScrollPositionsAcrossALayoutAndNeverDividesByZero) {
+  Show(1);
   preview.SetZoom(200);
   QScrollBar* v = preview.verticalScrollBar();
   v->setValue(v->maximum() / 2);
@@ -211,65 +217,59 @@ TEST(PrintPreview, KeepsScrollPositionsAcrossALayoutAndNeverDividesByZero) {
   EXPECT_EQ(preview.horizontalScrollBar()->value(), 0);
 }
 
-TEST(PrintPreview, GoesBackToTheLastZoomWhenTheSheetDoesNotFitInMemory) {
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
-  Record(preview, 1);
-  preview.SetZoom(100);
-  int zoomChanges = 0;
-  preview.OnZoomChange = [&](TPrintPreview&) { ++zoomChanges; };
-  preview.PaperControl().MaxSurfacePixels = 2'000'000;
-  preview.SetZoom(400);
-  EXPECT_EQ(preview.Zoom(), 100);
-  EXPECT_EQ(preview.ZoomState(), zsZoomOther);
-  EXPECT_EQ(zoomChanges, 0);
-  EXPECT_TRUE(preview.PaperControl().SurfaceSized());
-}
-
-TEST(PrintPreview, TurnsWheelNotchesAndKeysIntoStepsPagesAndZoom) {
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
-  Record(preview, 3);
+TEST_F(PrintPreview, ScrollsTurnsPagesAndZoomsByWheelKeysAndMouse) {
+  Show(5);
   preview.SetZoom(300);
-  QScrollBar* v = preview.verticalScrollBar();
-  v->setValue(100);
-  for (int i = 0; i < 4; ++i)
-    Wheel(preview, -30);
-  EXPECT_EQ(v->value(), 100 + TPrintPreview::ScrollIncrement);
-  Wheel(preview, -240);
-  EXPECT_EQ(v->value(), 100 + 3 * TPrintPreview::ScrollIncrement);
-  Wheel(preview, -120, Qt::ShiftModifier);
-  EXPECT_EQ(preview.CurrentPage(), 2);
-  Wheel(preview, 120, Qt::ControlModifier);
-  EXPECT_EQ(preview.Zoom(), 310);
-  // Another combination makes no step.
-  Wheel(preview, 120, Qt::AltModifier);
-  EXPECT_EQ(preview.Zoom(), 310);
-
-  QTest::keyClick(&preview, Qt::Key_PageDown, Qt::ControlModifier);
-  EXPECT_EQ(preview.CurrentPage(), 3);
-  QTest::keyClick(&preview, Qt::Key_PageUp);
-  EXPECT_EQ(preview.CurrentPage(), 2);
-  QTest::keyClick(&preview, Qt::Key_Minus, Qt::KeypadModifier);
-  EXPECT_EQ(preview.Zoom(), 300);
-  QTest::keyClick(&preview, Qt::Key_Plus); // not the numeric pad
-  EXPECT_EQ(preview.Zoom(), 300);
-  QTest::keyClick(&preview, Qt::Key_End, Qt::ControlModifier);
-  EXPECT_EQ(v->value(), v->maximum());
-  QTest::keyClick(&preview, Qt::Key_Up, Qt::ShiftModifier);
-  EXPECT_EQ(v->value(), v->maximum() - 1);
-  QTest::keyClick(&preview, Qt::Key_Home, Qt::ControlModifier);
-  EXPECT_EQ(v->value(), 0);
-}
-
-TEST(PrintPreview, DragsTheSheetWithTheMouse) {
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
-  Record(preview, 1);
-  preview.SetZoom(300);
-  TPaperPreview& paper = preview.PaperControl();
   QScrollBar* h = preview.horizontalScrollBar();
   QScrollBar* v = preview.verticalScrollBar();
+  const int step = TPrintPreview::ScrollIncrement;
+  v->setValue(100);
+  for (int i = 0; i < 4; ++i)
+    Wheel(-30);
+  EXPECT_EQ(v->value(), 100 + step);
+  Wheel(-240);
+  EXPECT_EQ(v->value(), 100 + 3 * step);
+  Wheel(-120, Qt::ShiftModifier);
+  EXPECT_EQ(preview.CurrentPage(), 2);
+  Wheel(120, Qt::ControlModifier);
+  EXPECT_EQ(preview.Zoom(), 310);
+  // Another combination makes no step.
+  Wheel(120, Qt::AltModifier);
+  EXPECT_EQ(preview.Zoom(), 310);
+  // Only the numeric pad's keys zoom.
+  QTest::keyClick(&preview, Qt::Key_Minus, Qt::KeypadModifier);
+  EXPECT_EQ(preview.Zoom(), 300);
+  QTest::keyClick(&preview, Qt::Key_Plus);
+  EXPECT_EQ(preview.Zoom(), 300);
+
+  // Each key from page 3 scrolled to (100, 100): the scroll position and
+  // the page after it.
+  const std::tuple<Qt::Key, Qt::KeyboardModifiers, std::array<int, 3>> keys[] = {
+      {Qt::Key_Right, Qt::NoModifier, {100 + step, 100, 3}},
+      {Qt::Key_Up, Qt::ShiftModifier, {100, 99, 3}},
+      {Qt::Key_Down, Qt::ControlModifier, {100, 100 + preview.viewport()->height(), 3}},
+      {Qt::Key_Home, Qt::NoModifier, {0, 100, 3}},
+      {Qt::Key_End, Qt::NoModifier, {h->maximum(), 100, 3}},
+      {Qt::Key_Home, Qt::ControlModifier, {100, 0, 3}},
+      {Qt::Key_End, Qt::ControlModifier, {100, v->maximum(), 3}},
+      {Qt::Key_PageUp, Qt::NoModifier, {100, 100, 2}},
+      {Qt::Key_PageDown, Qt::NoModifier, {100, 100, 4}},
+      {Qt::Key_PageUp, Qt::ControlModifier, {100, 100, 1}},
+      {Qt::Key_PageDown, Qt::ControlModifier, {100, 100, 5}},
+      // Other combinations fall through.
+      {Qt::Key_Home, Qt::AltModifier, {100, 100, 3}},
+  };
+  for (const auto& [key, mods, after] : keys) {
+    preview.SetCurrentPage(3);
+    h->setValue(100);
+    v->setValue(100);
+    QTest::keyClick(&preview, key, mods);
+    EXPECT_EQ((std::array{h->value(), v->value(), preview.CurrentPage()}), after)
+        << key << " " << mods.toInt();
+  }
+
+  // Dragging the sheet scrolls it, with the grab cursor while it lasts.
+  TPaperPreview& paper = preview.PaperControl();
   h->setValue(200);
   v->setValue(200);
   QTest::mousePress(&paper, Qt::LeftButton, Qt::NoModifier, QPoint(300, 300));
@@ -285,11 +285,8 @@ TEST(PrintPreview, DragsTheSheetWithTheMouse) {
   EXPECT_EQ(paper.CursorNumber(), crHand);
 }
 
-TEST(PrintPreview, PrintsTheRecordedPagesOnThePrinter) {
-  ScopedFakePrinter printer;
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
-  Record(preview, 2);
+TEST_F(PrintPreview, PrintsTheRecordedPagesOnThePrinter) {
+  Show(2);
   preview.PrintJobTitle = "Tree";
   std::vector<std::pair<int, int>> progress;
   preview.OnPrintProgress = [&](TPrintPreview&, int page, int percent, bool&) {
@@ -304,27 +301,25 @@ TEST(PrintPreview, PrintsTheRecordedPagesOnThePrinter) {
     preview.FastPrint = fast;
     preview.Print();
     ASSERT_EQ(printer->Pages.size(), 2u);
+    // The page fills the sheet at the printer's 120 DPI (992 x 1403
+    // pixels): its left half is ink, to the bottom.
     const QImage& page = printer->Pages[1];
-    // The page fills the sheet at the printer's resolution: A4 at 120 DPI.
-    EXPECT_EQ(page.size(), QSize(992, 1403));
-    EXPECT_EQ(page.pixel(200, 700), QColor(Qt::black).rgb()) << fast;
-    EXPECT_EQ(page.pixel(800, 700), QColor(Qt::white).rgb()) << fast;
+    EXPECT_EQ(page.pixel(490, 1395), Black) << fast;
+    EXPECT_EQ(page.pixel(505, 700), White) << fast;
   }
   EXPECT_EQ(printer->LastTitle, "Tree");
   EXPECT_TRUE(printer->Title().empty());
   EXPECT_EQ(after, 2);
   EXPECT_EQ(preview.State(), TPreviewState::Ready);
-  EXPECT_EQ(progress[0], std::make_pair(1, 0));
-  EXPECT_EQ(progress[1], std::make_pair(1, 50));
-  EXPECT_EQ(progress[3], std::make_pair(2, 100));
+  // Before and after each page, in percent of the pages done.
+  progress.resize(4);
+  EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 0}, {1, 50}, {2, 50}, {2, 100}}));
 }
 
-TEST(PrintPreview, RefusesPageRangesOutsideTheRecordedPagesBeforeAnyJob) {
-  ScopedFakePrinter printer;
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
+TEST_F(PrintPreview, RefusesPageRangesOutsideTheRecordedPagesBeforeAnyJob) {
+  Show(0);
   preview.Print(); // no pages
-  Record(preview, 2);
+  Record(2);
   int before = 0;
   preview.OnBeforePrint = [&](TPrintPreview&) { ++before; };
   preview.PrintPages(0, 2);
@@ -341,11 +336,8 @@ TEST(PrintPreview, RefusesPageRangesOutsideTheRecordedPagesBeforeAnyJob) {
   EXPECT_EQ(printer->Begun, 1);
 }
 
-TEST(PrintPreview, AnAbortedOrFailedJobReachesNoPrinterAndEndsInReady) {
-  ScopedFakePrinter printer;
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
-  Record(preview, 3);
+TEST_F(PrintPreview, AnAbortedOrFailedJobReachesNoPrinterAndEndsInReady) {
+  Show(3);
   int after = 0;
   preview.OnAfterPrint = [&](TPrintPreview&) { ++after; };
   preview.OnPrintProgress = [](TPrintPreview&, int page, int, bool& abortIt) {
@@ -381,13 +373,14 @@ TEST(PrintPreview, AnAbortedOrFailedJobReachesNoPrinterAndEndsInReady) {
   EXPECT_TRUE(preview.Aborted());
 }
 
-TEST(PrintPreview, PrintsDirectlyWithoutRecording) {
-  ScopedFakePrinter printer;
-  TPrintPreview preview;
+TEST_F(PrintPreview, PrintsDirectlyWithoutRecording) {
   preview.DirectPrint = true;
   preview.SetUnits(mmLoMetric);
   preview.BeginDoc();
   EXPECT_EQ(preview.State(), TPreviewState::Printing);
+  // Fonts are sized in the page's unit: 8 points are 28 tenths of a
+  // millimetre, whatever the device's resolution.
+  EXPECT_EQ(preview.Canvas()->font().pixelSize(), 28);
   preview.Canvas()->fillRect(0, 0, 1050, 2970, Qt::black);
   preview.NewPage();
   EXPECT_EQ(preview.TotalPages(), 1);
@@ -395,14 +388,12 @@ TEST(PrintPreview, PrintsDirectlyWithoutRecording) {
   EXPECT_EQ(preview.State(), TPreviewState::Ready);
   ASSERT_EQ(printer->Pages.size(), 2u);
   // Tenths of a millimetre on the printer: the half page is the left half.
-  EXPECT_EQ(printer->Pages[0].pixel(200, 700), QColor(Qt::black).rgb());
-  EXPECT_EQ(printer->Pages[0].pixel(800, 700), QColor(Qt::white).rgb());
+  EXPECT_EQ(printer->Pages[0].pixel(490, 1395), Black);
+  EXPECT_EQ(printer->Pages[0].pixel(505, 700), White);
   EXPECT_EQ(preview.Pages().Count(), 0);
 }
 
-TEST(PrintPreview, ExchangesPaperAndOrientationWithThePrinter) {
-  ScopedFakePrinter printer;
-  TPrintPreview preview;
+TEST_F(PrintPreview, ExchangesPaperAndOrientationWithThePrinter) {
   preview.SetPaperType(pLetterSmall);
   preview.SetPrinterOptions();
   EXPECT_EQ(printer->Settings.PaperSize, 2);
@@ -424,8 +415,7 @@ TEST(PrintPreview, ExchangesPaperAndOrientationWithThePrinter) {
   printer->Settings = {48, 1000, 1500, 2, std::nullopt};
   preview.GetPrinterOptions();
   EXPECT_EQ(preview.PaperType(), pCustom);
-  EXPECT_EQ(preview.PaperWidth(), 15000);
-  EXPECT_EQ(preview.PaperHeight(), 10000);
+  EXPECT_EQ(Paper(), QSize(15000, 10000));
 
   // Outside the ready state nothing changes.
   preview.BeginDoc();
@@ -436,19 +426,18 @@ TEST(PrintPreview, ExchangesPaperAndOrientationWithThePrinter) {
   preview.EndDoc();
 }
 
-TEST(PrintPreview, RegistersOneCustomFormForAPaperThePrinterLacks) {
-  ScopedFakePrinter printer;
+TEST_F(PrintPreview, RegistersOneCustomFormForAPaperThePrinterLacks) {
   std::vector<std::string> events;
   {
-    TPrintPreview preview;
-    preview.OnAutoCustomForm = [&](TPrintPreview&, const std::string& name,
-                                   TCustomFormOperation op) {
+    TPrintPreview custom;
+    custom.OnAutoCustomForm = [&](TPrintPreview&, const std::string& name,
+                                  TCustomFormOperation op) {
       events.push_back((op == TCustomFormOperation::Insert ? "+" : "-") + name);
     };
-    preview.SetUnits(mmLoMetric);
-    preview.SetPaperSize(1000, 1500);
-    preview.SetPrinterOptions();
-    preview.SetPrinterOptions();
+    custom.SetUnits(mmLoMetric);
+    custom.SetPaperSize(1000, 1500);
+    custom.SetPrinterOptions();
+    custom.SetPrinterOptions();
     EXPECT_EQ(events, std::vector<std::string>{"+100mm x 150mm"});
     EXPECT_EQ(printer->Settings.FormName, "100mm x 150mm");
     EXPECT_EQ(printer->Settings.PaperSize, CustomPaperCode);
@@ -456,8 +445,8 @@ TEST(PrintPreview, RegistersOneCustomFormForAPaperThePrinterLacks) {
     EXPECT_EQ(printer->FormList.back().Width, 100000);
 
     // Another size: the own form goes, a new one comes.
-    preview.SetPaperSize(1005, 1500);
-    preview.SetPrinterOptions();
+    custom.SetPaperSize(1005, 1500);
+    custom.SetPrinterOptions();
     EXPECT_EQ(events,
               (std::vector<std::string>{"+100mm x 150mm", "-100mm x 150mm", "+100mm x 150mm"}));
   }
@@ -466,27 +455,9 @@ TEST(PrintPreview, RegistersOneCustomFormForAPaperThePrinterLacks) {
   EXPECT_EQ(printer->FormList.size(), 2u);
 
   printer->TakesCustomForms = false;
-  TPrintPreview preview;
   preview.SetUnits(mmLoMetric);
   preview.SetPaperSize(1000, 1500);
   preview.SetPrinterOptions();
   EXPECT_TRUE(preview.OwnFormName().empty());
   EXPECT_FALSE(printer->Settings.FormName.has_value());
-}
-
-TEST(PrintPreview, DrawsTheAnnotationOverTheShownPage) {
-  PixelPreview p;
-  TPrintPreview& preview = p.Preview;
-  Record(preview, 2);
-  std::vector<int> asked;
-  preview.OnAnnotation = [&](TPrintPreview& s, int page, QPainter& canvas) {
-    asked.push_back(page);
-    canvas.fillRect(s.PaperWidth() - 100, 0, 100, 100, Qt::red);
-  };
-  preview.SetAnnotation(true);
-  preview.SetCurrentPage(2);
-  EXPECT_EQ(asked, (std::vector<int>{1, 2}));
-  TPaperPreview& paper = preview.PaperControl();
-  const QRect r = paper.PageRect();
-  EXPECT_EQ(paper.Surface().pixel(r.right() - 2, r.top() + 2), QColor(Qt::red).rgb());
 }
