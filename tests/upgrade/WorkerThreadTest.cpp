@@ -1,4 +1,4 @@
-#include "TransferRecorder.h"
+#include "ProcessUntil.h"
 
 #include "foundation/ErrorReport.h"
 #include "upgrade/MessageLoopWait.h"
