@@ -169,9 +169,9 @@ TEST_F(Engine, PartialAndStaleDownloadsAreDeleted) {
   EXPECT_TRUE(fs::exists(Prog / "b.txt.uTMP"));
 }
 
-// Each way out of the allowed folders is refused by the target check; here
-// the engine's own part: the allowed folders it gives, a macro that names no
-// folder and an address without a file name.
+// The target check refuses every way out of the allowed folders; this covers
+// what the engine adds: the folders it allows, a macro that names no folder
+// here and an address without a file name.
 TEST_F(Engine, HostileTargetsAreRefused) {
   ContinueAfterLostFile = true;
   const std::string ok = Serve("ok.txt", "ok");
