@@ -1,19 +1,15 @@
+#include "TestFiles.h"
+
 #include "upgrade/AuStringList.h"
 
 #include "foundation/Exceptions.h"
 
 #include <QTemporaryDir>
 
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace bw {
 namespace {
-
-std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(StringListTest, AddingBeyondMaxCountDropsTheFirstLine) {
   TauStringList list;
@@ -73,13 +69,13 @@ TEST(StringListTest, SavesOnlyTheValues) {
   list.Add("no separator");
   list.Add("empty=");
   list.SaveValuesToFile(name);
-  EXPECT_EQ(ReadFile(name), "/opt/app/new.bin\r\n");
+  EXPECT_EQ(test::ReadAll(name), "/opt/app/new.bin\r\n");
 
   // Without any value an existing file stays as it is.
   TauStringList none;
   none.Add("empty=");
   none.SaveValuesToFile(name);
-  EXPECT_EQ(ReadFile(name), "/opt/app/new.bin\r\n");
+  EXPECT_EQ(test::ReadAll(name), "/opt/app/new.bin\r\n");
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "TransferRecorder.h"
+#include "ProcessUntil.h"
 
 #include "foundation/ErrorReport.h"
 #include "upgrade/MessageLoopWait.h"
@@ -173,11 +173,10 @@ TEST(WorkerThreadTest, WaitForServesTheWorkersCalls) {
   EXPECT_TRUE(thread.Thread().Finished());
 }
 
-TEST(WorkerThreadTest, PrioritiesMapThroughTheTable) {
-  EXPECT_EQ(ThreadPriorityValue(tpIdle), -15);
-  EXPECT_EQ(ThreadPriorityValue(tpLower), -1);
-  EXPECT_EQ(ThreadPriorityValue(tpTimeCritical), 15);
-  EXPECT_EQ(ThreadPriorityFromValue(2), tpHighest);
+TEST(WorkerThreadTest, PrioritiesAndPlatformValuesConvertBothWays) {
+  for (int p = tpIdle; p <= tpTimeCritical; ++p)
+    EXPECT_EQ(ThreadPriorityFromValue(ThreadPriorityValue(static_cast<TThreadPriority>(p))), p);
+  // A value not in the table reads as normal.
   EXPECT_EQ(ThreadPriorityFromValue(7), tpNormal);
 }
 

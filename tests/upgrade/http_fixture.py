@@ -34,32 +34,20 @@ BLOCK = bytes(((i * 31 + 7) % 251) for i in range(65536))
 ZEROS = bytes(65536)
 
 
-def pattern(offset, size, zeros=False):
+def pieces(offset, size, zeros=False):
+    """The pattern's bytes from offset on, in views of at most 1 MiB."""
     src = ZEROS if zeros else BLOCK
-    out = bytearray()
-    while size > 0:
-        at = offset % 65536
-        n = min(size, 65536 - at)
-        out += src[at:at + n]
-        offset += n
-        size -= n
-    return bytes(out)
-
-
-def send_pattern(conn, offset, size, zeros=False):
-    src = memoryview(ZEROS if zeros else BLOCK)
     big = None
     while size > 0:
         at = offset % 65536
         if at == 0 and size >= 1 << 20:
             if big is None:
-                big = memoryview((ZEROS if zeros else BLOCK) * 16)
-            conn.sendall(big)
-            offset += 1 << 20
-            size -= 1 << 20
-            continue
-        n = min(size, 65536 - at)
-        conn.sendall(src[at:at + n])
+                big = memoryview(src * 16)
+            n = 1 << 20
+            yield big
+        else:
+            n = min(size, 65536 - at)
+            yield memoryview(src)[at:at + n]
         offset += n
         size -= n
 
@@ -159,12 +147,13 @@ def serve_file(conn, req):
         sent = 0
         while sent < send:
             n = min(4096, send - sent)
-            conn.sendall(b"%x\r\n" % n + pattern(offset + sent, n, zeros) + b"\r\n")
+            conn.sendall(b"%x\r\n" % n + b"".join(pieces(offset + sent, n, zeros)) + b"\r\n")
             sent += n
         if brk is None:
             conn.sendall(b"0\r\n\r\n")
     else:
-        send_pattern(conn, offset, send, zeros)
+        for piece in pieces(offset, send, zeros):
+            conn.sendall(piece)
     if brk is not None:
         if q.get("rst") == "1":
             conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
@@ -172,28 +161,28 @@ def serve_file(conn, req):
     return not nolength
 
 
+RAW = {
+    "badstatus": b"HTTP/1.1 abc Bad\r\nContent-Length: 2\r\n\r\nok",
+    "garbage": b"garbage without any protocol\r\n\r\n",
+    "neglength": b"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello",
+    "nanlength": b"HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\nhello",
+    "hugelength": b"HTTP/1.1 200 OK\r\nContent-Length: 1000000000000000000\r\n\r\n" + b"x" * 10,
+    "hugeheader": b"HTTP/1.1 200 OK\r\nX-Filler: " + b"f" * 300000 + b"\r\nContent-Length: 2\r\n\r\nok",
+}
+
+
 def serve_raw(conn, name):
-    if name == "badstatus":
-        conn.sendall(b"HTTP/1.1 abc Bad\r\nContent-Length: 2\r\n\r\nok")
-    elif name == "garbage":
-        conn.sendall(b"garbage without any protocol\r\n\r\n")
-    elif name == "neglength":
-        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello")
-    elif name == "nanlength":
-        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\nhello")
-    elif name == "hugelength":
-        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000000000000000000\r\n\r\n" + b"x" * 10)
-    elif name == "hugeheader":
-        conn.sendall(b"HTTP/1.1 200 OK\r\nX-Filler: " + b"f" * 300000 + b"\r\nContent-Length: 2\r\n\r\nok")
-    elif name == "closeatonce":
-        pass
-    elif name == "silent":
+    """One of the malformed answers, then the connection closes; "silent"
+    reads the request and never answers, "closeatonce" sends nothing."""
+    if name == "silent":
         conn.settimeout(30)
         try:
             while conn.recv(4096):
                 pass
         except OSError:
             pass
+    else:
+        conn.sendall(RAW.get(name, b""))
     return False
 
 
@@ -231,23 +220,20 @@ def handle(conn):
                 keep = serve_raw(conn, path[5:])
             elif path.startswith("/local/"):
                 # A file the test wrote, by its absolute path; "nolength" in
-                # the query sends it without a length, ending by closing.
+                # the query sends it without a length, ending by closing;
+                # "break" announces its whole length and sends half of it.
                 try:
                     with open(path[6:], "rb") as f:
                         body = f.read()
                 except OSError:
                     respond(conn, 404, "Not Found", [("Content-Length", "0")])
                 else:
-                    if "break" in req.target:
-                        # The whole length announced, half of it sent.
-                        respond(conn, 200, "OK", [("Content-Length", str(len(body)))],
-                                body[:len(body) // 2])
-                        keep = False
-                    elif "nolength" in req.target:
+                    keep = "break" not in req.target and "nolength" not in req.target
+                    if "nolength" in req.target:
                         respond(conn, 200, "OK", [("Connection", "close")], body)
-                        keep = False
                     else:
-                        respond(conn, 200, "OK", [("Content-Length", str(len(body)))], body)
+                        sent = body[:len(body) // 2] if "break" in req.target else body
+                        respond(conn, 200, "OK", [("Content-Length", str(len(body)))], sent)
             else:
                 respond(conn, 404, "Not Found", [("Content-Length", "0")])
             if not keep or req.headers.get("connection", "").lower() == "close":
