@@ -6,48 +6,6 @@
 
 namespace bw {
 
-std::u32string DecodeUtf8(std::string_view text) {
-  std::u32string out;
-  out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    int extra = 0;
-    char32_t c = 0, min = 0;
-    if (b < 0x80) {
-      out.push_back(b);
-      ++i;
-      continue;
-    }
-    if ((b & 0xE0) == 0xC0) {
-      extra = 1, c = b & 0x1F, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      extra = 2, c = b & 0x0F, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      extra = 3, c = b & 0x07, min = 0x10000;
-    } else {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    size_t j = i + 1;
-    for (; j < text.size() && j <= i + extra; ++j) {
-      const auto next = static_cast<unsigned char>(text[j]);
-      if ((next & 0xC0) != 0x80) break;
-      c = (c << 6) | (next & 0x3F);
-    }
-    const bool complete = j == i + 1 + extra;
-    if (!complete || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      out.push_back(0xFFFD);
-      i = j;
-      continue;
-    }
-    out.push_back(c);
-    i = j;
-  }
-  return out;
-}
-
 std::u16string ToUtf16(std::u32string_view text) {
   std::u16string out;
   out.reserve(text.size());
@@ -142,17 +100,7 @@ int TMetafileCanvas::CharWidth(char32_t c) {
   if (auto it = CharWidths.find(c); it != CharWidths.end()) return it->second;
   std::string utf8;
   // Back to UTF-8 for the measuring canvas.
-  if (c < 0x80) {
-    utf8.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    utf8 += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-  } else if (c < 0x10000) {
-    utf8 += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-             static_cast<char>(0x80 | (c & 0x3F))};
-  } else {
-    utf8 += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-             static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-  }
+  AppendUtf8(utf8, c);
   const int width = TextWidth(utf8);
   CharWidths.emplace(c, width);
   return width;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "canvas/Canvas.h"
+#include "foundation/Utf8.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,9 +23,6 @@
 
 namespace bw {
 
-// The code points of a UTF-8 text; a byte that begins no valid sequence
-// stands for U+FFFD.
-std::u32string DecodeUtf8(std::string_view text);
 std::u16string ToUtf16(std::u32string_view text);
 // Windows-1252, one byte a character; a character it lacks becomes "?".
 std::string ToWindows1252(std::u32string_view text);

@@ -3,6 +3,7 @@
 #include "foundation/Assert.h"
 #include "foundation/Conversions.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -300,24 +301,6 @@ void AppendXmlText(std::string& out, std::string_view text, bool inAttribute) {
 }
 
 namespace {
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // The reference at text[i] ('&'): its length and the code point it stands
 // for, or 0 when it is not a reference XML defines (kept as it stands).

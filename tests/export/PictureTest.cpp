@@ -123,13 +123,7 @@ TEST(BitmapWriters, AFailedWriteIsAnErrorInEveryFormat) {
   }
 }
 
-// Texts come from files: a broken UTF-8 sequence becomes one replacement
-// character and never reads past the text.
-TEST(MetafileText, BrokenUtf8BecomesReplacementCharacters) {
-  EXPECT_EQ(DecodeUtf8("a\xC3"), (std::u32string{U'a', 0xFFFD}));
-  EXPECT_EQ(DecodeUtf8("\xE2\x82x"), (std::u32string{0xFFFD, U'x'}));
-  EXPECT_EQ(DecodeUtf8("\xC0\xAF"), std::u32string{0xFFFD});     // overlong
-  EXPECT_EQ(DecodeUtf8("\xED\xA0\x80"), std::u32string{0xFFFD}); // a surrogate
-  EXPECT_EQ(DecodeUtf8("\xFF\xC3\xA9"), (std::u32string{0xFFFD, 0xE9}));
+// A character Windows-1252 lacks becomes "?".
+TEST(MetafileText, CharactersOutsideWindows1252BecomeQuestionMarks) {
   EXPECT_EQ(ToWindows1252(U"\u00E9\u2014\u0100"), "\xE9\x97?");
 }

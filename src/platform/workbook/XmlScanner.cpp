@@ -1,5 +1,6 @@
 #include "platform/workbook/XmlScanner.h"
 
+#include "foundation/Utf8.h"
 #include "platform/workbook/Workbook.h"
 
 #include <charconv>
@@ -15,24 +16,6 @@ bool IsSpace(char c) {
 std::string_view LocalPart(std::string_view name) {
   size_t colon = name.rfind(':');
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
-
-void AppendUtf8(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 bool ValidCodePoint(uint32_t cp) {
@@ -206,7 +189,7 @@ void TXmlScanner::AppendExpanded(std::string_view raw, std::string& out) {
           !ValidCodePoint(cp))
         done = false;
       else
-        AppendUtf8(cp, out);
+        AppendUtf8(out, cp);
     } else {
       done = false;
     }
@@ -230,7 +213,7 @@ void UnescapeSpreadsheetText(std::string& text) {
       uint32_t cp = 0;
       auto [p, ec] = std::from_chars(&text[i + 2], &text[i + 6], cp, 16);
       if (ec == std::errc() && p == &text[i + 6] && ValidCodePoint(cp)) {
-        AppendUtf8(cp, out);
+        AppendUtf8(out, cp);
         i += 7;
         continue;
       }
