@@ -11,8 +11,6 @@
 
 namespace bw {
 
-namespace {
-
 std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
     s.remove_prefix(1);
@@ -20,6 +18,8 @@ std::string_view TrimBlanks(std::string_view s) {
     s.remove_suffix(1);
   return s;
 }
+
+namespace {
 
 std::string PadLeft(int value, size_t width) {
   std::string s = std::to_string(value);

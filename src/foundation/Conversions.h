@@ -11,6 +11,9 @@
 
 namespace bw {
 
+// The text without the blanks and control characters around it.
+std::string_view TrimBlanks(std::string_view text);
+
 // "%4d%2d%2d" of the date part; the date 0 gives "".
 std::string DateToYYYYMMDD(TDateTime date);
 // Columns 1-4, 5-6 and 7-8; never raises, every failure gives 0.

@@ -25,14 +25,6 @@ int LetterValue(char c, std::string_view ref) {
   return c - 'A' + 1;
 }
 
-std::string_view TrimControls(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-    s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-    s.remove_suffix(1);
-  return s;
-}
-
 const std::string& Argument(const std::vector<std::string>& args, size_t index) {
   if (index >= args.size())
     throw ListError("List index out of bounds (" + std::to_string(index) + ")");
@@ -91,7 +83,7 @@ void SplitFunctionCall(std::string_view text, std::string& name, std::vector<std
         quoted = !quoted;
       }
     } else if (c == ',' && !quoted) {
-      args.emplace_back(TrimControls(current));
+      args.emplace_back(TrimBlanks(current));
       current.clear();
     } else {
       current += c;

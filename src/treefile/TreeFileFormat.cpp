@@ -79,19 +79,11 @@ std::string MoneyToStr(Currency value) {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-    s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-    s.remove_suffix(1);
-  return s;
-}
-
 // A plain decimal ("-12.34567"): its exact value in ten-thousandths, a half
 // rounded to the even neighbour. False when the text has another form or the
 // value lies outside the range.
 bool TryDecimalToCurrency(std::string_view text, Currency& result) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';

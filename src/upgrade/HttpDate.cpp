@@ -23,14 +23,6 @@ time_t ToTimeT(TDateTime utc) {
   return static_cast<time_t>(std::floor((utc - UnixEpoch) * SecsPerDay + 0.5));
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-    s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-    s.remove_suffix(1);
-  return s;
-}
-
 // The text before the first delimiter, taken off s with the delimiter (all of
 // s when there is none).
 std::string_view TakeToken(std::string_view& s, char delimiter) {
@@ -65,7 +57,7 @@ TDateTime LocalTimeToUTC(TDateTime local) {
 }
 
 TDateTime ParseTimeZoneOffset(std::string_view s) {
-  s = Trim(s);
+  s = TrimBlanks(s);
   if (s.empty() || (s[0] != '+' && s[0] != '-')) return 0;
   int hours, minutes;
   if (s.size() < 5 || !TryStrToInt(s.substr(1, 2), hours) || !TryStrToInt(s.substr(3, 2), minutes))
@@ -75,13 +67,13 @@ TDateTime ParseTimeZoneOffset(std::string_view s) {
 }
 
 TDateTime ParseHTTPDate(std::string_view text) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimBlanks(text);
   if (s.empty()) return 0;
   TDateTime date = 0;
   bool ok = [&] {
     if (s.size() >= 3 && DayOfWeekFromName(std::string(s.substr(0, 3))) != 0) {
       TakeToken(s, ' ');
-      s = Trim(s);
+      s = TrimBlanks(s);
     }
     size_t dash = s.size() > 1 ? s.find('-', 1) : std::string_view::npos;
     char separator = dash != std::string_view::npos && dash < s.find(' ') ? '-' : ' ';
@@ -89,19 +81,19 @@ TDateTime ParseHTTPDate(std::string_view text) {
     std::string_view first = s.substr(0, s.find(separator));
     if (MonthFromName(std::string(first)) != 0) {
       month = MonthFromName(std::string(TakeToken(s, separator)));
-      s = Trim(s);
+      s = TrimBlanks(s);
       day = ToIntOr(TakeToken(s, separator), 1);
     } else {
       day = ToIntOr(TakeToken(s, separator), 1);
-      s = Trim(s);
+      s = TrimBlanks(s);
       month = MonthFromName(std::string(TakeToken(s, separator)));
     }
-    s = Trim(s);
+    s = TrimBlanks(s);
     std::string_view yearText = TakeToken(s, ' ');
     int year;
     if (!TryStrToInt(yearText, year) || year == 1900) {
       // asctime: the year comes last, and what was taken is the time.
-      std::string_view rest = Trim(s);
+      std::string_view rest = TrimBlanks(s);
       s = yearText;
       if (!TryStrToInt(rest, year)) return false;
     }
@@ -110,7 +102,7 @@ TDateTime ParseHTTPDate(std::string_view text) {
     else if (year >= 0 && year < 100)
       year += 1900;
     if (!TryEncodeDate(year, month, day, date)) return false;
-    s = Trim(s);
+    s = TrimBlanks(s);
     if (s.find(':') != std::string_view::npos) {
       std::string_view time = TakeToken(s, ' ');
       int h = ToIntOr(TakeToken(time, ':'), 0);
@@ -123,7 +115,7 @@ TDateTime ParseHTTPDate(std::string_view text) {
     return true;
   }();
   if (!ok) date = 0;
-  s = Trim(s);
+  s = TrimBlanks(s);
   if (s.size() >= 5) date -= ParseTimeZoneOffset(s);
   return UTCToLocalTime(date);
 }

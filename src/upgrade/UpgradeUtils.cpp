@@ -1,5 +1,6 @@
 #include "upgrade/UpgradeUtils.h"
 
+#include "foundation/Conversions.h"
 #include "upgrade/HttpDate.h"
 #include "upgrade/Streams.h"
 
@@ -53,11 +54,7 @@ std::string Upper(std::string_view s) {
 }
 
 std::string Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-    s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-    s.remove_suffix(1);
-  return std::string(s);
+  return std::string(TrimBlanks(s));
 }
 
 std::string StandardFolder(QStandardPaths::StandardLocation location) {
