@@ -29,15 +29,6 @@ constexpr uint16_t GlobalsSubstream = 0x0005;
 // rather than scanned again and again.
 constexpr size_t MaxWorkbookStreams = 4;
 
-uint16_t U16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 uint64_t AddCapped(uint64_t a, uint64_t b) {
   return b > UINT64_MAX - a ? UINT64_MAX : a + b;
 }

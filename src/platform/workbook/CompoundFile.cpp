@@ -12,15 +12,6 @@ constexpr uint32_t EndOfChain = 0xFFFFFFFE;
 constexpr uint32_t MiniSectorSize = 64;
 constexpr size_t HeaderFatSlots = 109;
 
-uint16_t U16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 [[noreturn]] void Damaged() {
   throw TCompoundDamaged{};
 }

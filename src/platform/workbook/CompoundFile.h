@@ -14,6 +14,16 @@
 
 namespace bw {
 
+// Little-endian fields of compound documents and the records in them.
+inline uint16_t U16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+inline uint32_t U32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
 // The file is no compound document, or one whose structure does not fit it.
 struct TCompoundDamaged {};
 
