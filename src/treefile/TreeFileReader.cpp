@@ -1271,18 +1271,20 @@ void ReleaseFreedMemory(size_t fileSize) {
 TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
                                const TFontSpec& previousFont) {
   size_t size = 0;
+  TFileIdentity identity;
   TTreeFileContents contents = ReadEitherWay(
       [&] {
         int fd = OpenForReading(path);
         FdCloser closer{fd};
-        struct stat st {};
-        size = ::fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+        identity = FileIdentityOf(fd);
+        size = static_cast<size_t>(identity.Size);
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         TByteStream in(fd, size);
         return TStreamReader(in, tree).Read(tree, previousFont);
       },
       [&] { return ReadTreeFileWithDocument(path, tree, previousFont); });
   ReleaseFreedMemory(size);
+  contents.Identity = identity;
   return contents;
 }
 
@@ -1345,6 +1347,11 @@ std::string OpenErrorMessage(const std::string& fileName, const std::string& rea
 
 std::string SaveErrorMessage(const std::string& reason) {
   return "Error saving file: \n\n" + reason;
+}
+
+std::string ChangedFileQuestion(const std::string& fileName) {
+  return "'" + fileName +
+         "' has been changed by another program since it was opened or last saved. Overwrite it?";
 }
 
 } // namespace bw
