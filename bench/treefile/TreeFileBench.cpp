@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <malloc.h>
-#include <new>
 #include <map>
+#include <new>
 #include <string>
 #include <sys/stat.h>
-#include <unordered_map>
 #include <unistd.h>
+#include <unordered_map>
 
 using namespace bw;
 using namespace bw::bench;
@@ -378,8 +378,8 @@ TextOnDisk& WithSequentialIds(int nodes) {
   static std::map<int, std::unique_ptr<TextOnDisk>> files;
   std::unique_ptr<TextOnDisk>& file = files[nodes];
   if (file) return *file;
-  std::string text = SerializeTree(*OfSize(nodes).Tree.Root, OfSize(nodes).Context.Options,
-                                   TFontSpec{});
+  std::string text =
+      SerializeTree(*OfSize(nodes).Tree.Root, OfSize(nodes).Context.Options, TFontSpec{});
   std::unordered_map<std::string, std::string> fresh;
   constexpr size_t GuidLength = 36;
   for (const char* attribute : {" id=\"", " ref=\""}) {

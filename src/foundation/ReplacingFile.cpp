@@ -112,7 +112,8 @@ void TakeOverOwnership(int fd, const struct stat& old, const std::string& target
       (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
     if (::fstat(fd, &now) == 0 && now.st_gid != old.st_gid) mode &= ~static_cast<mode_t>(07070);
   }
-  if (::fchmod(fd, mode) != 0) throw Exception("Cannot write '" + target + "': " + ErrnoText(errno));
+  if (::fchmod(fd, mode) != 0)
+    throw Exception("Cannot write '" + target + "': " + ErrnoText(errno));
 }
 
 TFileIdentity IdentityOf(const struct stat& st) {

@@ -1,8 +1,8 @@
 #include "TestWindow.h"
-#include "support/ChildProcess.h"
 #include "app/text/LocaleCurrency.h"
 #include "model/MultiOptionSolver.h"
 #include "model/UIStringsComponent.h"
+#include "support/ChildProcess.h"
 #include "treefile/TreeFile.h"
 
 #include <QApplication>
@@ -184,7 +184,8 @@ TEST(MainForm, AFailedSaveAsKeepsTheWindowsNameCaptionAndRecentFiles) {
 
   w.SaveName = dir.filePath("no-folder/new.bwk");
   EXPECT_FALSE(w.Form->SaveFile(true));
-  EXPECT_TRUE(w.Messages.back().startsWith("Error saving file: \n\n")) << w.Messages.back().toStdString();
+  EXPECT_TRUE(w.Messages.back().startsWith("Error saving file: \n\n"))
+      << w.Messages.back().toStdString();
   EXPECT_EQ(w.Form->FileName(), dir.filePath("tree.bwk").toStdString());
   EXPECT_EQ(w.Form->windowTitle(), title);
   EXPECT_EQ(w.Form->RecentFileList().Files(), recent);
