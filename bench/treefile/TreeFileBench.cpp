@@ -10,10 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <malloc.h>
+#include <map>
 #include <new>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 using namespace bw;
 using namespace bw::bench;
@@ -92,9 +94,17 @@ TreeOnDisk& Small() {
   return t;
 }
 
+// The generated tree of that size, written once for the whole run.
+TreeOnDisk& OfSize(int nodes) {
+  static std::map<int, std::unique_ptr<TreeOnDisk>> trees;
+  std::unique_ptr<TreeOnDisk>& t = trees[nodes];
+  if (!t) t = std::make_unique<TreeOnDisk>(nodes);
+  return *t;
+}
+
 // What File > Open does short of layout and painting.
-std::unique_ptr<TDecTreeNode> Open(TreeOnDisk& t, TTreeContext& context) {
-  TTreeFileContents c = ReadTreeFile(t.Path, &context, TFontSpec{});
+std::unique_ptr<TDecTreeNode> Open(const std::string& path, TTreeContext& context) {
+  TTreeFileContents c = ReadTreeFile(path, &context, TFontSpec{});
   c.Root->OnPath = true;
   c.Root->SyncClones();
   c.Root->EvaluateAndPropagate(1.0, CurrencyToDouble(c.Root->Payoff));
@@ -105,7 +115,7 @@ void OpenBench(benchmark::State& state, TreeOnDisk& t) {
   TTreeContext context;
   int nodes = 0;
   for (auto _ : state) {
-    auto root = Open(t, context);
+    auto root = Open(t.Path, context);
     benchmark::DoNotOptimize(root->Value);
     state.PauseTiming();
     nodes = CountNodes(root.get());
@@ -169,7 +179,7 @@ static void BM_TreeFileOpenPeakMemory100k(benchmark::State& state) {
   for (auto _ : state) {
     size_t before = HeapInUse;
     HeapPeak = before;
-    auto root = Open(t, context);
+    auto root = Open(t.Path, context);
     peak = static_cast<double>(HeapPeak - before);
     state.PauseTiming();
     root.reset();
@@ -185,7 +195,7 @@ BENCHMARK(BM_TreeFileOpenPeakMemory100k)->Unit(benchmark::kMillisecond)->Iterati
 // before, and the resident memory the opened tree holds once the load is
 // done (the heap trimmed).
 static void BM_TreeFileOpen1M(benchmark::State& state) {
-  static TreeOnDisk t(1000000);
+  TreeOnDisk& t = OfSize(1000000);
   TTreeContext context;
   double peak = 0, resident = 0;
   int nodes = 0;
@@ -204,7 +214,7 @@ static void BM_TreeFileOpen1M(benchmark::State& state) {
     size_t before = HeapInUse;
     HeapPeak = before;
     state.ResumeTiming();
-    auto root = Open(t, context);
+    auto root = Open(t.Path, context);
     state.PauseTiming();
     peak = static_cast<double>(HeapPeak - before);
     resident = residentBytes() - residentBefore;
@@ -357,3 +367,59 @@ static void BM_SyncChainedClones40k(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SyncChainedClones40k)->Unit(benchmark::kMillisecond);
+
+// ---- Ids as scripts write them ----------------------------------------------
+
+namespace {
+
+// The same tree with every id replaced by a counter in its last hex digits,
+// "00000000-0000-0000-0000-000000000001" on, clone links following.
+TextOnDisk& WithSequentialIds(int nodes) {
+  static std::map<int, std::unique_ptr<TextOnDisk>> files;
+  std::unique_ptr<TextOnDisk>& file = files[nodes];
+  if (file) return *file;
+  std::string text =
+      SerializeTree(*OfSize(nodes).Tree.Root, OfSize(nodes).Context.Options, TFontSpec{});
+  std::unordered_map<std::string, std::string> fresh;
+  constexpr size_t GuidLength = 36;
+  for (const char* attribute : {" id=\"", " ref=\""}) {
+    const std::string quoted = attribute;
+    for (size_t at = text.find(quoted); at != std::string::npos; at = text.find(quoted, at)) {
+      at += quoted.size();
+      std::string& id = fresh[text.substr(at, GuidLength)];
+      if (id.empty()) {
+        char digits[13];
+        std::snprintf(digits, sizeof digits, "%012zx", fresh.size());
+        id = "00000000-0000-0000-0000-" + std::string(digits);
+      }
+      text.replace(at, GuidLength, id);
+    }
+  }
+  file = std::make_unique<TextOnDisk>(text);
+  return *file;
+}
+
+void OpenIdsBench(benchmark::State& state, const std::string& path) {
+  TTreeContext context;
+  for (auto _ : state) {
+    auto root = Open(path, context);
+    benchmark::DoNotOptimize(root->Value);
+    state.PauseTiming();
+    root.reset();
+    state.ResumeTiming();
+  }
+}
+
+} // namespace
+
+// One tree with random ids and with sequential ones, at 65,536 and at a
+// million nodes: the id index must not care which.
+static void BM_TreeFileOpenRandomIds(benchmark::State& state) {
+  OpenIdsBench(state, OfSize(static_cast<int>(state.range(0))).Path);
+}
+BENCHMARK(BM_TreeFileOpenRandomIds)->Arg(65536)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+static void BM_TreeFileOpenSequentialIds(benchmark::State& state) {
+  OpenIdsBench(state, WithSequentialIds(static_cast<int>(state.range(0))).Path);
+}
+BENCHMARK(BM_TreeFileOpenSequentialIds)->Arg(65536)->Arg(1000000)->Unit(benchmark::kMillisecond);

@@ -2,9 +2,16 @@
 
 #include "foundation/ErrorReport.h"
 
+#include <csignal>
+
 namespace bw {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // A file-size limit (ulimit -f) must not end the program, and the unsaved
+  // tree with it: a write beyond the limit then fails as on a full disk, and
+  // the save says so.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {

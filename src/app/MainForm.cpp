@@ -432,11 +432,7 @@ void TMainForm::ConnectCommands() {
 void TMainForm::CreateNodeCommands() {
   TNodeCommandHost host;
   host.SaveUndo = [this](const std::string& caption) { SaveUndo(caption); };
-  host.AskYesNo = [this](const std::string& text) {
-    if (Dialogs.AskYesNo) return Dialogs.AskYesNo(Q(text));
-    return QMessageBox::question(this, QApplication::applicationDisplayName(), Q(text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-  };
+  host.AskYesNo = [this](const std::string& text) { return AskYesNo(Q(text)); };
   host.AskYesNoCancel = [this](const std::string& text) {
     if (Dialogs.AskYesNoCancel) return Dialogs.AskYesNoCancel(Q(text));
     auto button = QMessageBox::question(this, QApplication::applicationDisplayName(), Q(text),
@@ -468,6 +464,12 @@ void TMainForm::SetModified(bool value) {
   FUi->FileSaveMenuItem->setEnabled(value);
   FUi->SaveToolBarButton->setEnabled(value);
   FUi->FileSaveAsMenuItem->setEnabled(true);
+}
+
+bool TMainForm::AskYesNo(const QString& text) {
+  if (Dialogs.AskYesNo) return Dialogs.AskYesNo(text);
+  return QMessageBox::question(this, QApplication::applicationDisplayName(), text,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool TMainForm::SavePrompt() {
@@ -511,6 +513,7 @@ void TMainForm::FileNew() {
   ResetToNewTree(tree, UserLocaleCurrency());
   tree.Recalculate();
   SetFileName({}, false);
+  FFileIdentity = {};
   SetModified(false);
 }
 
@@ -542,6 +545,7 @@ void TMainForm::OpenFile(const std::string& fileName) {
     // Ids the reader had to renew are saved only when the document is.
     SetModified(contents.IdsRenewed);
     SetFileName(fileName, false);
+    FFileIdentity = contents.Identity;
     tree.SelectNode(tree.TreeRoot(), htBox);
     tree.Recalculate();
     ScrollToRoot();
@@ -549,11 +553,7 @@ void TMainForm::OpenFile(const std::string& fileName) {
       bool check;
       {
         TCursorPause pause; // no hourglass over the question
-        QString question = Q(Str(SAskCheckExternalData));
-        check = Dialogs.AskYesNo
-                    ? Dialogs.AskYesNo(question)
-                    : QMessageBox::question(this, QApplication::applicationDisplayName(), question,
-                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        check = AskYesNo(Q(Str(SAskCheckExternalData)));
       }
       if (check) FileExternalData();
     }
@@ -592,7 +592,9 @@ void TMainForm::FileExternalData() {
 bool TMainForm::SaveFile(bool saveAs) {
   TDecTree& tree = FDecTree->Tree();
   tree.HideInplaceEditor();
-  if (saveAs || FFileName.empty()) {
+  const bool naming = saveAs || FFileName.empty();
+  std::string fileName = FFileName;
+  if (naming) {
     QString proposed = Q(FFileName.empty() ? tree.TreeRoot()->Caption : FFileName);
     QString name;
     if (Dialogs.SaveFileName) {
@@ -607,11 +609,17 @@ bool TMainForm::SaveFile(bool saveAs) {
         name = dialog.selectedFiles().first();
     }
     if (name.isEmpty()) return false;
-    SetFileName(U(QFileInfo(name).absoluteFilePath()), true);
+    fileName = U(QFileInfo(name).absoluteFilePath());
   }
+  // Another window or program may have written the file since this window
+  // read or wrote it: its work is not overwritten without a word.
+  if (fileName == FFileName && FileChangedSince(fileName, FFileIdentity) &&
+      !AskYesNo(Q(ChangedFileQuestion(fileName))))
+    return false;
+  TFileIdentity written;
   try {
     TBusyCursor busy;
-    WriteTreeFile(FFileName, *tree.TreeRoot(), tree.Options, tree.DefaultFont);
+    written = WriteTreeFile(fileName, *tree.TreeRoot(), tree.Options, tree.DefaultFont);
   } catch (const Exception& e) {
     QString text = Q(SaveErrorMessage(e.Message()));
     if (Dialogs.Error)
@@ -620,6 +628,9 @@ bool TMainForm::SaveFile(bool saveAs) {
       QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
     return false;
   }
+  // The window takes the new name only once the file is written.
+  if (naming) SetFileName(fileName, true);
+  FFileIdentity = written;
   SetModified(false);
   return true;
 }

@@ -6,6 +6,7 @@
 #include "app/commands/NodeCommands.h"
 #include "app/core/UndoHistory.h"
 #include "app/recentfiles/RecentFileList.h"
+#include "foundation/ReplacingFile.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/NamedMutex.h"
 #include "printing/PrintForm.h"
@@ -136,6 +137,7 @@ private:
   void ToggleHighlightClones();
   void LevelsPopupMenuPopup();
   void OpenDroppedOrRecent(const std::string& fileName);
+  bool AskYesNo(const QString& text);
   bool Wheel(class QWheelEvent* event);
 
   std::unique_ptr<Ui::TMainForm> FUi;
@@ -156,6 +158,8 @@ private:
   TUndoHistory FUndo;
   std::unique_ptr<TNodeCommands> FCommands;
   std::string FFileName;
+  // FFileName as this window last read or wrote it.
+  TFileIdentity FFileIdentity;
 };
 
 } // namespace bw

@@ -3,8 +3,9 @@
 #include "foundation/Exceptions.h"
 
 #include <cerrno>
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace bw {
 
@@ -13,42 +14,43 @@ namespace {
 // Large blocks: a bitmap of a big tree runs to hundreds of megabytes.
 constexpr size_t BufferSize = size_t{1} << 20;
 
-std::string Reason(int err) {
-  return std::generic_category().message(err != 0 ? err : EIO);
-}
-
 } // namespace
 
-TOutputFile::TOutputFile(std::string path) : FilePath(std::move(path)) {
-  File = std::fopen(FilePath.c_str(), "wb");
-  if (!File) throw Exception("Cannot create file \"" + FilePath + "\". " + Reason(errno));
-  struct stat info {};
-  Regular = ::fstat(fileno(File), &info) == 0 && S_ISREG(info.st_mode);
+TOutputFile::TOutputFile(const std::string& path) : Replacing(path) {
+  // The stream has a descriptor of its own, so that closing it leaves the
+  // temporary file open for Commit.
+  int fd = ::fcntl(Replacing.Fd(), F_DUPFD_CLOEXEC, 0);
+  if (fd >= 0) File = ::fdopen(fd, "wb");
+  if (!File) {
+    int error = errno;
+    if (fd >= 0) ::close(fd);
+    throw Exception("Cannot write '" + Replacing.Target() +
+                    "': " + std::generic_category().message(error));
+  }
   std::setvbuf(File, nullptr, _IOFBF, BufferSize);
 }
 
 TOutputFile::~TOutputFile() {
-  if (!File) return;
-  std::fclose(File);
-  if (Regular) std::remove(FilePath.c_str());
+  if (File) std::fclose(File);
 }
 
 void TOutputFile::Write(const void* data, size_t size) {
   errno = 0;
-  if (size > 0 && std::fwrite(data, 1, size, File) != size)
-    throw Exception("Cannot write file \"" + FilePath + "\". " + Reason(errno));
+  if (size > 0 && std::fwrite(data, 1, size, File) != size) Replacing.WriteFailed(errno);
 }
 
 void TOutputFile::Commit() {
   errno = 0;
-  int error = std::fflush(File) != 0 || std::ferror(File) ? (errno != 0 ? errno : EIO) : 0;
+  bool failed = std::fflush(File) != 0 || std::ferror(File);
+  int error = failed ? errno : 0;
   std::FILE* file = File;
   File = nullptr;
-  if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
-  if (error != 0) {
-    if (Regular) std::remove(FilePath.c_str());
-    throw Exception("Cannot write file \"" + FilePath + "\". " + Reason(error));
+  if (std::fclose(file) != 0 && !failed) {
+    failed = true;
+    error = errno;
   }
+  if (failed) Replacing.WriteFailed(error);
+  Replacing.Commit();
 }
 
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -1,8 +1,10 @@
-// A picture file written from scratch, with every failure reported: it is
-// created (or emptied) when opened and complete only after Commit. One left
-// uncommitted, after an error on the way, is removed again, so that no half
-// picture stays behind under the chosen name.
+// A picture file written with every failure reported. The bytes go to a
+// private temporary file beside the target, which replaces the target only
+// at Commit: after an error on the way a file of that name keeps what it
+// held, and no half picture stays behind.
 #pragma once
+
+#include "foundation/ReplacingFile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,25 +16,22 @@ namespace bw {
 
 class TOutputFile {
 public:
-  explicit TOutputFile(std::string path);
+  explicit TOutputFile(const std::string& path);
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
   ~TOutputFile();
 
   std::FILE* Stream() const { return File; }
-  const std::string& Path() const { return FilePath; }
 
   // All bytes or an exception.
   void Write(const void* data, size_t size);
 
-  // Flushes and closes the file; raises the first failure.
+  // Flushes the stream and puts the file in place; raises the first failure.
   void Commit();
 
 private:
-  std::string FilePath;
+  TReplacingFile Replacing;
   std::FILE* File = nullptr;
-  // Only a regular file is removed after a failure, never a device.
-  bool Regular = false;
 };
 
 // The bytes as the whole file.

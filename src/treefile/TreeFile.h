@@ -4,6 +4,7 @@
 #pragma once
 
 #include "foundation/Exceptions.h"
+#include "foundation/ReplacingFile.h"
 #include "model/DecTreeNode.h"
 #include "model/TreeTypes.h"
 
@@ -31,6 +32,8 @@ struct TTreeFileContents {
   // Some node came with the id of an earlier one and got a fresh id: the
   // document differs from the file and wants saving.
   bool IdsRenewed = false;
+  // The file as it was when it was read; from ReadTreeFile only.
+  TFileIdentity Identity;
 };
 
 // True when the path names an existing file; a folder does not count.
@@ -62,14 +65,18 @@ std::string SerializeTree(const TDecTreeNode& root, const TTreeOptions& options,
 
 // Writes a temporary file beside the target and renames it over the target
 // only when all of it is on disk; an existing target keeps its permissions
-// (a symbolic link is followed, not replaced). Raises a bw::Exception with
-// the reason; the previous file is then as it was.
-void WriteTreeFile(const std::string& path, const TDecTreeNode& root, const TTreeOptions& options,
-                   const TFontSpec& font);
+// (a symbolic link is followed, not replaced). Returns the state of the file
+// written. Raises a bw::Exception with the reason; the previous file is then
+// as it was.
+TFileIdentity WriteTreeFile(const std::string& path, const TDecTreeNode& root,
+                            const TTreeOptions& options, const TFontSpec& font);
 
 // The window's messages, with "\n" where the lines break.
 std::string FileNotFoundMessage(const std::string& fileName);
 std::string OpenErrorMessage(const std::string& fileName, const std::string& reason);
 std::string SaveErrorMessage(const std::string& reason);
+// Asked before a save overwrites a file that changed since it was read or
+// written.
+std::string ChangedFileQuestion(const std::string& fileName);
 
 } // namespace bw

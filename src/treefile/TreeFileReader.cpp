@@ -246,13 +246,20 @@ public:
   }
 
 private:
+  // A 64-bit finaliser: every bit of its input reaches every bit of its
+  // output, in both directions. A multiplication alone only carries bits
+  // upward, and ids numbered in their last digits (as scripts write them)
+  // would all share one chain of slots.
+  static uint64_t Mix(uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
   size_t Slot(const Guid& id) const {
     uint64_t a, b;
     std::memcpy(&a, &id, 8);
     std::memcpy(&b, reinterpret_cast<const char*>(&id) + 8, 8);
-    uint64_t h = (a ^ FKey[0]) * 0x9E3779B97F4A7C15ull;
-    h = (h ^ (h >> 29) ^ b ^ FKey[1]) * 0xBF58476D1CE4E5B9ull;
-    return static_cast<size_t>(h ^ (h >> 32)) & (FSlots.size() - 1);
+    return static_cast<size_t>(Mix(Mix(a ^ FKey[0]) ^ b ^ FKey[1])) & (FSlots.size() - 1);
   }
   const std::vector<TDecTreeNode*>& FNodes;
   std::vector<int> FSlots;
@@ -1264,18 +1271,20 @@ void ReleaseFreedMemory(size_t fileSize) {
 TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
                                const TFontSpec& previousFont) {
   size_t size = 0;
+  TFileIdentity identity;
   TTreeFileContents contents = ReadEitherWay(
       [&] {
         int fd = OpenForReading(path);
         FdCloser closer{fd};
-        struct stat st {};
-        size = ::fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+        identity = FileIdentityOf(fd);
+        size = static_cast<size_t>(identity.Size);
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         TByteStream in(fd, size);
         return TStreamReader(in, tree).Read(tree, previousFont);
       },
       [&] { return ReadTreeFileWithDocument(path, tree, previousFont); });
   ReleaseFreedMemory(size);
+  contents.Identity = identity;
   return contents;
 }
 
@@ -1338,6 +1347,11 @@ std::string OpenErrorMessage(const std::string& fileName, const std::string& rea
 
 std::string SaveErrorMessage(const std::string& reason) {
   return "Error saving file: \n\n" + reason;
+}
+
+std::string ChangedFileQuestion(const std::string& fileName) {
+  return "'" + fileName +
+         "' has been changed by another program since it was opened or last saved. Overwrite it?";
 }
 
 } // namespace bw

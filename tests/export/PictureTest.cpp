@@ -5,14 +5,19 @@
 #include "foundation/Exceptions.h"
 
 #include "ReadBack.h"
+#include "support/ChildProcess.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
+#include <sys/resource.h>
 
 using namespace bw;
 using namespace bw::test;
@@ -64,21 +69,48 @@ TEST(PictureFormat, SizesTheFormatCannotHoldAreRefusedWithTheSize) {
   EXPECT_THROW(CheckPictureSize(TPictureFormat::Emf, 0, 10), Exception);
 }
 
-TEST(OutputFile, AFileLeftUnfinishedIsRemovedAndFailuresNameTheFile) {
+// A picture written over an existing one replaces it only when whole: in a
+// full folder (a file-size limit in a child process stands for one) and when
+// the writing stops halfway, the old picture stays and nothing is left
+// beside it.
+TEST(OutputFile, AFailedWriteKeepsTheOldPictureAndFailuresNameTheFile) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("bw-export-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
-  const std::string path = (dir / "half.bmp").string(), missing = (dir / "no" / "x.gif").string();
+  const std::string path = (dir / "tree.gif").string(), missing = (dir / "no" / "x.gif").string();
+  const std::vector<uint8_t> old{'o', 'l', 'd'};
+  auto holds = [&](const std::vector<uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}) == bytes &&
+           std::distance(std::filesystem::directory_iterator(dir), {}) == 1;
+  };
+  WriteFileBytes(path, old);
+  ASSERT_TRUE(holds(old));
+
+  const std::string error = InChildProcess([&]() -> std::string {
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {
+      1000, 1000
+    };
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      WriteFileBytes(path, std::vector<uint8_t>(size_t{4} << 20, 'x'));
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+    return "written";
+  });
+  EXPECT_EQ(error, "Cannot write '" + path + "': File too large");
+  EXPECT_TRUE(holds(old));
   {
     TOutputFile file(path);
-    file.Write("BM", 2);
-    EXPECT_TRUE(std::filesystem::exists(path));
+    file.Write("GIF89a", 6);
   }
-  EXPECT_FALSE(std::filesystem::exists(path));
-  WriteFileBytes(path, {1, 2, 3});
-  EXPECT_EQ(std::filesystem::file_size(path), 3u);
+  EXPECT_TRUE(holds(old));
+
   EXPECT_THAT([&] { TOutputFile{missing}; },
-              ThrowsMessage<Exception>(HasSubstr("Cannot create file \"" + missing + "\". ")));
+              ThrowsMessage<Exception>("Cannot create a file in the folder '" +
+                                       (dir / "no").string() + "': No such file or directory"));
   std::filesystem::remove_all(dir);
 }
 

@@ -24,7 +24,7 @@ QImage RenderPicture(const TPictureSource& source);
 
 // Writes the picture in the format of the file's extension. An unknown
 // extension or a size the format cannot hold is refused before anything is
-// drawn; a file whose writing fails is removed again.
+// drawn; when writing fails, a file of that name keeps what it held.
 void WritePictureFile(const std::string& path, const TPictureSource& source);
 
 // What Copy as picture offers: the bitmap and the enhanced metafile, as

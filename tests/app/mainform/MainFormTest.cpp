@@ -2,6 +2,7 @@
 #include "app/text/LocaleCurrency.h"
 #include "model/MultiOptionSolver.h"
 #include "model/UIStringsComponent.h"
+#include "support/ChildProcess.h"
 #include "treefile/TreeFile.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QWidgetAction>
 
 #include <clocale>
+#include <sys/resource.h>
 
 using namespace bw;
 using bw::test::TestWindow;
@@ -166,6 +168,92 @@ TEST(MainForm, FilesOpenSaveAndFailWithTheirMessages) {
   EXPECT_FALSE(w.Form->IsModified());
   EXPECT_FALSE(w.Ui().EditUndoMenuItem->isEnabled());
   EXPECT_EQ(w.Tree().GetSelectedNodes()[0], w.Root());
+}
+
+// Save as into a folder that cannot take the file: the window keeps the
+// name, caption and recent files of the file it has, and a later close asks
+// about that file.
+TEST(MainForm, AFailedSaveAsKeepsTheWindowsNameCaptionAndRecentFiles) {
+  QTemporaryDir dir;
+  TestWindow w;
+  w.SaveName = dir.filePath("tree.bwk");
+  ASSERT_TRUE(w.Form->SaveFile(false));
+  w.AddSubnodes(w.Root());
+  const QString title = w.Form->windowTitle();
+  const std::vector<std::string> recent = w.Form->RecentFileList().Files();
+
+  w.SaveName = dir.filePath("no-folder/new.bwk");
+  EXPECT_FALSE(w.Form->SaveFile(true));
+  EXPECT_TRUE(w.Messages.back().startsWith("Error saving file: \n\n"))
+      << w.Messages.back().toStdString();
+  EXPECT_EQ(w.Form->FileName(), dir.filePath("tree.bwk").toStdString());
+  EXPECT_EQ(w.Form->windowTitle(), title);
+  EXPECT_EQ(w.Form->RecentFileList().Files(), recent);
+  EXPECT_TRUE(w.Form->IsModified());
+  w.Answer = -1;
+  EXPECT_FALSE(w.Form->close());
+  EXPECT_EQ(w.Messages.back(), "Do you want to save the changes to tree.bwk?");
+}
+
+// A file-size limit (ulimit -f) fails the save with its reason instead of
+// ending the program. The limit is set in a child process.
+TEST(MainForm, ASaveBeyondAFileSizeLimitIsReportedAndTheProgramGoesOn) {
+  QTemporaryDir dir;
+  TestWindow w;
+  w.SaveName = dir.filePath("tree.bwk");
+  const std::string outcome = test::InChildProcess([&]() -> std::string {
+    struct rlimit limit {
+      100, 100
+    };
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return w.Form->SaveFile(false) ? "saved" : w.Messages.join("|").toStdString();
+  });
+  EXPECT_EQ(outcome, "Error saving file: \n\nCannot write '" + w.SaveName.toStdString() +
+                         "': File too large");
+}
+
+// Two windows on one file: a save over what the other window wrote since
+// asks first; No keeps the file and the window's tree, modified. A window's
+// own saves, and a save to a new name, ask nothing.
+TEST(MainForm, ASaveOverAFileChangedSinceItWasReadAsksFirst) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("tree.bwk").toStdString();
+  const QString question = QString::fromStdString(
+      "'" + path +
+      "' has been changed by another program since it was opened or last saved. Overwrite it?");
+  TestWindow first, second;
+  first.SaveName = QString::fromStdString(path);
+  ASSERT_TRUE(first.Form->SaveFile(false));
+  second.Form->OpenFile(path);
+  first.Root()->Caption = "first's";
+  first.Form->SaveUndo("Edit Title");
+  ASSERT_TRUE(first.Form->SaveFile(false));
+  EXPECT_TRUE(first.Messages.isEmpty());
+  auto savedCaption = [&] {
+    TTreeContext context;
+    return ReadTreeFile(path, &context, {}).Root->Caption;
+  };
+
+  second.Root()->Caption = "second's";
+  second.Form->SaveUndo("Edit Title");
+  second.Confirm = false;
+  EXPECT_FALSE(second.Form->SaveFile(false));
+  EXPECT_EQ(second.Messages, QStringList{question});
+  EXPECT_EQ(savedCaption(), "first's");
+  EXPECT_TRUE(second.Form->IsModified());
+  EXPECT_EQ(second.Root()->Caption, "second's");
+  second.Confirm = true;
+  EXPECT_TRUE(second.Form->SaveFile(false));
+  EXPECT_EQ(savedCaption(), "second's");
+
+  // The first window's file has changed in turn: Save as to the same name
+  // asks as well, to a new name it does not.
+  first.Confirm = false;
+  EXPECT_FALSE(first.Form->SaveFile(true));
+  EXPECT_EQ(first.Messages, QStringList{question});
+  first.SaveName = dir.filePath("copy.bwk");
+  EXPECT_TRUE(first.Form->SaveFile(true));
+  EXPECT_EQ(first.Messages.size(), 1);
 }
 
 TEST(MainForm, OpeningRenewsIdsCatchesEveryErrorAndReportsWideMultiDecisions) {
