@@ -6,7 +6,6 @@
 
 #include <cups/cups.h>
 
-#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QPrinter>
@@ -212,9 +211,7 @@ bool TQtPrinter::DeleteForm(const std::string& name) {
 void TQtPrinter::BeginDoc() {
   if (FPrinting) return;
   FAborted = false;
-  auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + "/BrantwickJobXXXXXX.pdf");
-  if (!file->open())
-    throw StreamError("Cannot create the print job's file. " + file->errorString().toStdString());
+  std::unique_ptr<QTemporaryFile> file = CreateTempFile("BrantwickJobXXXXXX.pdf");
   auto job = std::make_unique<QPrinter>(QPrinter::HighResolution);
   job->setOutputFormat(QPrinter::PdfFormat);
   job->setOutputFileName(file->fileName());

@@ -1,6 +1,7 @@
 // The page store: pages back to back in one stream, one loaded page, pages
 // edited in place, memory and temporary file.
 #include "printing/PageStore.h"
+#include "foundation/Folders.h"
 #include "printing/PrivateTemp.h"
 
 #include <QFileInfo>
@@ -8,11 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <vector>
 
 using namespace bw;
+using bw::test::FileSizeLimit;
 using bw::test::PrivateTemp;
 
 namespace {
@@ -134,6 +134,19 @@ TEST(PageStore, MovesPagesBetweenMemoryAndATemporaryFile) {
   EXPECT_TRUE(QFileInfo::exists(list.TempFileName()));
 }
 
+TEST(PageStore, MakesItsFileInTheProgramsFolderWhenTheTemporaryFolderIsMissing) {
+  PrivateTemp temp;
+  ASSERT_TRUE(temp.Dir.remove());
+  TMetafileList list;
+  list.Add(Page(1, 0));
+  list.SetUseTempFile(true);
+  const QString file = list.TempFileName();
+  EXPECT_EQ(QFileInfo(file).absolutePath().toStdString() + "/", CurrentFolder());
+  EXPECT_EQ(Bytes(list.Items(0)), Bytes(Page(1, 0)));
+  list.Clear();
+  EXPECT_FALSE(QFileInfo::exists(file));
+}
+
 TEST(PageStore, AFailedMoveKeepsThePagesWhereTheyWereAndLeavesNoFile) {
   PrivateTemp temp;
   TMetafileList list;
@@ -141,15 +154,10 @@ TEST(PageStore, AFailedMoveKeepsThePagesWhereTheyWereAndLeavesNoFile) {
     list.Add(Page(200, i));
   ASSERT_GT(list.StreamSize(), 8192);
 
-  // A disk that takes only 4 KiB per file.
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit small = old;
-  small.rlim_cur = 4096;
-  setrlimit(RLIMIT_FSIZE, &small);
-  EXPECT_THROW(list.SetUseTempFile(true), StreamError);
-  setrlimit(RLIMIT_FSIZE, &old);
+  {
+    FileSizeLimit limit(4096);
+    EXPECT_THROW(list.SetUseTempFile(true), StreamError);
+  }
 
   EXPECT_FALSE(list.UseTempFile());
   EXPECT_TRUE(temp.Files().isEmpty());

@@ -2,10 +2,12 @@
 // complete; device settings and forms.
 #include "printing/Printer.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Folders.h"
 #include "printing/PaperTable.h"
 #include "printing/PrivateTemp.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -94,6 +96,22 @@ TEST(QtPrinter, HandsOnlyFinishedJobsToCups) {
   EXPECT_EQ(jobs[0].Head, "%PDF-");
   EXPECT_EQ(jobs[0].Media, "A3");
   EXPECT_TRUE(temp.Files().isEmpty());
+}
+
+TEST(QtPrinter, MakesTheJobsFileInTheProgramsFolderWhenTheTemporaryFolderIsMissing) {
+  PrivateTemp temp;
+  ASSERT_TRUE(temp.Dir.remove());
+  QString job;
+  TQtPrinter printer([&](auto&&, const QString& file, auto&&...) {
+    job = file;
+    EXPECT_GT(QFileInfo(file).size(), 0);
+  });
+  printer.SelectPrinter("Office");
+  printer.BeginDoc();
+  printer.Canvas().fillRect(0, 0, 100, 100, Qt::black);
+  printer.EndDoc();
+  EXPECT_EQ(QFileInfo(job).absolutePath().toStdString() + "/", CurrentFolder());
+  EXPECT_FALSE(QFile::exists(job));
 }
 
 TEST(QtPrinter, KeepsPaperCodesAndExactSizesInItsDeviceSettings) {
