@@ -3,22 +3,34 @@
 #include "printing/Printer.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Folders.h"
+#include "foundation/MessageOf.h"
+#include "printing/PageStore.h"
 #include "printing/PaperTable.h"
 #include "printing/PrivateTemp.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
 using namespace bw;
+using bw::test::FileSizeLimit;
+using bw::test::MessageOf;
 using bw::test::PrivateTemp;
+using testing::AllOf;
+using testing::HasSubstr;
 
 namespace {
 
@@ -35,6 +47,21 @@ int PdfPages(const QString& file) {
   for (const QByteArray& line : info.readAllStandardOutput().split('\n'))
     if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
   return -1;
+}
+
+// Noise does not compress: a job of some hundred kilobytes.
+void DrawNoise(QPainter& canvas) {
+  QImage noise(256, 256, QImage::Format_RGB32);
+  for (int y = 0; y < noise.height(); ++y)
+    for (int x = 0; x < noise.width(); ++x)
+      noise.setPixel(x, y, QRandomGenerator::global()->generate());
+  canvas.drawImage(0, 0, noise);
+}
+
+void WriteFile(const QString& name, const QByteArray& bytes) {
+  QFile file(name);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -112,6 +139,55 @@ TEST(QtPrinter, MakesTheJobsFileInTheProgramsFolderWhenTheTemporaryFolderIsMissi
   printer.EndDoc();
   EXPECT_EQ(QFileInfo(job).absolutePath().toStdString() + "/", CurrentFolder());
   EXPECT_FALSE(QFile::exists(job));
+}
+
+// A file-size limit stands for a full temporary folder.
+TEST(QtPrinter, AJobTheDiskDidNotTakeWholeIsAnErrorAndGoesNowhere) {
+  PrivateTemp temp;
+  QTemporaryDir out;
+  const QString file = out.filePath("tree.pdf");
+  bool submitted = false;
+  for (const bool toFile : {true, false}) {
+    TQtPrinter printer([&](auto&&...) { submitted = true; });
+    if (toFile)
+      printer.SelectPdfFile(file);
+    else
+      printer.SelectPrinter("Office");
+    std::string message;
+    {
+      FileSizeLimit limit(4096);
+      printer.BeginDoc();
+      DrawNoise(printer.Canvas());
+      message = MessageOf<StreamError>([&] { printer.EndDoc(); });
+    }
+    EXPECT_THAT(message, HasSubstr(std::strerror(EFBIG))) << toFile;
+    EXPECT_FALSE(printer.Printing());
+  }
+  EXPECT_FALSE(submitted);
+  EXPECT_FALSE(QFile::exists(file));
+  EXPECT_TRUE(temp.Files().isEmpty());
+}
+
+TEST(QtPrinter, ACopyThatFailsNamesTheSystemsReasonAndKeepsTheOldFile) {
+  QTemporaryDir dir;
+  const QString job = dir.filePath("job.pdf");
+  const QString target = dir.filePath("tree.pdf");
+  WriteFile(job, QByteArray(100000, 'x'));
+  WriteFile(target, "old");
+  std::string message;
+  {
+    FileSizeLimit limit(4096);
+    message = MessageOf<StreamError>([&] { CopyFileWhole(job, target); });
+  }
+  EXPECT_THAT(message, AllOf(HasSubstr(target.toStdString()), HasSubstr(std::strerror(EFBIG))));
+  QFile kept(target);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), "old");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"job.pdf", "tree.pdf"}));
+
+  // A job file that is gone names itself, not the target.
+  message = MessageOf<StreamError>([&] { CopyFileWhole(dir.filePath("gone.pdf"), target); });
+  EXPECT_THAT(message, AllOf(HasSubstr("gone.pdf"), HasSubstr(std::strerror(ENOENT))));
 }
 
 TEST(QtPrinter, KeepsPaperCodesAndExactSizesInItsDeviceSettings) {
