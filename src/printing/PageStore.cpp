@@ -74,8 +74,8 @@ void DeserializePage(const QByteArray& bytes, TMetafilePage& page) {
 
 std::unique_ptr<QTemporaryFile> CreateTempFile(const QString& nameTemplate,
                                                QIODevice::OpenMode extraMode) {
-  auto file = std::make_unique<QTemporaryFile>(QString::fromStdString(GetTempFolder()) +
-                                               nameTemplate);
+  auto file =
+      std::make_unique<QTemporaryFile>(QString::fromStdString(GetTempFolder()) + nameTemplate);
   // QTemporaryFile hides the open with a mode; QFile's reaches it.
   if (!static_cast<QFile&>(*file).open(QIODevice::ReadWrite | extraMode))
     throw StreamError("Cannot create file \"" + file->fileTemplate().toStdString() + "\". " +
