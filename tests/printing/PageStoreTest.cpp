@@ -1,7 +1,6 @@
 // The page store: pages back to back in one stream, one loaded page, pages
 // edited in place, memory and temporary file.
 #include "printing/PageStore.h"
-#include "foundation/Folders.h"
 #include "printing/PrivateTemp.h"
 
 #include <QFileInfo>
@@ -132,19 +131,6 @@ TEST(PageStore, MovesPagesBetweenMemoryAndATemporaryFile) {
   // A store that was empty makes its file with the first page.
   list.Add(Page(1, 0));
   EXPECT_TRUE(QFileInfo::exists(list.TempFileName()));
-}
-
-TEST(PageStore, MakesItsFileInTheProgramsFolderWhenTheTemporaryFolderIsMissing) {
-  PrivateTemp temp;
-  ASSERT_TRUE(temp.Dir.remove());
-  TMetafileList list;
-  list.Add(Page(1, 0));
-  list.SetUseTempFile(true);
-  const QString file = list.TempFileName();
-  EXPECT_EQ(QFileInfo(file).absolutePath().toStdString() + "/", CurrentFolder());
-  EXPECT_EQ(Bytes(list.Items(0)), Bytes(Page(1, 0)));
-  list.Clear();
-  EXPECT_FALSE(QFileInfo::exists(file));
 }
 
 TEST(PageStore, AFailedMoveKeepsThePagesWhereTheyWereAndLeavesNoFile) {
