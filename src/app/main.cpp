@@ -1,9 +1,11 @@
 #include "app/Application.h"
 #include "app/MainForm.h"
 #include "app/dialogs/ErrorForm.h"
+#include "foundation/Folders.h"
 #include "platform/registry/QSettingsRegistry.h"
 
 int main(int argc, char** argv) {
+  bw::ShareTempFolder();
   bw::TApplication app(argc, argv);
   bw::TApplication::setApplicationName("Brantwick");
   bw::TApplication::setApplicationDisplayName("Brantwick");

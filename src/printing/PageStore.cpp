@@ -1,7 +1,8 @@
 #include "printing/PageStore.h"
 
+#include "foundation/Folders.h"
+
 #include <QBuffer>
-#include <QDir>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -71,9 +72,12 @@ void DeserializePage(const QByteArray& bytes, TMetafilePage& page) {
                          static_cast<uint>(bytes.size() - HeaderSize));
 }
 
-std::unique_ptr<QTemporaryFile> CreateTempPageFile() {
-  auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + "/PPXXXXXX");
-  if (!file->open())
+std::unique_ptr<QTemporaryFile> CreateTempFile(const QString& nameTemplate,
+                                               QIODevice::OpenMode extraMode) {
+  auto file =
+      std::make_unique<QTemporaryFile>(QString::fromStdString(GetTempFolder()) + nameTemplate);
+  // QTemporaryFile hides the open with a mode; QFile's reaches it.
+  if (!static_cast<QFile&>(*file).open(QIODevice::ReadWrite | extraMode))
     throw StreamError("Cannot create file \"" + file->fileTemplate().toStdString() + "\". " +
                       file->errorString().toStdString());
   return file;
@@ -86,7 +90,7 @@ TMetafileList::~TMetafileList() {
 }
 
 std::unique_ptr<QIODevice> TMetafileList::CreateStream(bool tempFile) const {
-  if (tempFile) return CreateTempPageFile();
+  if (tempFile) return CreateTempFile("PPXXXXXX");
   auto buffer = std::make_unique<QBuffer>();
   buffer->open(QIODevice::ReadWrite);
   return buffer;

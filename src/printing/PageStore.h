@@ -95,9 +95,12 @@ private:
   int FPageLoads = 0;
 };
 
-// A new, empty temporary file "PP..." in the temporary folder, created
-// exclusively and open for reading and writing; removed when freed.
-std::unique_ptr<QTemporaryFile> CreateTempPageFile();
+// A new, empty file in the program's temporary folder, named by
+// nameTemplate with its "XXXXXX" made unique; created exclusively and open
+// for reading and writing (with the extra mode, such as Unbuffered);
+// removed when freed.
+std::unique_ptr<QTemporaryFile> CreateTempFile(const QString& nameTemplate,
+                                               QIODevice::OpenMode extraMode = {});
 
 // A page as the stream holds it, and back.
 QByteArray SerializePage(const TMetafilePage& page);

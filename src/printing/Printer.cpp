@@ -6,9 +6,9 @@
 
 #include <cups/cups.h>
 
-#include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
@@ -49,7 +49,82 @@ QPageSize ExactSize(double width, double height, QPageSize::Unit unit, const QSt
   return QPageSize(QSizeF(width, height), unit, name, QPageSize::ExactMatch);
 }
 
+// Every job is drawn at the PDF output's resolution, whatever the printer.
+constexpr int JobDpi = 1200;
+
+// Writes all the bytes. A short write (a full disk, a file-size limit) is
+// followed by one for the rest, which fails with the system's reason in the
+// device's error text; on a buffered file the reason is lost, so the files
+// written here are unbuffered. False when the device took less than all.
+bool WriteWhole(QIODevice& device, const char* data, qint64 size) {
+  while (size > 0) {
+    const qint64 written = device.write(data, size);
+    if (written <= 0) return false;
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+std::string Quoted(const QString& file) {
+  return "\"" + file.toStdString() + "\"";
+}
+
 } // namespace
+
+// The job's private PDF, as the PDF writer sees it. The writer does not
+// look at what its writes return: this device does, and keeps the first
+// failure with the system's reason.
+class TJobFile : public QIODevice {
+public:
+  TJobFile() : FFile(CreateTempFile("BrantwickJobXXXXXX.pdf", QIODevice::Unbuffered)) {
+    open(QIODevice::WriteOnly);
+  }
+  QString FileName() const { return FFile->fileName(); }
+  // Throws unless every byte written reached the file.
+  void Finish() const {
+    if (FFailed) throw StreamError("Cannot write file " + Quoted(FileName()) + ". " + FReason);
+  }
+
+protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* data, qint64 size) override {
+    if (FFailed) return -1;
+    if (WriteWhole(*FFile, data, size)) return size;
+    FFailed = true;
+    FReason = FFile->errorString().toStdString();
+    return -1;
+  }
+
+private:
+  std::unique_ptr<QTemporaryFile> FFile;
+  bool FFailed = false;
+  std::string FReason;
+};
+
+void CopyFileWhole(const QString& source, const QString& target) {
+  QFile in(source);
+  if (!in.open(QIODevice::ReadOnly))
+    throw StreamError("Cannot open file " + Quoted(source) + ". " + in.errorString().toStdString());
+  // A file there before stays until the copy is complete.
+  QSaveFile out(target);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    throw StreamError("Cannot create file " + Quoted(target) + ". " +
+                      out.errorString().toStdString());
+  for (;;) {
+    const QByteArray chunk = in.read(1 << 20);
+    if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
+      throw StreamError("Cannot read file " + Quoted(source) + ". " +
+                        in.errorString().toStdString());
+    if (chunk.isEmpty()) break;
+    if (!WriteWhole(out, chunk.constData(), chunk.size()))
+      throw StreamError("Cannot write file " + Quoted(target) + ". " +
+                        out.errorString().toStdString());
+  }
+  if (!out.commit())
+    throw StreamError("Cannot write file " + Quoted(target) + ". " +
+                      out.errorString().toStdString());
+}
 
 IPrinter& Printer() {
   if (!Current()) Current() = std::make_unique<TQtPrinter>();
@@ -212,17 +287,14 @@ bool TQtPrinter::DeleteForm(const std::string& name) {
 void TQtPrinter::BeginDoc() {
   if (FPrinting) return;
   FAborted = false;
-  auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + "/BrantwickJobXXXXXX.pdf");
-  if (!file->open())
-    throw StreamError("Cannot create the print job's file. " + file->errorString().toStdString());
-  auto job = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  job->setOutputFormat(QPrinter::PdfFormat);
-  job->setOutputFileName(file->fileName());
+  auto file = std::make_unique<TJobFile>();
+  auto job = std::make_unique<QPdfWriter>(file.get());
+  job->setResolution(JobDpi);
   QPageLayout layout = FSettings->pageLayout();
+  // The origin is the sheet's corner, not the printable area's.
   layout.setMode(QPageLayout::FullPageMode);
   job->setPageLayout(layout);
-  job->setFullPage(true);
-  job->setDocName(QString::fromStdString(FTitle));
+  job->setTitle(QString::fromStdString(FTitle));
   job->setCreator("Brantwick");
   auto painter = std::make_unique<QPainter>();
   if (!painter->begin(job.get())) throw Exception("The print job could not be started.");
@@ -245,7 +317,6 @@ void TQtPrinter::NewPage() {
 void TQtPrinter::EndDoc() {
   if (!FPrinting) return;
   FPrinting = false;
-  FPainter->end();
   // Whatever happens to the delivery, the private file goes.
   struct Cleanup {
     TQtPrinter& P;
@@ -255,34 +326,20 @@ void TQtPrinter::EndDoc() {
       P.FJobFile.reset();
     }
   } cleanup{*this};
+  if (!FPainter->end()) throw Exception("The print job could not be finished.");
+  FJobFile->Finish();
   Deliver();
 }
 
 void TQtPrinter::Deliver() {
-  const QString job = FJobFile->fileName();
+  const QString job = FJobFile->FileName();
   if (!PrintsToFile()) {
     FSubmit(FCupsPrinter.toStdString(), job, FTitle, FSettings->pageLayout().pageSize());
     return;
   }
   const QString target = FSettings->outputFileName();
   if (target.isEmpty()) throw Exception("No file name was given for the PDF output.");
-  // The target appears whole or not at all; a file there before stays
-  // when the copy fails.
-  QFile source(job);
-  QSaveFile out(target);
-  if (!source.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-    throw StreamError("Cannot create file \"" + target.toStdString() + "\". " +
-                      out.errorString().toStdString());
-  while (!source.atEnd()) {
-    const QByteArray chunk = source.read(1 << 20);
-    if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-      out.cancelWriting();
-      break;
-    }
-  }
-  if (!out.commit())
-    throw StreamError("Cannot write file \"" + target.toStdString() + "\". " +
-                      out.errorString().toStdString());
+  CopyFileWhole(job, target);
 }
 
 void TQtPrinter::Abort() {
@@ -304,8 +361,8 @@ int TQtPrinter::DpiY() const {
 }
 
 QSize TQtPrinter::PageSizePixels() const {
-  const QPrinter& p = FJob ? *FJob : *FSettings;
-  return p.paperRect(QPrinter::DevicePixel).toRect().size();
+  if (FJob) return FJob->pageLayout().fullRectPixels(JobDpi).size();
+  return FSettings->paperRect(QPrinter::DevicePixel).toRect().size();
 }
 
 } // namespace bw

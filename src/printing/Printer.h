@@ -15,10 +15,12 @@
 #include <vector>
 
 class QPainter;
+class QPdfWriter;
 class QPrinter;
-class QTemporaryFile;
 
 namespace bw {
+
+class TJobFile;
 
 // The printer's device settings; a field that is not set is not carried.
 struct TDeviceSettings {
@@ -90,9 +92,15 @@ using TSubmitJob = std::function<void(const std::string& printer, const QString&
 void SubmitToCups(const std::string& printer, const QString& file, const std::string& title,
                   const QPageSize& paper);
 
+// Writes target as a copy of source, whole or not at all: a file there
+// before stays when the copy fails. Throws a StreamError that names the
+// file and the system's reason.
+void CopyFileWhole(const QString& source, const QString& target);
+
 // The printer of the print dialog: a CUPS printer or the PDF output. Every
-// job is drawn into a private temporary PDF first; at EndDoc it is copied
-// to the chosen file, or handed to CUPS.
+// job is drawn into a private temporary PDF first; at EndDoc, when every
+// byte of it reached the disk, it is copied to the chosen file, or handed
+// to CUPS. A job the disk did not take whole is an error and goes nowhere.
 class TQtPrinter : public IPrinter {
 public:
   explicit TQtPrinter(TSubmitJob submit = SubmitToCups);
@@ -137,9 +145,9 @@ private:
   std::optional<int> FWrittenCode;
   std::optional<QPageSize> FWrittenSize;
   std::string FTitle;
-  std::unique_ptr<QPrinter> FJob;
+  std::unique_ptr<TJobFile> FJobFile;
+  std::unique_ptr<QPdfWriter> FJob;
   std::unique_ptr<QPainter> FPainter;
-  std::unique_ptr<QTemporaryFile> FJobFile;
   bool FPrinting = false;
   bool FAborted = false;
 };

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFile>
 #include <QMainWindow>
 #include <QStandardPaths>
@@ -15,7 +14,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <map>
@@ -27,12 +25,6 @@
 namespace bw {
 
 namespace {
-
-std::string ReadExeLink() {
-  std::string buffer(PATH_MAX, '\0');
-  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-  return n > 0 ? buffer.substr(0, static_cast<size_t>(n)) : std::string();
-}
 
 std::string WithSlash(std::string folder) {
   if (!folder.empty() && folder.back() != '/') folder += '/';
@@ -89,25 +81,6 @@ std::map<std::pair<std::string, std::string>, EmbeddedResource>& Resources() {
 
 } // namespace
 
-const std::string& ExeName() {
-  static const std::string name = ReadExeLink();
-  return name;
-}
-
-const std::string& CurrentFolder() {
-  static const std::string folder = [] {
-    const std::string& exe = ExeName();
-    size_t slash = exe.rfind('/');
-    return slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
-  }();
-  return folder;
-}
-
-std::string GetTempFolder() {
-  std::string temp = QDir::tempPath().toStdString();
-  return FolderExists(temp) ? WithSlash(temp) : CurrentFolder();
-}
-
 std::string GetSpecialFolder(int kind) {
   switch (kind) {
   case 0:
@@ -158,11 +131,6 @@ void ForceFolders(const std::string& path) {
     std::string prefix = p.substr(0, slash);
     if (!FolderExists(prefix)) mkdir(prefix.c_str(), 0777);
   }
-}
-
-bool FolderExists(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string URLToFileName(const std::string& url) {

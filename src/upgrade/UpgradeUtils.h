@@ -5,6 +5,7 @@
 // upgrade targets may also be written with "\", which counts as "/".
 #pragma once
 
+#include "foundation/Folders.h"
 #include "foundation/SerialDate.h"
 
 #include <array>
@@ -50,11 +51,6 @@ private:
   uint32_t FBits = 0;
 };
 
-// The full path of the running program and its folder with a trailing "/",
-// read once from the process's own executable link.
-const std::string& ExeName();
-const std::string& CurrentFolder();
-
 enum TauFileAttribute { atrArchive, atrHidden, atrReadOnly, atrSystem, atrTemporary, atrOffline };
 using TauFileAttributes = TauSet<TauFileAttribute>;
 
@@ -64,9 +60,6 @@ inline constexpr std::array<std::string_view, 12> FolderMacros = {
     "%current%", "%desktop%", "%mydocuments%", "%mypictures%", "%appdata%", "%programfiles%",
     "%windows%", "%system%",  "%temp%",        "%help%",       "%media%",   "%cursors%"};
 
-// The temporary folder with a trailing "/"; the program's folder when the
-// temporary folder does not exist.
-std::string GetTempFolder();
 // Kind 0 the program's folder, 1 the desktop, 2 documents, 3 pictures, 4 the
 // per-user data folder, 8 the temporary folder, each with a trailing "/";
 // kind 12 the empty text. Kinds 5, 6, 7, 9, 10 and 11 (program files,
@@ -81,7 +74,6 @@ std::string GetSpecialFolder(int kind);
 std::string ExpandPathMacros(const std::string& path, bool makeAbsolute);
 // Creates every missing folder of the path's folder part, from the left.
 void ForceFolders(const std::string& path);
-bool FolderExists(const std::string& path);
 // The text behind the last "/", "\" or ":" of the whole address, query
 // included.
 std::string URLToFileName(const std::string& url);

@@ -8,11 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <vector>
 
 using namespace bw;
+using bw::test::FileSizeLimit;
 using bw::test::PrivateTemp;
 
 namespace {
@@ -141,15 +140,10 @@ TEST(PageStore, AFailedMoveKeepsThePagesWhereTheyWereAndLeavesNoFile) {
     list.Add(Page(200, i));
   ASSERT_GT(list.StreamSize(), 8192);
 
-  // A disk that takes only 4 KiB per file.
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit small = old;
-  small.rlim_cur = 4096;
-  setrlimit(RLIMIT_FSIZE, &small);
-  EXPECT_THROW(list.SetUseTempFile(true), StreamError);
-  setrlimit(RLIMIT_FSIZE, &old);
+  {
+    FileSizeLimit limit(4096);
+    EXPECT_THROW(list.SetUseTempFile(true), StreamError);
+  }
 
   EXPECT_FALSE(list.UseTempFile());
   EXPECT_TRUE(temp.Files().isEmpty());

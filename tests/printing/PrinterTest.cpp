@@ -2,21 +2,34 @@
 // complete; device settings and forms.
 #include "printing/Printer.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Folders.h"
+#include "foundation/MessageOf.h"
+#include "printing/PageStore.h"
 #include "printing/PaperTable.h"
 #include "printing/PrivateTemp.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
 using namespace bw;
+using bw::test::FileSizeLimit;
+using bw::test::MessageOf;
 using bw::test::PrivateTemp;
+using testing::AllOf;
+using testing::HasSubstr;
 
 namespace {
 
@@ -94,6 +107,64 @@ TEST(QtPrinter, HandsOnlyFinishedJobsToCups) {
   EXPECT_EQ(jobs[0].Head, "%PDF-");
   EXPECT_EQ(jobs[0].Media, "A3");
   EXPECT_TRUE(temp.Files().isEmpty());
+}
+
+TEST(TemporaryFiles, AreMadeInTheProgramsFolderWhenTheTemporaryFolderIsMissing) {
+  PrivateTemp temp;
+  ASSERT_TRUE(temp.Dir.remove());
+  TMetafileList pages;
+  pages.SetUseTempFile(true);
+  pages.Add(TMetafilePage());
+  QString job;
+  TQtPrinter printer([&](auto&&, const QString& file, auto&&...) { job = file; });
+  printer.SelectPrinter("Office");
+  printer.BeginDoc();
+  printer.EndDoc();
+  for (const QString& file : {pages.TempFileName(), job})
+    EXPECT_EQ(QFileInfo(file).absolutePath().toStdString() + "/", CurrentFolder());
+}
+
+// A file-size limit stands for a full temporary folder.
+TEST(QtPrinter, AJobTheDiskDidNotTakeWholeIsAnErrorAndGoesNowhere) {
+  PrivateTemp temp;
+  // Noise does not compress: some hundred kilobytes of PDF.
+  QImage noise(256, 256, QImage::Format_RGB32);
+  QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(noise.bits()),
+                                        noise.sizeInBytes() / 4);
+  QTemporaryDir out;
+  const QString file = out.filePath("tree.pdf");
+  TQtPrinter printer([](auto&&...) { FAIL() << "a broken job reached CUPS"; });
+  for (const bool toFile : {true, false}) {
+    if (toFile)
+      printer.SelectPdfFile(file);
+    else
+      printer.SelectPrinter("Office");
+    std::string message;
+    {
+      FileSizeLimit limit(4096);
+      printer.BeginDoc();
+      printer.Canvas().drawImage(0, 0, noise);
+      message = MessageOf<StreamError>([&] { printer.EndDoc(); });
+    }
+    EXPECT_THAT(message, HasSubstr(std::strerror(EFBIG)));
+  }
+  EXPECT_FALSE(QFile::exists(file));
+  EXPECT_TRUE(temp.Files().isEmpty());
+}
+
+TEST(QtPrinter, ACopyThatFailsNamesTheSystemsReason) {
+  QTemporaryDir dir;
+  const QString job = dir.filePath("job.pdf");
+  const QString target = dir.filePath("tree.pdf");
+  QFile file(job);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(100000, 'x')) == 100000);
+  file.close();
+  std::string message;
+  {
+    FileSizeLimit limit(4096);
+    message = MessageOf<StreamError>([&] { CopyFileWhole(job, target); });
+  }
+  EXPECT_THAT(message, AllOf(HasSubstr(target.toStdString()), HasSubstr(std::strerror(EFBIG))));
 }
 
 TEST(QtPrinter, KeepsPaperCodesAndExactSizesInItsDeviceSettings) {

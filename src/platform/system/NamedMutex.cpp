@@ -1,9 +1,10 @@
 #include "platform/system/NamedMutex.h"
 
+#include "foundation/Folders.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,12 +16,6 @@ std::string RuntimeFolder() {
   const char* folder = std::getenv("XDG_RUNTIME_DIR");
   return folder != nullptr ? folder : "";
 }
-
-std::string TemporaryFolder() {
-  std::error_code error;
-  std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-  return error ? std::string("/tmp") : folder.string();
-}
 } // namespace
 
 NamedMutex::NamedMutex(std::string_view name) {
@@ -31,7 +26,7 @@ NamedMutex::NamedMutex(std::string_view name) {
   if (fileName.empty() || fileName == "." || fileName == "..") return;
   const std::string runtime = RuntimeFolder();
   if (!runtime.empty() && TryLock(runtime, fileName)) return;
-  TryLock(TemporaryFolder(), fileName);
+  TryLock(GetTempFolder(), fileName);
 }
 
 NamedMutex::~NamedMutex() {

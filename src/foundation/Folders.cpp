@@ -1,0 +1,52 @@
+#include "foundation/Folders.h"
+
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace bw {
+
+namespace {
+std::string NamedTempFolder() {
+  const char* variable = std::getenv("TMPDIR");
+  return variable != nullptr && *variable != '\0' ? variable : "/tmp";
+}
+} // namespace
+
+const std::string& ExeName() {
+  static const std::string name = [] {
+    std::string buffer(PATH_MAX, '\0');
+    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    return n > 0 ? buffer.substr(0, static_cast<size_t>(n)) : std::string();
+  }();
+  return name;
+}
+
+const std::string& CurrentFolder() {
+  static const std::string folder = [] {
+    const std::string& exe = ExeName();
+    const size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
+  }();
+  return folder;
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string GetTempFolder() {
+  std::string folder = NamedTempFolder();
+  // A missing folder must not turn into the root folder or the current one.
+  if (!FolderExists(folder)) return CurrentFolder();
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+void ShareTempFolder() {
+  if (!FolderExists(NamedTempFolder())) setenv("TMPDIR", GetTempFolder().c_str(), 1);
+}
+
+} // namespace bw

@@ -1,0 +1,27 @@
+// Where the program lives and where it keeps its temporary files. Folders
+// end with "/".
+#pragma once
+
+#include <string>
+
+namespace bw {
+
+// The full path of the running program and its folder, read once from the
+// process's own executable link.
+const std::string& ExeName();
+const std::string& CurrentFolder();
+
+bool FolderExists(const std::string& path);
+
+// The one folder in which the program makes its temporary files and
+// folders: $TMPDIR, or "/tmp" when that is not set or empty; the program's
+// folder when that names no folder. Read at every call, so that a change of
+// $TMPDIR counts.
+std::string GetTempFolder();
+// Points $TMPDIR at GetTempFolder() when it names no folder, so that the
+// libraries under the program, and the programs it starts, make their
+// temporary files there too and not in the root folder. Called first in
+// main, before any thread runs.
+void ShareTempFolder();
+
+} // namespace bw
