@@ -4,7 +4,10 @@
 
 namespace bw {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName("Brantwick");
+  setOrganizationName("Calverick");
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
