@@ -28,6 +28,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
@@ -571,7 +572,10 @@ void TMainForm::OpenFailed(const std::string& fileName, const std::string& reaso
   // options of before and marks the document modified, as any undo does.
   if (FUndo.CanUndo() && FUndo.UndoMessage() == Str(SLoadFile)) EditUndo();
   ClearUndoRedo(false, true);
-  QString text = Q(OpenErrorMessage(fileName, reason));
+  ShowError(Q(OpenErrorMessage(fileName, reason)));
+}
+
+void TMainForm::ShowError(const QString& text) {
   if (Dialogs.Error)
     Dialogs.Error(text);
   else
@@ -818,10 +822,11 @@ void TMainForm::OpenDroppedOrRecent(const std::string& fileName) {
 }
 
 void TMainForm::OpenHelp() {
-  // The help file beside the program; whether anything can show it is the
-  // desktop's affair.
-  QDesktopServices::openUrl(
-      QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/Brantwick.chm"));
+  // The help file beside the program, shown by whatever the desktop opens it
+  // with. A missing file, or one the desktop cannot open, is said.
+  const QString file = QCoreApplication::applicationDirPath() + "/Brantwick.chm";
+  if (QFileInfo(file).isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return;
+  ShowError(Q(FormatStr(Str(SHelpNotOpened), U(file))));
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -873,6 +878,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Enter)
       for (int i = 0; i < 3; ++i)
         if (watched == FPanels[i]) FPanels[3]->clear();
+    if (auto* menu = qobject_cast<QMenu*>(watched)) ShowDisabledStatusTip(*menu, *event);
   });
   return handled || QMainWindow::eventFilter(watched, event);
 }
@@ -884,6 +890,20 @@ bool TMainForm::event(QEvent* event) {
     return true;
   }
   return QMainWindow::event(event);
+}
+
+void TMainForm::ShowDisabledStatusTip(QMenu& menu, QEvent& event) {
+  // The status text of a greyed item while the mouse is on it; cleared when
+  // the mouse moves off or the menu closes.
+  QString tip;
+  if (event.type() == QEvent::MouseMove)
+    if (QAction* action = menu.actionAt(static_cast<QMouseEvent&>(event).position().toPoint()))
+      if (!action->isEnabled()) tip = action->statusTip();
+  if (tip.isEmpty() && !FDisabledTipShown) return;
+  if (event.type() != QEvent::MouseMove && event.type() != QEvent::Hide) return;
+  FDisabledTipShown = !tip.isEmpty();
+  QStatusTipEvent statusTip(tip);
+  QCoreApplication::sendEvent(this, &statusTip);
 }
 
 void TMainForm::ScrollToRoot() {

@@ -137,6 +137,10 @@ private:
   void LevelsPopupMenuPopup();
   void OpenDroppedOrRecent(const std::string& fileName);
   bool Wheel(class QWheelEvent* event);
+  // A failed operation's message box.
+  void ShowError(const QString& text);
+  // For a menu whose events the window watches.
+  void ShowDisabledStatusTip(QMenu& menu, QEvent& event);
 
   std::unique_ptr<Ui::TMainForm> FUi;
   TDecTreeWidget* FDecTree;
@@ -150,6 +154,7 @@ private:
   RegistryStore& FStore;
   std::unique_ptr<TauAutoUpgrader> FAutoUpgrader;
   bool FStartupCheckScheduled = false;
+  bool FDisabledTipShown = false;
   void CreateAutoUpgrader();
   void ScheduleStartupUpdateCheck();
   TFileHistory FRecentFiles;
