@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -348,12 +349,17 @@ void TMainForm::ConnectCommands() {
   auto open = [this] {
     FDecTree->Tree().HideInplaceEditor();
     if (!SavePrompt()) return;
+    const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::Open);
+    const QString start = Q(folder.Start());
     QString name =
         Dialogs.OpenFileName
-            ? Dialogs.OpenFileName()
+            ? Dialogs.OpenFileName(start)
             : QFileDialog::getOpenFileName(
-                  this, {}, {}, "Brantwick Files (*.bwk *.dtr *.BWK *.DTR);;All files (*)");
-    if (!name.isEmpty()) OpenFile(U(QFileInfo(name).absoluteFilePath()));
+                  this, {}, start, "Brantwick Files (*.bwk *.dtr *.BWK *.DTR);;All files (*)");
+    if (name.isEmpty()) return;
+    name = QFileInfo(name).absoluteFilePath();
+    folder.Remember(U(name));
+    OpenFile(U(name));
   };
   on(FUi->FileNewMenuItem, [this] { FileNew(); });
   on(FUi->NewToolButton, [this] { FileNew(); });
@@ -385,7 +391,10 @@ void TMainForm::ConnectCommands() {
   };
   auto copyPicture = Slot([picture] { CopyPictureToClipboard(picture()); });
   auto exportPicture = Slot([this, picture] {
-    ExportPictureToFile(this, picture(), {Dialogs.PictureFileName, Dialogs.Error});
+    const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::ExportPicture);
+    const QString name = ExportPictureToFile(
+        this, picture(), {Dialogs.PictureFileName, Dialogs.Error}, Q(folder.Start()));
+    if (!name.isEmpty()) folder.Remember(U(QFileInfo(name).absoluteFilePath()));
   });
   on(FUi->EditCopyPictureMenuItem, copyPicture);
   on(FUi->CopyPictureToolButton, copyPicture);
@@ -597,7 +606,10 @@ bool TMainForm::SaveFile(bool saveAs) {
   TDecTree& tree = FDecTree->Tree();
   tree.HideInplaceEditor();
   if (saveAs || FFileName.empty()) {
-    QString proposed = Q(FFileName.empty() ? tree.TreeRoot()->Caption : FFileName);
+    const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::SaveAs);
+    QString proposed = FFileName.empty()
+                           ? QDir(Q(folder.Start())).filePath(Q(tree.TreeRoot()->Caption))
+                           : Q(FFileName);
     QString name;
     if (Dialogs.SaveFileName) {
       name = Dialogs.SaveFileName(proposed);
@@ -611,6 +623,7 @@ bool TMainForm::SaveFile(bool saveAs) {
         name = dialog.selectedFiles().first();
     }
     if (name.isEmpty()) return false;
+    folder.Remember(U(QFileInfo(name).absoluteFilePath()));
     SetFileName(U(QFileInfo(name).absoluteFilePath()), true);
   }
   try {

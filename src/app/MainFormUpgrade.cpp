@@ -54,8 +54,7 @@ void TMainForm::CreateAutoUpgrader() {
       FAutoUpgrader->CheckUpdate(false);
     });
   });
-  connect(FUi->ToolsOptionsMenuItem, &QAction::triggered, this,
-          [this] {
+  connect(FUi->ToolsOptionsMenuItem, &QAction::triggered, this, [this] {
     Guarded([this] { TOptionsForm::Execute(FStore, !UpdateInfoURL().empty(), this); });
   });
 }

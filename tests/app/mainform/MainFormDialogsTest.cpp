@@ -13,6 +13,8 @@
 #include "ui_ErrorForm.h"
 #include "ui_TreePropertiesForm.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace bw;
@@ -92,7 +94,7 @@ TEST(MainFormDialogs, AnExceptionInAHandlerOpensTheErrorReportAndWorkGoesOn) {
   TErrorForm report;
   TErrorReportInstallation installed(report);
   TestWindow w;
-  w.Form->Dialogs.OpenFileName = []() -> QString {
+  w.Form->Dialogs.OpenFileName = [](const QString&) -> QString {
     throw InvalidOperationException("The file dialog failed");
   };
   WhenModal<TErrorForm>([](TErrorForm& form) {
@@ -107,4 +109,53 @@ TEST(MainFormDialogs, AnExceptionInAHandlerOpensTheErrorReportAndWorkGoesOn) {
   const size_t steps = w.Steps();
   w.Ui().ViewDontshowpayoffMenuItem->trigger();
   EXPECT_EQ(w.Steps(), steps + 1);
+}
+
+TEST(MainFormDialogs, FileDialogsStartBesideTheTreeElseWhereEachWasLastUsed) {
+  QTemporaryDir dir;
+  const QString trees = dir.filePath("trees"), pictures = dir.filePath("pictures");
+  ASSERT_TRUE(QDir().mkpath(trees) && QDir().mkpath(pictures));
+  TestWindow w;
+  QStringList starts;
+  QString picture;
+  w.Form->Dialogs.OpenFileName = [&](const QString& folder) {
+    starts << folder;
+    return QString();
+  };
+  w.Form->Dialogs.PictureFileName = [&](const QString& folder) {
+    starts << folder;
+    return picture;
+  };
+  w.Form->Dialogs.SaveFileName = [&](const QString& proposed) {
+    starts << proposed;
+    return w.SaveName;
+  };
+  auto open = [&] { w.Ui().FileOpenMenuItem->trigger(); };
+  auto exportPicture = [&] { w.Ui().FileExportPictureMenuItem->trigger(); };
+  auto saveAs = [&] { w.Ui().FileSaveAsMenuItem->trigger(); };
+
+  // Untitled, nothing used yet: the home folder, never the working folder.
+  const QString home = QDir::homePath();
+  open();
+  exportPicture();
+  EXPECT_EQ(starts, QStringList({home, home}));
+
+  // Saved into one folder, pictured into another: both start beside the tree.
+  starts.clear();
+  w.SaveName = trees + "/shop.bwk";
+  saveAs();
+  picture = pictures + "/shop.gif";
+  exportPicture();
+  open();
+  EXPECT_EQ(starts, QStringList({home + "/New Decision Tree", trees, trees}));
+
+  // Untitled again: each dialog where it was last used, or home.
+  starts.clear();
+  w.Form->FileNew();
+  picture.clear();
+  w.SaveName.clear();
+  exportPicture();
+  saveAs();
+  open();
+  EXPECT_EQ(starts, QStringList({pictures, trees + "/New Decision Tree", home}));
 }

@@ -522,7 +522,7 @@ TEST(MainForm, PictureCommandsAreOnAndTakeTheWholeTreeWithItsMargin) {
   EXPECT_TRUE(data && data->hasImage());
 
   QString name = dir.filePath("tree.png");
-  w.Form->Dialogs.PictureFileName = [&] { return name; };
+  w.Form->Dialogs.PictureFileName = [&](const QString&) { return name; };
   w.Ui().ExportPictureToolButton->trigger();
   EXPECT_EQ(w.Messages, QStringList{"Unknown image file extension: .PNG"});
   name = dir.filePath("tree.gif");
