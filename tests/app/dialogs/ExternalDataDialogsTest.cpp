@@ -348,7 +348,16 @@ TEST(ExternalDataOverview, ListsEveryImportAndAppliesInOneUndoStep) {
               (QStringList{r.Old, r.New, QString("%1  %2").arg(i + 1).arg(r.Caption.c_str()),
                            QString::fromStdString(r.Reference)}));
     EXPECT_EQ(item->data(0, TOverviewExternalDataForm::ImageRole).toInt(), r.Changed);
+    // A message shows whole in its tool tip.
+    EXPECT_EQ(item->toolTip(1), r.New.front().isDigit() ? "" : r.New);
   }
+  // The common messages fit the column, as a list holding only them needs.
+  QTreeWidget common;
+  common.setColumnCount(3);
+  for (const char* message : {"File not found", "Microsoft Excel not installed"})
+    common.addTopLevelItem(new QTreeWidgetItem(QStringList{"", message}));
+  common.resizeColumnToContents(1);
+  EXPECT_GE(u.OverviewListView->columnWidth(1), common.columnWidth(1));
   EXPECT_EQ(u.SummaryLinesLabel->text(), "5");
   EXPECT_EQ(u.SummaryChangedLabel->text(), "1");
   EXPECT_EQ(u.WhiteTop->Msg(),
