@@ -2,12 +2,12 @@
 
 #include "app/core/UIStrings.h"
 #include "app/core/WorkbookFiles.h"
+#include "widgets/BusyCursor.h"
 #include "app/dialogs/ExternalDataText.h"
 #include "control/DecTree.h"
 #include "foundation/ErrorReport.h"
 #include "model/UIStringsComponent.h"
 #include "ui_OverviewExternalDataForm.h"
-#include "widgets/BusyCursor.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -48,8 +48,8 @@ QIcon RowImage(bool changed) {
   return QIcon(pixmap);
 }
 
-// "New Value" as wide as its numbers and the common messages, and at least
-// as wide as the list first shows it; a longer message is cut, and shows
+// "New Value" as wide as its numbers and the common messages, and never
+// narrower than its first 80 pixels; a longer message is cut, and shows
 // whole in its tool tip.
 void FitNewValueColumn(QTreeWidget& list) {
   const QFontMetrics metrics(list.font());

