@@ -7,6 +7,8 @@
 namespace bw {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName("Brantwick");
+  setOrganizationName("Calverick");
   // A file-size limit (ulimit -f) must not end the program, and the unsaved
   // tree with it: a write beyond the limit then fails as on a full disk, and
   // the save says so.

@@ -1,6 +1,7 @@
-// The application object. Our handlers report their own exceptions (see
-// Guarded); one that still reaches the event dispatch is reported here, and
-// work goes on.
+// The application object, named "Brantwick" by "Calverick". It sets no
+// display name: the desktop would append one to every window's caption.
+// Our handlers report their own exceptions (see Guarded); one that still
+// reaches the event dispatch is reported here, and work goes on.
 #pragma once
 
 #include <QApplication>

@@ -22,12 +22,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
@@ -347,12 +349,17 @@ void TMainForm::ConnectCommands() {
   auto open = [this] {
     FDecTree->Tree().HideInplaceEditor();
     if (!SavePrompt()) return;
+    const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::Open);
+    const QString start = Q(folder.Start());
     QString name =
         Dialogs.OpenFileName
-            ? Dialogs.OpenFileName()
+            ? Dialogs.OpenFileName(start)
             : QFileDialog::getOpenFileName(
-                  this, {}, {}, "Brantwick Files (*.bwk *.dtr *.BWK *.DTR);;All files (*)");
-    if (!name.isEmpty()) OpenFile(U(QFileInfo(name).absoluteFilePath()));
+                  this, {}, start, "Brantwick Files (*.bwk *.dtr *.BWK *.DTR);;All files (*)");
+    if (name.isEmpty()) return;
+    name = QFileInfo(name).absoluteFilePath();
+    folder.Remember(U(name));
+    OpenFile(U(name));
   };
   on(FUi->FileNewMenuItem, [this] { FileNew(); });
   on(FUi->NewToolButton, [this] { FileNew(); });
@@ -384,7 +391,10 @@ void TMainForm::ConnectCommands() {
   };
   auto copyPicture = Slot([picture] { CopyPictureToClipboard(picture()); });
   auto exportPicture = Slot([this, picture] {
-    ExportPictureToFile(this, picture(), {Dialogs.PictureFileName, Dialogs.Error});
+    const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::ExportPicture);
+    const QString name = ExportPictureToFile(
+        this, picture(), {Dialogs.PictureFileName, Dialogs.Error}, Q(folder.Start()));
+    if (!name.isEmpty()) folder.Remember(U(QFileInfo(name).absoluteFilePath()));
   });
   on(FUi->EditCopyPictureMenuItem, copyPicture);
   on(FUi->CopyPictureToolButton, copyPicture);
@@ -571,7 +581,10 @@ void TMainForm::OpenFailed(const std::string& fileName, const std::string& reaso
   // options of before and marks the document modified, as any undo does.
   if (FUndo.CanUndo() && FUndo.UndoMessage() == Str(SLoadFile)) EditUndo();
   ClearUndoRedo(false, true);
-  QString text = Q(OpenErrorMessage(fileName, reason));
+  ShowError(Q(OpenErrorMessage(fileName, reason)));
+}
+
+void TMainForm::ShowError(const QString& text) {
   if (Dialogs.Error)
     Dialogs.Error(text);
   else
@@ -595,7 +608,10 @@ bool TMainForm::SaveFile(bool saveAs) {
   const bool naming = saveAs || FFileName.empty();
   std::string fileName = FFileName;
   if (naming) {
-    QString proposed = Q(FFileName.empty() ? tree.TreeRoot()->Caption : FFileName);
+    const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::SaveAs);
+    QString proposed = FFileName.empty()
+                           ? QDir(Q(folder.Start())).filePath(Q(tree.TreeRoot()->Caption))
+                           : Q(FFileName);
     QString name;
     if (Dialogs.SaveFileName) {
       name = Dialogs.SaveFileName(proposed);
@@ -610,6 +626,7 @@ bool TMainForm::SaveFile(bool saveAs) {
     }
     if (name.isEmpty()) return false;
     fileName = U(QFileInfo(name).absoluteFilePath());
+    folder.Remember(fileName);
   }
   // Another window or program may have written the file since this window
   // read or wrote it: its work is not overwritten without a word.
@@ -829,10 +846,11 @@ void TMainForm::OpenDroppedOrRecent(const std::string& fileName) {
 }
 
 void TMainForm::OpenHelp() {
-  // The help file beside the program; whether anything can show it is the
-  // desktop's affair.
-  QDesktopServices::openUrl(
-      QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/Brantwick.chm"));
+  // The help file beside the program, shown by whatever the desktop opens it
+  // with. A missing file, or one the desktop cannot open, is said.
+  const QString file = QCoreApplication::applicationDirPath() + "/Brantwick.chm";
+  if (QFileInfo(file).isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return;
+  ShowError(Q(FormatStr(Str(SHelpNotOpened), U(file))));
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -884,6 +902,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Enter)
       for (int i = 0; i < 3; ++i)
         if (watched == FPanels[i]) FPanels[3]->clear();
+    if (auto* menu = qobject_cast<QMenu*>(watched)) ShowDisabledStatusTip(*menu, *event);
   });
   return handled || QMainWindow::eventFilter(watched, event);
 }
@@ -895,6 +914,20 @@ bool TMainForm::event(QEvent* event) {
     return true;
   }
   return QMainWindow::event(event);
+}
+
+void TMainForm::ShowDisabledStatusTip(QMenu& menu, QEvent& event) {
+  // The status text of a greyed item while the mouse is on it; cleared when
+  // the mouse moves off or the menu closes.
+  QString tip;
+  if (event.type() == QEvent::MouseMove)
+    if (QAction* action = menu.actionAt(static_cast<QMouseEvent&>(event).position().toPoint()))
+      if (!action->isEnabled()) tip = action->statusTip();
+  if (tip.isEmpty() && !FDisabledTipShown) return;
+  if (event.type() != QEvent::MouseMove && event.type() != QEvent::Hide) return;
+  FDisabledTipShown = !tip.isEmpty();
+  QStatusTipEvent statusTip(tip);
+  QCoreApplication::sendEvent(this, &statusTip);
 }
 
 void TMainForm::ScrollToRoot() {

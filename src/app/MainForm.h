@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/commands/NodeCommands.h"
+#include "app/core/FileDialogFolder.h"
 #include "app/core/UndoHistory.h"
 #include "app/recentfiles/RecentFileList.h"
 #include "foundation/ReplacingFile.h"
@@ -38,11 +39,12 @@ struct TMainFormDialogs {
   std::function<void(const QString& text)> Information;
   std::function<void(const QString& text)> Warning;
   std::function<void(const QString& text)> Error;
-  // Empty: cancelled.
-  std::function<QString()> OpenFileName;
+  // Empty: cancelled. folder: where the dialog starts.
+  std::function<QString(const QString& folder)> OpenFileName;
+  // proposed: the name offered, with its folder.
   std::function<QString(const QString& proposed)> SaveFileName;
   // Of File > Export picture; empty: cancelled.
-  std::function<QString()> PictureFileName;
+  std::function<QString(const QString& folder)> PictureFileName;
   // The external-data overview over the tree, with the window's undo step.
   std::function<void(TDecTree& tree, const std::function<void(const std::string&)>& saveUndo)>
       ExternalDataOverview;
@@ -139,6 +141,14 @@ private:
   void OpenDroppedOrRecent(const std::string& fileName);
   bool AskYesNo(const QString& text);
   bool Wheel(class QWheelEvent* event);
+  // A failed operation's message box.
+  void ShowError(const QString& text);
+  // A file dialog's start and memory, beside the tree's file.
+  TFileDialogFolder DialogFolder(const char* valueName) const {
+    return {FStore, valueName, FFileName};
+  }
+  // For a menu whose events the window watches.
+  void ShowDisabledStatusTip(QMenu& menu, QEvent& event);
 
   std::unique_ptr<Ui::TMainForm> FUi;
   TDecTreeWidget* FDecTree;
@@ -152,6 +162,7 @@ private:
   RegistryStore& FStore;
   std::unique_ptr<TauAutoUpgrader> FAutoUpgrader;
   bool FStartupCheckScheduled = false;
+  bool FDisabledTipShown = false;
   void CreateAutoUpgrader();
   void ScheduleStartupUpdateCheck();
   TFileHistory FRecentFiles;

@@ -22,7 +22,8 @@ void TMainForm::ConnectDialogCommands() {
   // import dialog.
   TEditPayoffForm::ImportExternalDialog = [this](const std::string& reference, int decimals) {
     TImportExternalDialogResult result;
-    TImportExternalForm::Execute(reference, decimals, result, this);
+    TImportExternalForm::Execute(reference, decimals, result, this,
+                                 DialogFolder(TFileDialogFolder::Workbook));
     return result;
   };
 

@@ -36,7 +36,16 @@ void TMainForm::CreateAutoUpgrader() {
     RecordNoUpdateAvailable(FStore, DateTime::Now());
   };
 
-  FUi->ToolsCheckUpdatesMenuItem->setEnabled(!UpdateInfoURL().empty());
+  // Without a server the command is off, and says why.
+  const bool server = !UpdateInfoURL().empty();
+  FUi->ToolsCheckUpdatesMenuItem->setEnabled(server);
+  if (!server) {
+    const QString why = QString::fromStdString(UIStrings::Str(UIStrings::SNoUpdateServer));
+    FUi->ToolsCheckUpdatesMenuItem->setStatusTip(why);
+    FUi->ToolsCheckUpdatesMenuItem->setToolTip(why);
+    // A menu shows no status text for a greyed item by itself.
+    FUi->ToolsMenuItem->installEventFilter(this);
+  }
   connect(FUi->ToolsCheckUpdatesMenuItem, &QAction::triggered, this, [this] {
     Guarded([this] {
       // A check the user asked for reports everything, for the rest of the
@@ -45,8 +54,9 @@ void TMainForm::CreateAutoUpgrader() {
       FAutoUpgrader->CheckUpdate(false);
     });
   });
-  connect(FUi->ToolsOptionsMenuItem, &QAction::triggered, this,
-          [this] { Guarded([this] { TOptionsForm::Execute(FStore, this); }); });
+  connect(FUi->ToolsOptionsMenuItem, &QAction::triggered, this, [this] {
+    Guarded([this] { TOptionsForm::Execute(FStore, !UpdateInfoURL().empty(), this); });
+  });
 }
 
 void TMainForm::AutoCheckForUpdates() {

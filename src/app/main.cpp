@@ -7,9 +7,6 @@
 int main(int argc, char** argv) {
   bw::ShareTempFolder();
   bw::TApplication app(argc, argv);
-  bw::TApplication::setApplicationName("Brantwick");
-  bw::TApplication::setApplicationDisplayName("Brantwick");
-  bw::TApplication::setOrganizationName("Calverick");
   // One error report for the whole run, from here on.
   bw::TErrorForm errorForm;
   bw::TErrorReportInstallation errorReport(errorForm);

@@ -9,10 +9,6 @@
 
 namespace bw {
 
-namespace {
-int PinnedDpi = 0;
-} // namespace
-
 int MulDiv(int a, int b, int c) {
   if (c == 0) return -1;
   const int64_t product = static_cast<int64_t>(a) * b;
@@ -27,15 +23,10 @@ int MulDiv(int a, int b, int c) {
 }
 
 int ScreenDpi() {
-  if (PinnedDpi > 0) return PinnedDpi;
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     if (const QScreen* screen = QGuiApplication::primaryScreen())
       return static_cast<int>(std::lround(screen->logicalDotsPerInch()));
   return 96;
-}
-
-void PinScreenDpi(int dpi) {
-  PinnedDpi = dpi;
 }
 
 double UnitsPerInch(TUnits units) {

@@ -21,10 +21,7 @@ enum TUnits {
 int MulDiv(int a, int b, int c);
 
 // The screen's logical pixels per inch: what the pages are recorded at.
-// Tests pin it so that results do not depend on the machine.
 int ScreenDpi();
-// 0 lets the screen answer again.
-void PinScreenDpi(int dpi);
 
 // Value converted from one unit into another; dpi is the resolution of the
 // pixels on either side (a pixel-to-pixel conversion goes from screen

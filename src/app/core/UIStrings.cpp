@@ -81,6 +81,8 @@ constexpr std::pair<Id, std::string_view> Table[] = {
     {SSelectionRequired, "This operation requires a selected node"},
     {SSelectionOnlyOne, "This operation requires only one selected node, but "},
     {SVersion, "Version "},
+    {SHelpNotOpened, "The help file '%s' could not be opened."},
+    {SNoUpdateServer, "This edition has no update server, so it cannot check for updates."},
     {SImportValue, "Value"},
     {SImportEmpty, "empty"},
     {SImportFileNotFound, "File not found"},

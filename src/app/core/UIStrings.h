@@ -74,6 +74,9 @@ enum Id : int {
   SSelectionRequired,
   SSelectionOnlyOne,
   SVersion,
+  // Help and updates where they cannot be had.
+  SHelpNotOpened,
+  SNoUpdateServer,
   // Spreadsheet import and the external-data overview.
   SImportValue,
   SImportEmpty,

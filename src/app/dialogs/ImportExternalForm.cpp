@@ -72,9 +72,11 @@ TImportExternalForm::TImportExternalForm(QWidget* parent)
 TImportExternalForm::~TImportExternalForm() = default;
 
 void TImportExternalForm::Execute(const std::string& reference, int decimals,
-                                  TImportExternalDialogResult& result, QWidget* parent) {
+                                  TImportExternalDialogResult& result, QWidget* parent,
+                                  const TFileDialogFolder& folder) {
   TImportExternalForm form(parent);
   form.Decimals = decimals;
+  form.WorkbookFolder = folder;
   form.Restore(reference);
   if (form.exec() == QDialog::Accepted)
     ImportChanged(result, form.Reference(), form.Value());
@@ -131,11 +133,13 @@ void TImportExternalForm::cboDatasourceClick() {
 
 void TImportExternalForm::btnExcelChooseFileClick() {
   const QString current = FUi->edtExcelFilename->text();
+  const QString start =
+      current.isEmpty() ? QString::fromStdString(WorkbookFolder.Start()) : current;
   QString path;
   if (Dialogs.ChooseFile) {
-    path = Dialogs.ChooseFile(current);
+    path = Dialogs.ChooseFile(start);
   } else {
-    QFileDialog dialog(this, "Choose Microsoft Excel file", current);
+    QFileDialog dialog(this, "Choose Microsoft Excel file", start);
     dialog.setFileMode(QFileDialog::ExistingFile);
     // Both letter cases: the desktop's dialog may match patterns exactly.
     dialog.setNameFilters(
@@ -146,6 +150,7 @@ void TImportExternalForm::btnExcelChooseFileClick() {
       path = dialog.selectedFiles().first();
   }
   if (path.isEmpty()) return;
+  WorkbookFolder.Remember(path.toStdString());
   FUi->edtExcelFilename->setText(path);
   LoadWorkbook(true, true, false);
   SetAddressType(FUi->cboExcelNamedCell->count() > 0);

@@ -5,6 +5,7 @@
 // read. Six steps, each enabling the next control.
 #pragma once
 
+#include "app/core/FileDialogFolder.h"
 #include "app/dialogs/ImportExternalResult.h"
 #include "model/Currency.h"
 #include "widgets/ParentedForm.h"
@@ -30,7 +31,8 @@ class TWorksheetGridModel;
 
 // The dialog's own windows; tests replace them.
 struct TImportExternalDialogs {
-  // The workbook to open, starting from the current one; empty: cancelled.
+  // The workbook to open, starting from the current one or, without one, in
+  // the start folder; empty: cancelled.
   std::function<QString(const QString& current)> ChooseFile;
   // An error box with an OK button, and a plain message.
   std::function<void(const QString& text)> Error;
@@ -44,9 +46,11 @@ public:
   ~TImportExternalForm() override;
 
   // Opens the dialog on a reference (possibly empty) with the tree's
-  // decimals; the result says whether and what the user chose.
+  // decimals; the result says whether and what the user chose. folder: where
+  // the workbook chooser starts without a workbook, and what it remembers.
   static void Execute(const std::string& reference, int decimals,
-                      TImportExternalDialogResult& result, QWidget* parent = nullptr);
+                      TImportExternalDialogResult& result, QWidget* parent = nullptr,
+                      const TFileDialogFolder& folder = {});
 
   // Brings the dialog to the step the reference reaches. A reference that
   // no longer fits the workbook (a renamed sheet, a cell now outside the
@@ -73,6 +77,7 @@ public:
   void btnOKClick();
 
   int Decimals = 2;
+  TFileDialogFolder WorkbookFolder;
   const std::string& Reference() const { return FReference; }
   Currency Value() const { return FValue; }
   Ui::TImportExternalForm& Form() { return *FUi; }

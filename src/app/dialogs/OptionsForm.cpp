@@ -1,6 +1,7 @@
 #include "app/dialogs/OptionsForm.h"
 
 #include "app/core/Settings.h"
+#include "app/core/UIStrings.h"
 #include "app/dialogs/Maker.h"
 #include "foundation/ErrorReport.h"
 #include "ui_OptionsForm.h"
@@ -18,14 +19,19 @@ TOptionsForm::TOptionsForm(QWidget* parent)
 
 TOptionsForm::~TOptionsForm() = default;
 
-bool TOptionsForm::Execute(RegistryStore& store, QWidget* parent) {
+bool TOptionsForm::Execute(RegistryStore& store, bool updateServer, QWidget* parent) {
   TOptionsForm form(parent);
-  form.FUi->AutoUpdateCheckBox->setChecked(TSettings(store).CanCheckForAutoUpdate);
+  QCheckBox* box = form.FUi->AutoUpdateCheckBox;
+  box->setChecked(TSettings(store).CanCheckForAutoUpdate);
+  if (!updateServer) {
+    box->setEnabled(false);
+    box->setToolTip(QString::fromStdString(UIStrings::Str(UIStrings::SNoUpdateServer)));
+  }
   if (form.exec() != QDialog::Accepted) return false;
   // Loaded only now: a check that ended while the dialog was open may have
   // written the time of the last check, which this save keeps.
   TSettings settings(store);
-  settings.CanCheckForAutoUpdate = form.FUi->AutoUpdateCheckBox->isChecked();
+  settings.CanCheckForAutoUpdate = box->isChecked();
   settings.AutoUpdateConfigured = true;
   settings.Save();
   return true;

@@ -22,8 +22,10 @@ public:
 
   // Shows the dialog on the stored settings. OK stores the check box and
   // marks the automatic-update question answered; Cancel stores nothing.
-  // True for OK. parent: the window it is centred on.
-  static bool Execute(RegistryStore& store, QWidget* parent = nullptr);
+  // True for OK. updateServer: whether this build has a server to check;
+  // without one the check box is off and says why. parent: the window it is
+  // centred on.
+  static bool Execute(RegistryStore& store, bool updateServer, QWidget* parent = nullptr);
 
 private:
   std::unique_ptr<Ui::TOptionsForm> FUi;

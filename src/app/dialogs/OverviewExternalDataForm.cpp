@@ -6,6 +6,7 @@
 #include "app/dialogs/ExternalDataText.h"
 #include "control/DecTree.h"
 #include "foundation/ErrorReport.h"
+#include "model/UIStringsComponent.h"
 #include "ui_OverviewExternalDataForm.h"
 
 #include <QEvent>
@@ -13,6 +14,9 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QShowEvent>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace bw {
 
@@ -42,6 +46,26 @@ QIcon RowImage(bool changed) {
   }
   p.drawEllipse(QRectF(3.5, 3.5, 9, 9));
   return QIcon(pixmap);
+}
+
+// "New Value" as wide as its numbers and the common messages, and never
+// narrower than its first 80 pixels; a longer message is cut, and shows
+// whole in its tool tip.
+void FitNewValueColumn(QTreeWidget& list) {
+  const QFontMetrics metrics(list.font());
+  int common = 0;
+  for (int id : {UIStringsComponent::SFileNotFound, UIStringsComponent::SExcelNotInstalled})
+    common = std::max(common, metrics.horizontalAdvance(Q(UIStringsComponent::Text(id))));
+  int width = 0;
+  for (int i = 0; i < list.topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* item = list.topLevelItem(i);
+    const int text = metrics.horizontalAdvance(item->text(1));
+    width = std::max(width, item->toolTip(1).isEmpty() ? text : std::min(text, common));
+  }
+  // The margins the list draws a text within, and a little air.
+  const int margins =
+      2 * (list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1);
+  list.setColumnWidth(1, std::max(80, width + margins + 4));
 }
 
 } // namespace
@@ -132,6 +156,7 @@ void TOverviewExternalDataForm::RefreshExternalData() {
   // Each workbook is read once in a refresh, however many payoffs it feeds.
   TWorkbookFiles workbooks(true);
   if (TDecTreeNode* root = FTree.TreeRoot()) AddNodeRows(root, workbooks);
+  FitNewValueColumn(*u.OverviewListView);
   u.OverviewListView->resizeColumnToContents(2);
   u.OverviewListView->resizeColumnToContents(3);
   u.WhiteTop->SetMsg(Q(Text(FChanged > 0 ? SExternalDataChanged : SExternalDataUnchanged)));
@@ -157,6 +182,7 @@ void TOverviewExternalDataForm::AddNodeRows(TDecTreeNode* node, IWorkbookOpener&
                     Q(std::string_view(node->PayoffSource).substr(ImportPrefix.size()))});
     // A value that could not be read has not changed.
     const bool changed = !failed && newText != oldText;
+    if (failed) item->setToolTip(1, Q(error));
     item->setIcon(0, FImages[changed ? 1 : 0]);
     item->setData(0, ImageRole, changed ? 1 : 0);
     item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));

@@ -125,8 +125,8 @@ void CopyPictureToClipboard(const TPictureSource& source) {
   QGuiApplication::clipboard()->setMimeData(data.release());
 }
 
-std::unique_ptr<QFileDialog> MakePictureSaveDialog(QWidget* parent) {
-  auto dialog = std::make_unique<QFileDialog>(parent);
+std::unique_ptr<QFileDialog> MakePictureSaveDialog(QWidget* parent, const QString& folder) {
+  auto dialog = std::make_unique<QFileDialog>(parent, QString(), folder);
   dialog->setAcceptMode(QFileDialog::AcceptSave);
   const QStringList filters{
       "Windows Bitmap (*.bmp)", "JPEG Image File (*.jpg)",   "JPEG Image File (*.jpeg)",
@@ -141,17 +141,17 @@ std::unique_ptr<QFileDialog> MakePictureSaveDialog(QWidget* parent) {
   return dialog;
 }
 
-void ExportPictureToFile(QWidget* parent, const TPictureSource& source,
-                         const TPictureExportDialogs& dialogs) {
+QString ExportPictureToFile(QWidget* parent, const TPictureSource& source,
+                            const TPictureExportDialogs& dialogs, const QString& folder) {
   QString name;
   if (dialogs.FileName) {
-    name = dialogs.FileName();
+    name = dialogs.FileName(folder);
   } else {
-    std::unique_ptr<QFileDialog> dialog = MakePictureSaveDialog(parent);
+    std::unique_ptr<QFileDialog> dialog = MakePictureSaveDialog(parent, folder);
     if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
       name = dialog->selectedFiles().first();
   }
-  if (name.isEmpty()) return;
+  if (name.isEmpty()) return name;
 
   QString error;
   {
@@ -162,11 +162,13 @@ void ExportPictureToFile(QWidget* parent, const TPictureSource& source,
       error = QString::fromUtf8(e.what());
     }
   }
-  if (error.isEmpty()) return;
-  if (dialogs.Error)
-    dialogs.Error(error);
-  else
-    QMessageBox::critical(parent, QGuiApplication::applicationDisplayName(), error);
+  if (!error.isEmpty()) {
+    if (dialogs.Error)
+      dialogs.Error(error);
+    else
+      QMessageBox::critical(parent, QGuiApplication::applicationDisplayName(), error);
+  }
+  return name;
 }
 
 } // namespace bw

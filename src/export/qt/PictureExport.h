@@ -34,20 +34,22 @@ std::unique_ptr<QMimeData> PictureMimeData(const TPictureSource& source);
 // what it had.
 void CopyPictureToClipboard(const TPictureSource& source);
 
-// The save dialog: seven filters with GIF chosen, "gif" added to a name
-// without extension, and a question before an existing file is replaced.
-std::unique_ptr<QFileDialog> MakePictureSaveDialog(QWidget* parent);
+// The save dialog, starting in folder: seven filters with GIF chosen, "gif"
+// added to a name without extension, and a question before an existing file
+// is replaced.
+std::unique_ptr<QFileDialog> MakePictureSaveDialog(QWidget* parent, const QString& folder = {});
 
 struct TPictureExportDialogs {
-  // The chosen file name, empty when cancelled; the save dialog if unset.
-  std::function<QString()> FileName;
+  // The chosen file name, empty when cancelled; the save dialog, starting in
+  // the folder, if unset.
+  std::function<QString(const QString& folder)> FileName;
   // Shows an error; a message box with the error icon if unset.
   std::function<void(const QString& text)> Error;
 };
 
-// Asks for a file name and writes the picture there. An error is shown,
-// not raised.
-void ExportPictureToFile(QWidget* parent, const TPictureSource& source,
-                         const TPictureExportDialogs& dialogs = {});
+// Asks for a file name, starting in folder, and writes the picture there.
+// An error is shown, not raised. The name chosen; empty when cancelled.
+QString ExportPictureToFile(QWidget* parent, const TPictureSource& source,
+                            const TPictureExportDialogs& dialogs = {}, const QString& folder = {});
 
 } // namespace bw

@@ -5,6 +5,7 @@
 #include "app/dialogs/OverviewExternalDataForm.h"
 #include "app/dialogs/WorksheetGridModel.h"
 #include "control/DecTree.h"
+#include "platform/registry/MemoryRegistry.h"
 #include "platform/workbook/Workbook.h"
 #include "support/WhenModal.h"
 #include "support/Workbooks.h"
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 using namespace bw;
@@ -129,6 +131,27 @@ TEST(ImportDialog, ANamedCellInFiveSteps) {
   EXPECT_EQ(d.Form.Step(), 5);
   QTest::mouseClick(u.btnOK, Qt::LeftButton);
   EXPECT_EQ(d.Form.Reference(), Call(path, "Rate"));
+}
+
+TEST(ImportDialog, TheChooserStartsAtTheWorkbookElseBesideTheTreeAndKeepsItsFolder) {
+  TTempFolder dir;
+  const std::string path = dir.File("prices.xlsx");
+  WritePrices(path);
+  std::filesystem::create_directory(dir.Path() / "trees");
+  MemoryRegistryStore store;
+  Dialog d;
+  QStringList starts;
+  d.Form.Dialogs.ChooseFile = [&](const QString& start) {
+    starts << start;
+    return d.Chosen;
+  };
+  d.Form.WorkbookFolder =
+      TFileDialogFolder(store, TFileDialogFolder::Workbook, dir.File("trees/shop.bwk"));
+  d.OpenFile(path);
+  QTest::mouseClick(d.U.btnExcelChooseFile, Qt::LeftButton);
+  EXPECT_EQ(starts,
+            QStringList({QString::fromStdString(dir.File("trees")), QString::fromStdString(path)}));
+  EXPECT_EQ(TFileDialogFolder(store, TFileDialogFolder::Workbook, "").Start(), dir.Path().string());
 }
 
 TEST(ImportDialog, ARowAndColumnCellInSixSteps) {
@@ -325,7 +348,16 @@ TEST(ExternalDataOverview, ListsEveryImportAndAppliesInOneUndoStep) {
               (QStringList{r.Old, r.New, QString("%1  %2").arg(i + 1).arg(r.Caption.c_str()),
                            QString::fromStdString(r.Reference)}));
     EXPECT_EQ(item->data(0, TOverviewExternalDataForm::ImageRole).toInt(), r.Changed);
+    // A message shows whole in its tool tip.
+    EXPECT_EQ(item->toolTip(1), r.New.front().isDigit() ? "" : r.New);
   }
+  // The common messages fit the column, as a list holding only them needs.
+  QTreeWidget common;
+  common.setColumnCount(3);
+  for (const char* message : {"File not found", "Microsoft Excel not installed"})
+    common.addTopLevelItem(new QTreeWidgetItem(QStringList{"", message}));
+  common.resizeColumnToContents(1);
+  EXPECT_GE(u.OverviewListView->columnWidth(1), common.columnWidth(1));
   EXPECT_EQ(u.SummaryLinesLabel->text(), "5");
   EXPECT_EQ(u.SummaryChangedLabel->text(), "1");
   EXPECT_EQ(u.WhiteTop->Msg(),

@@ -15,7 +15,7 @@ TEST(OptionsForm, OkStoresTheCheckBoxAndCancelWritesNothing) {
     f.Form().AutoUpdateCheckBox->setChecked(true);
     f.Form().CancelButton->click();
   });
-  EXPECT_FALSE(TOptionsForm::Execute(store));
+  EXPECT_FALSE(TOptionsForm::Execute(store, true));
   auto key = store.OpenKey(TRootKeys::CURRENT_USER, TSettings::KeyPath, false);
   EXPECT_TRUE(!key || key->ValueNames().empty());
 
@@ -33,10 +33,21 @@ TEST(OptionsForm, OkStoresTheCheckBoxAndCancelWritesNothing) {
     meanwhile.Save();
     f.Form().OKButton->click();
   });
-  EXPECT_TRUE(TOptionsForm::Execute(store));
+  EXPECT_TRUE(TOptionsForm::Execute(store, true));
   TSettings after(store);
   EXPECT_FALSE(after.CanCheckForAutoUpdate);
   // OK also answers the start-up question.
   EXPECT_TRUE(after.AutoUpdateConfigured);
   EXPECT_EQ(after.LastUpdateCheck.Ticks, when.Ticks);
+}
+
+TEST(OptionsForm, WithoutAnUpdateServerTheBoxIsOffAndSaysWhy) {
+  MemoryRegistryStore store;
+  WhenModal<TOptionsForm>([](TOptionsForm& f) {
+    EXPECT_FALSE(f.Form().AutoUpdateCheckBox->isEnabled());
+    EXPECT_EQ(f.Form().AutoUpdateCheckBox->toolTip(),
+              "This edition has no update server, so it cannot check for updates.");
+    f.Form().CancelButton->click();
+  });
+  TOptionsForm::Execute(store, false);
 }

@@ -3,6 +3,7 @@
 #include "foundation/ErrorReport.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
@@ -30,4 +31,15 @@ TEST(Application, AnExceptionThatReachesTheDispatchIsReportedAndTheProgramGoesOn
   EXPECT_NE(reported.find("ApplicationTest.cpp"), std::string::npos);
   // The stack recorded at the throw, not a lost one.
   EXPECT_NE(reported.find("Thrower::event"), std::string::npos) << reported;
+}
+
+TEST(Application, NamesTheProgramAndLeavesEveryCaptionAsItIs) {
+  EXPECT_EQ(QCoreApplication::applicationName(), "Brantwick");
+  EXPECT_EQ(QCoreApplication::organizationName(), "Calverick");
+  // The desktop appends a display name that the program sets to every
+  // window's caption. Without one, the display name follows the name.
+  QCoreApplication::setApplicationName("Probe");
+  const QString displayName = QGuiApplication::applicationDisplayName();
+  QCoreApplication::setApplicationName("Brantwick");
+  EXPECT_EQ(displayName, "Probe");
 }

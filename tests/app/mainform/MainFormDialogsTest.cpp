@@ -13,6 +13,8 @@
 #include "ui_ErrorForm.h"
 #include "ui_TreePropertiesForm.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace bw;
@@ -92,7 +94,7 @@ TEST(MainFormDialogs, AnExceptionInAHandlerOpensTheErrorReportAndWorkGoesOn) {
   TErrorForm report;
   TErrorReportInstallation installed(report);
   TestWindow w;
-  w.Form->Dialogs.OpenFileName = []() -> QString {
+  w.Form->Dialogs.OpenFileName = [](const QString&) -> QString {
     throw InvalidOperationException("The file dialog failed");
   };
   WhenModal<TErrorForm>([](TErrorForm& form) {
@@ -107,4 +109,38 @@ TEST(MainFormDialogs, AnExceptionInAHandlerOpensTheErrorReportAndWorkGoesOn) {
   const size_t steps = w.Steps();
   w.Ui().ViewDontshowpayoffMenuItem->trigger();
   EXPECT_EQ(w.Steps(), steps + 1);
+}
+
+TEST(MainFormDialogs, FileDialogsStartWhereTheRuleSaysAndKeepTheirFolders) {
+  QTemporaryDir dir;
+  const QString trees = dir.filePath("trees"), pictures = dir.filePath("pictures");
+  ASSERT_TRUE(QDir().mkpath(trees) && QDir().mkpath(pictures));
+  TestWindow w;
+  QStringList starts;
+  QString picture;
+  auto record = [&](const QString& start) {
+    starts << start;
+    return picture;
+  };
+  w.Form->Dialogs.OpenFileName = w.Form->Dialogs.PictureFileName = record;
+  w.Form->Dialogs.SaveFileName = [&](const QString& proposed) {
+    starts << proposed;
+    return w.SaveName;
+  };
+
+  // Untitled and nothing used yet: home. Saved and pictured elsewhere: the
+  // tree's folder. Untitled again: where each dialog was last used.
+  const QString home = QDir::homePath();
+  w.SaveName = trees + "/shop.bwk";
+  w.Ui().FileSaveAsMenuItem->trigger();
+  picture = pictures + "/shop.gif";
+  w.Ui().FileExportPictureMenuItem->trigger();
+  w.Form->FileNew();
+  picture.clear();
+  w.Ui().FileExportPictureMenuItem->trigger();
+  w.Ui().FileOpenMenuItem->trigger();
+  w.SaveName.clear();
+  w.Ui().FileSaveAsMenuItem->trigger();
+  EXPECT_EQ(starts, QStringList({home + "/New Decision Tree", trees, pictures, home,
+                                 trees + "/New Decision Tree"}));
 }

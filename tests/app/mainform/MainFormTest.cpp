@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
@@ -609,11 +610,24 @@ TEST(MainForm, PictureCommandsAreOnAndTakeTheWholeTreeWithItsMargin) {
   EXPECT_TRUE(data && data->hasImage());
 
   QString name = dir.filePath("tree.png");
-  w.Form->Dialogs.PictureFileName = [&] { return name; };
+  w.Form->Dialogs.PictureFileName = [&](const QString&) { return name; };
   w.Ui().ExportPictureToolButton->trigger();
   EXPECT_EQ(w.Messages, QStringList{"Unknown image file extension: .PNG"});
   name = dir.filePath("tree.gif");
   w.Ui().FileExportPictureMenuItem->trigger();
   EXPECT_EQ(QImage(name).size(), size);
   EXPECT_EQ(w.Messages.size(), 1);
+}
+
+TEST(MainForm, HelpThatCannotBeOpenedSaysWhichFile) {
+  TestWindow w;
+  const QString file = QCoreApplication::applicationDirPath() + "/Brantwick.chm";
+  ASSERT_FALSE(QFileInfo::exists(file));
+  const QString message = "The help file '" + file + "' could not be opened.";
+  w.Ui().HelpHelpMenuItem->trigger();
+  EXPECT_EQ(w.Messages, QStringList{message});
+  w.Form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
+  QTest::keyClick(&w.Form->DecTreeWidget(), Qt::Key_F1);
+  EXPECT_EQ(w.Messages, QStringList({message, message}));
 }

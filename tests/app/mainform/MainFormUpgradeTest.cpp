@@ -3,6 +3,7 @@
 #include "app/core/Settings.h"
 #include "upgrade/AutoUpgrader.h"
 
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +40,15 @@ TEST(MainFormUpgrade, WithoutAServerNothingIsCheckedAndTheCommandIsOff) {
   EXPECT_FALSE(w.Ui().ToolsCheckUpdatesMenuItem->isEnabled());
   EXPECT_TRUE(w.Ui().ToolsOptionsMenuItem->isEnabled());
   EXPECT_TRUE(w.Messages.isEmpty());
+  // The greyed command says why in the status bar while the mouse is on it.
+  QMenu* tools = w.Ui().ToolsMenuItem;
+  tools->popup(w.Form->mapToGlobal(QPoint(0, 0)));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(tools));
+  QTest::mouseMove(tools, tools->actionGeometry(w.Ui().ToolsCheckUpdatesMenuItem).center());
+  EXPECT_EQ(w.Form->StatusPanel(3)->text(),
+            "This edition has no update server, so it cannot check for updates.");
+  tools->close();
+  EXPECT_EQ(w.Form->StatusPanel(3)->text(), "");
 }
 
 TEST(MainFormUpgrade, TheStartUpCheckAsksChecksAndRecordsNoUpdate) {

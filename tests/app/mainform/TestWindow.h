@@ -37,7 +37,7 @@ struct TestWindow {
     d.Information = [this](const QString& t) { Messages << t; };
     d.Warning = d.Error = d.Information;
     d.SaveFileName = [this](const QString&) { return SaveName; };
-    d.OpenFileName = [] { return QString(); };
+    d.OpenFileName = [](const QString&) { return QString(); };
     Form->resize(640, 480);
     Form->show();
   }

@@ -7,38 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include <cstdlib>
-#include <cstring>
 
 using namespace bw;
 
 namespace {
 
-// Every test of this program works in a settings folder of its own, set
-// before the first settings object is made (QSettings takes the folder
-// once). A folder that cannot be set up stops the run rather than let a test
-// write into the user's own settings.
-class SettingsFolder : public testing::Environment {
-public:
-  void SetUp() override {
-    FFolder = std::make_unique<QTemporaryDir>();
-    if (!FFolder->isValid() ||
-        setenv("XDG_CONFIG_HOME", FFolder->path().toLocal8Bit().constData(), 1) != 0)
-      std::abort();
-    QSettings probe(QSettings::IniFormat, QSettings::UserScope, "Calverick", "Brantwick");
-    if (!probe.fileName().startsWith(FFolder->path() + "/")) std::abort();
-  }
-  void TearDown() override { FFolder.reset(); }
-
-private:
-  std::unique_ptr<QTemporaryDir> FFolder;
-};
-
-[[maybe_unused]] testing::Environment* const Folder =
-    testing::AddGlobalTestEnvironment(new SettingsFolder);
-
+// The test main gives the program a settings folder of its own.
 QString SettingsFile() {
   return QString::fromLocal8Bit(std::getenv("XDG_CONFIG_HOME")) + "/Calverick/Brantwick.ini";
 }
