@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -122,26 +123,112 @@ TEST(NumberText, FloatToTextUsesTheUsersSeparatorAndNoGroups) {
   EXPECT_EQ(FloatToText(0, German), "0");
 }
 
-TEST(NumberText, TextToFloatReadsTheUsersSeparator) {
-  EXPECT_EQ(TextToFloat("1,5", German), 1.5);
-  EXPECT_EQ(TextToFloat(" -2,25 ", German), -2.25);
-  EXPECT_EQ(TextToFloat("1,5E2", German), 150);
-  EXPECT_EQ(TextToFloat("3\u066B5", ArabicPoint), 3.5);
-  EXPECT_EQ(TextToFloat("1.5", English), 1.5);
-  EXPECT_EQ(TextToFloat("42", German), 42);
-  for (double v : {0.1, 99.999, -1234.5678, 1e-7, 123456789012345.0, 1.5e20})
-    EXPECT_EQ(TextToFloat(FloatToText(v, German), German), v) << v;
+// Every number typed in place or into a dialog is read here: the table
+// gives the locale, the unit allowed around the number, the text, and what
+// it reads as (nothing: refused).
+TEST(NumberText, TypedNumbers) {
+  const TMoneyLocale C{"", ".", 3}; // the C library's: no group separator
+  const std::string nines(400, '9');
+  const std::string one = "1." + std::string(398, '0');
+  struct Row {
+    const TMoneyLocale& Locale;
+    const char* Unit;
+    std::string Text;
+    std::optional<double> Value;
+  };
+  const Row rows[] = {
+      // Groups, whole ones only: "1,5" may be a decimal typed the other way.
+      {English, "", "1,234.5", 1234.5},
+      {English, "", " 1,234,567 ", 1234567},
+      {English, "", "1 500", 1500},
+      {French, "", "1\u00A0234,5", 1234.5},
+      {French, "", "1 234\u202F567,5", 1234567.5},
+      {German, "", "1.234,5", 1234.5},
+      {German, "", "1.500", 1500},
+      {German, "", "1,5E2", 150},
+      {ArabicPoint, "", "3\u066B5", 3.5},
+      {C, "", "1234.5", 1234.5},
+      {English, "", "1,5", {}},
+      {English, "", "1,50", {}},
+      {English, "", "1234,567", {}},
+      {English, "", "1,,000", {}},
+      {English, "", ",500", {}},
+      {English, "", "1,000,", {}},
+      {English, "", "1.234,5", {}},
+      {German, "", "1.5", {}},
+      {German, "", "1,234.5", {}},
+      {C, "", "1,234", {}},
+      {C, "", "1 234", {}},
+      // The unit before or after the number, the sign on either side.
+      {English, "£", "£ 1,234.50", 1234.5},
+      {English, "£", "£9000", 9000},
+      {English, "£", "-£5", -5},
+      {English, "£", "£-5", -5},
+      {English, "£", "5£-", -5},
+      {English, "£", "(£ 5)", -5},
+      {German, "\u20AC", "1.234,5 \u20AC", 1234.5},
+      {German, "kr.", "-1.234,5 kr.", -1234.5},
+      {English, "%", "12.5 %", 12.5},
+      {English, "%", "%7", 7},
+      {English, "£", "£5£", {}},
+      {English, "£", "$5", {}},
+      {English, "", "£5", {}},
+      {English, "£", "£", {}},
+      {English, "£", "5 £ 5", {}},
+      // Signs and exponents.
+      {English, "", "+7", 7},
+      {English, "", "(5)", -5},
+      {English, "", "1e3", 1000},
+      {English, "", "-2.5E-1", -0.25},
+      {English, "", ".5", 0.5},
+      {English, "", "--5", {}},
+      {English, "", "-5-", {}},
+      {English, "", "(-5)", {}},
+      {English, "", "-(5)", {}},
+      {English, "", "1e", {}},
+      {English, "", "1e+", {}},
+      {English, "", ".", {}},
+      // No numbers, or none a double holds.
+      {English, "", "inf", {}},
+      {English, "", "-INF", {}},
+      {English, "", "nan", {}},
+      {German, "", "NaN", {}},
+      {English, "", "infinity", {}},
+      {English, "", "", {}},
+      {English, "", "   ", {}},
+      {English, "", "abc", {}},
+      {German, "", "12abc", {}},
+      {English, "", "0x10", {}},
+      {English, "", "1.2.3", {}},
+      {English, "", "1e400", {}},
+      {English, "", "\u0661\u0662", {}},
+      {English, "", nines, {}},
+      {English, "", one, 1},
+  };
+  for (const Row& row : rows) {
+    double value = -42;
+    const bool read = TryTextToFloat(row.Text, row.Locale, row.Unit, value);
+    EXPECT_EQ(read, row.Value.has_value()) << row.Text.substr(0, 20);
+    EXPECT_EQ(value, row.Value.value_or(-42)) << row.Text.substr(0, 20);
+  }
 }
 
-TEST(NumberText, TextToFloatGivesZeroForNoFiniteNumber) {
-  const std::vector<std::pair<const char*, const TMoneyLocale*>> cases = {
-      {"inf", &English},   {"-inf", &English},      {"INF", &German},    {"nan", &English},
-      {"NaN", &German},    {"infinity", &English},  {"1e400", &English}, {"-1E400", &German},
-      {"1,500", &English}, {"1.500", &German},      {"1,5,3", &German},  {"1.5", &German},
-      {"", &English},      {"abc", &English},       {"12abc", &German},  {"0x10", &English},
-      {"1 500", &English}, {"1\u00A0500", &French}, {"--1", &English},   {"1.2.3", &English}};
-  for (auto [text, locale] : cases)
-    EXPECT_EQ(TextToFloat(text, *locale), 0) << text;
+// What the program writes reads back as the amount it shows, in every
+// layout of positive and negative amounts.
+TEST(NumberText, EveryMoneyTextReadsBack) {
+  const std::pair<const TMoneyLocale*, const char*> currencies[] = {
+      {&English, "\u00A3"}, {&German, "\u20AC"}, {&German, "kr."}, {&French, "$"}};
+  for (auto [locale, symbol] : currencies)
+    for (int decimals : {0, 2})
+      for (double units : {1234567.0, -1234567.0, -0.5, 12.0})
+        for (int pos = 0; pos < 4; ++pos)
+          for (int neg = 0; neg < 16; ++neg) {
+            const std::string text =
+                FormatMoney(C(units), Money(symbol, decimals, pos, neg), *locale);
+            double value = 0;
+            EXPECT_TRUE(TryTextToFloat(text, *locale, symbol, value)) << text;
+            EXPECT_EQ(value, decimals == 0 && units == -0.5 ? -1 : units) << text;
+          }
 }
 
 TEST(NumberText, SameFloatWithinATenThousandthInclusive) {
