@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -38,6 +39,16 @@ std::string FixedPayoffText(Currency payoff, const TTreeOptions& options,
   TMoneyLocale ungrouped = locale;
   ungrouped.GroupSize = 0;
   return bw::FormatMoney(payoff, plain, ungrouped);
+}
+
+// A number typed in place, also as money: the empty text is 0, and a
+// number beyond what a payoff holds counts as none, for payoffs and weights
+// alike.
+bool ReadTypedNumber(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                     double& value, Currency& money) {
+  value = 0;
+  return (TrimBlanks(text).empty() || TryTextToFloat(text, locale, unit, value)) &&
+         TryDoubleToCurrency(value, money);
 }
 
 } // namespace
@@ -430,32 +441,27 @@ bool TDecTree::EditElement(bool advanced, int index) {
   }
 }
 
-Currency TDecTree::ParsePayoff(std::string_view text) const {
-  // A value that no payoff can hold (1e20, or a result of "inf") counts as
-  // no number at all.
-  Currency value;
-  return TryDoubleToCurrency(TextFloat(text), value) ? value : 0;
-}
-
-void TDecTree::ApplyEditorText(const std::string& text) {
+bool TDecTree::ApplyEditorText(const std::string& text) {
   TDecTreeNode* n = FEditedNode;
   switch (FEditedElement) {
   case htBox:
     n->Caption = text;
     break;
   case htProbability: {
-    std::string number;
-    for (char c : text)
-      if (c != '%' && c != ' ') number += c;
-    // As for payoffs, a number beyond what a Currency holds counts as none.
-    const double probability = TextFloat(number);
+    double probability;
     Currency unused;
-    n->Probability = TryDoubleToCurrency(probability, unused) ? probability : 0;
+    if (!ReadTypedNumber(text, Locale, "%", probability, unused)) return false;
+    n->Probability = probability;
     break;
   }
-  case htPayoff:
-    n->Payoff = ParsePayoff(text);
+  case htPayoff: {
+    // With or without the tree's currency symbol.
+    double unused;
+    Currency payoff;
+    if (!ReadTypedNumber(text, Locale, Options.CurrencySymbol, unused, payoff)) return false;
+    n->Payoff = payoff;
     break;
+  }
   case htIndicatorCaption:
     n->DecisionCaption = text;
     break;
@@ -463,18 +469,36 @@ void TDecTree::ApplyEditorText(const std::string& text) {
     n->DecisionOwner = text;
     break;
   case htIndicatorMultiBudget: {
-    int budget;
-    n->DecisionMultiBudget = TryStrToInt(text, budget) ? budget : -1;
+    // Whole currency units; the empty text is no limit.
+    double budget = -1;
+    if (!TrimBlanks(text).empty() &&
+        !(TryTextToFloat(text, Locale, Options.CurrencySymbol, budget) &&
+          budget == std::trunc(budget) && budget >= INT32_MIN && budget <= INT32_MAX))
+      return false;
+    n->DecisionMultiBudget = static_cast<int>(budget);
     break;
   }
   default:
     break;
   }
+  return true;
 }
 
-void TDecTree::FollowEditor() {
+void TDecTree::SetEditorInvalid(bool invalid) {
+  if (invalid == FEditorInvalid) return;
+  FEditorInvalid = invalid;
+  FView->SetEditorError(invalid ? Str(SInvalidNumber) : std::string());
+}
+
+void TDecTree::FollowEditor(const std::string& text) {
   const TDecTreeNode* n = FEditedNode;
   const int w = EditorLabelWidth(FEditedElement);
+  // A number's editor is as wide as the typed text, which may be wider than
+  // the value drawn (a refused text, or one with a symbol and groups), up
+  // to the control's width; never narrower than the value.
+  auto fit = [&](int width) {
+    return std::max(width, std::min(FView->MeasureCanvas().TextWidth(text) + 4, FWidth));
+  };
   switch (FEditedElement) {
   case htBox: {
     const TNodeRect& box = n->Rect(htBox);
@@ -483,13 +507,17 @@ void TDecTree::FollowEditor() {
   }
   case htProbability:
   case htPayoff: {
+    // Both are right-aligned before the indicator: the editor grows leftwards.
     const TNodeRect& r = n->Rect(FEditedElement);
-    FView->PlaceEditor(r.Left, r.Top, r.Width);
+    const int width = fit(r.Width);
+    FView->PlaceEditor(std::max(0, NodeRectRight(r) - width), r.Top, width);
     break;
   }
   default: {
     const TNodeRect& line = n->Rect(FEditedElement);
-    FView->PlaceEditor(line.Left + w, line.Top, line.Width - w);
+    const int width = line.Width - w;
+    FView->PlaceEditor(line.Left + w, line.Top,
+                       FEditedElement == htIndicatorMultiBudget ? fit(width) : width);
     break;
   }
   }
@@ -503,9 +531,10 @@ void TDecTree::InplaceEditChange(const std::string& text) {
     canvas.Font = {DefaultFont, colors::Black};
     FView->SetEditorWidth(canvas.TextWidth(text) + 4);
   }
-  ApplyEditorText(text);
-  Recalculate();
-  FollowEditor();
+  const bool taken = ApplyEditorText(text);
+  SetEditorInvalid(!taken);
+  if (taken) Recalculate();
+  FollowEditor(text);
 }
 
 void TDecTree::RestoreSavedValue() {
@@ -546,6 +575,7 @@ bool TDecTree::InplaceEditKeyDown(TKey key, TShiftState shift) {
     return n->Parent && n->Parent->ChildCount() == 2 && n->Parent->Child(0) == n;
   };
   if (key == TKey::Enter) {
+    if (FEditorInvalid) return true;
     FView->HideEditor();
     if (FEditingNewNodes && firstOfTwo(edited)) {
       SelectNode(edited->Parent->Child(1), SelectionElementType);
@@ -604,6 +634,7 @@ bool TDecTree::InplaceEditKeyDown(TKey key, TShiftState shift) {
     } else {
       RestoreSavedValue();
     }
+    SetEditorInvalid(false);
     FView->HideEditor();
     Recalculate();
     return true;
@@ -612,7 +643,10 @@ bool TDecTree::InplaceEditKeyDown(TKey key, TShiftState shift) {
 }
 
 void TDecTree::HideInplaceEditor() {
-  if (FView && FView->EditorVisible()) FView->HideEditor();
+  if (!FView) return;
+  // The node keeps the last number that was taken.
+  SetEditorInvalid(false);
+  if (FView->EditorVisible()) FView->HideEditor();
 }
 
 void TDecTree::AddSubnodes(bool toParent) {

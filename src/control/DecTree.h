@@ -61,6 +61,9 @@ public:
   virtual bool EditorVisible() const = 0;
   // Replaces the text with one typed character, caret after it (not applied).
   virtual void SetEditorText(const std::string& text) = 0;
+  // The editor's text was refused: shown as invalid, with the error in the
+  // window's status bar. The empty error takes that back.
+  virtual void SetEditorError(const std::string& error) = 0;
 
   // Modal questions and notices.
   virtual bool AskYesNo(const std::string& question) = 0;
@@ -137,10 +140,12 @@ public:
   void AddSubnodes(bool toParent);
   void DeleteSelectedNodes(bool confirm);
   void HideInplaceEditor();
-  Currency ParsePayoff(std::string_view text) const;
-  // The editor's text changed by the user.
+  // The editor's text changed by the user. A number that cannot be read
+  // leaves the node as it was, and the editor says so until the text is a
+  // number again.
   void InplaceEditChange(const std::string& text);
-  // Keys in the editor; True when consumed.
+  // Keys in the editor; True when consumed. Enter does not end an edit
+  // whose text was refused.
   bool InplaceEditKeyDown(TKey key, TShiftState shift);
   void PopupItemClick(const std::string& itemName);
   // Keys of the control; True when handled.
@@ -169,8 +174,10 @@ public:
 
 private:
   void StartInplaceEdit(TDecTreeNode* node, TNodeElementType type, int undoMessage);
-  void ApplyEditorText(const std::string& text);
-  void FollowEditor();
+  // False when the text was refused and the node left as it was.
+  bool ApplyEditorText(const std::string& text);
+  void SetEditorInvalid(bool invalid);
+  void FollowEditor(const std::string& text);
   void RestoreSavedValue();
   bool IsApplicable(TNodeElementType type) const;
   void MoveSelection(TKey key);
@@ -192,6 +199,7 @@ private:
   bool FEditingNewNodes = false;
   TDecTreeNode* FEditedNode = nullptr;
   TNodeElementType FEditedElement = htOutside;
+  bool FEditorInvalid = false;
   std::string FSavedCaption;
   double FSavedProbability = 0;
   Currency FSavedPayoff = 0;

@@ -52,6 +52,86 @@ std::string ZeroPadded(uint64_t value, int width) {
   return s;
 }
 
+// Beside the ASCII blank, the blanks that locales write between digit
+// groups: the no-break space and the narrow no-break space.
+constexpr std::string_view WideBlanks[] = {"\u00A0", "\u202F"};
+
+std::string_view TrimTyped(std::string_view text) {
+  for (bool trimmed = true; trimmed;) {
+    text = TrimBlanks(text);
+    trimmed = false;
+    for (std::string_view blank : WideBlanks) {
+      if (text.starts_with(blank)) {
+        text.remove_prefix(blank.size());
+        trimmed = true;
+      }
+      if (text.ends_with(blank)) {
+        text.remove_suffix(blank.size());
+        trimmed = true;
+      }
+    }
+  }
+  return text;
+}
+
+size_t DigitsAt(std::string_view text) {
+  size_t n = 0;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9')
+    ++n;
+  return n;
+}
+
+// The length of the group separator that starts text; 0 for none.
+size_t GroupSeparatorAt(std::string_view text, const TMoneyLocale& locale) {
+  if (text.starts_with(' ')) return 1;
+  if (text.starts_with(locale.ThousandSeparator)) return locale.ThousandSeparator.size();
+  for (std::string_view blank : WideBlanks)
+    if (text.starts_with(blank)) return blank.size();
+  return 0;
+}
+
+// Appends the number in text, which has neither sign nor unit, to out in
+// invariant notation; false when text is no such number.
+bool ReadUnsignedNumber(std::string_view text, const TMoneyLocale& locale, std::string& out) {
+  auto take = [&](size_t skip, size_t digits) {
+    out.append(text.substr(skip, digits));
+    text.remove_prefix(skip + digits);
+  };
+  size_t run = DigitsAt(text);
+  size_t digits = run;
+  take(0, run);
+  // Separators stand between whole groups: "12,345" but not "1,5", which
+  // may be a decimal typed with the wrong separator.
+  const size_t group = static_cast<size_t>(std::max(locale.GroupSize, 0));
+  const bool grouping = group > 0 && !locale.ThousandSeparator.empty() &&
+                        locale.ThousandSeparator != locale.DecimalSeparator;
+  for (bool first = true; grouping && run > 0; first = false) {
+    const size_t separator = GroupSeparatorAt(text, locale);
+    if (separator == 0) break;
+    const size_t next = DigitsAt(text.substr(separator));
+    if (next != group || (first && run > group)) return false;
+    take(separator, next);
+    run = next;
+    digits += next;
+  }
+  if (!locale.DecimalSeparator.empty() && text.starts_with(locale.DecimalSeparator)) {
+    out += '.';
+    run = DigitsAt(text.substr(locale.DecimalSeparator.size()));
+    take(locale.DecimalSeparator.size(), run);
+    digits += run;
+  }
+  if (digits == 0) return false;
+  if (text.starts_with('e') || text.starts_with('E')) {
+    out += 'e';
+    const size_t sign = text.size() > 1 && (text[1] == '+' || text[1] == '-') ? 1 : 0;
+    if (sign) out += text[1];
+    run = DigitsAt(text.substr(1 + sign));
+    if (run == 0) return false;
+    take(1 + sign, run);
+  }
+  return text.empty();
+}
+
 } // namespace
 
 std::string FormatMoney(Currency value, const TTreeOptions& options, const TMoneyLocale& locale) {
@@ -103,27 +183,40 @@ std::string FloatToText(double value, const TMoneyLocale& locale) {
   return text;
 }
 
-double TextToFloat(std::string_view text, const TMoneyLocale& locale) {
-  std::string invariant;
-  const std::string_view separator = locale.DecimalSeparator;
-  if (!separator.empty() && separator != ".") {
-    // "." is no decimal point here: "1.500" may be a grouped thousand.
-    if (text.find('.') != std::string_view::npos) return 0;
-    const size_t pos = text.find(separator);
-    if (pos != std::string_view::npos) {
-      invariant.append(text.substr(0, pos));
-      invariant += '.';
-      invariant.append(text.substr(pos + separator.size()));
-    } else {
-      invariant = text;
-    }
-  } else {
-    invariant = text;
+bool TryTextToFloat(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                    double& value) {
+  unit = TrimTyped(unit);
+  text = TrimTyped(text);
+  bool negative = false;
+  bool signed_ = false;
+  if (text.size() >= 2 && text.front() == '(' && text.back() == ')') {
+    negative = signed_ = true;
+    text = TrimTyped(text.substr(1, text.size() - 2));
   }
-  // Group separators, a second separator, "inf", "nan" and overflow all fail
-  // the invariant reading.
-  double value;
-  return TryInvariantStrToFloat(invariant, value) ? value : 0;
+  // The unit and the sign, each at most once, from either end inwards.
+  bool unitTaken = unit.empty();
+  for (;;) {
+    if (!unitTaken && text.starts_with(unit)) {
+      text.remove_prefix(unit.size());
+      unitTaken = true;
+    } else if (!unitTaken && text.ends_with(unit)) {
+      text.remove_suffix(unit.size());
+      unitTaken = true;
+    } else if (!signed_ && (text.starts_with('-') || text.starts_with('+'))) {
+      negative = text.front() == '-';
+      text.remove_prefix(1);
+      signed_ = true;
+    } else if (!signed_ && text.ends_with('-')) {
+      negative = true;
+      text.remove_suffix(1);
+      signed_ = true;
+    } else {
+      break;
+    }
+    text = TrimTyped(text);
+  }
+  std::string invariant = negative ? "-" : "";
+  return ReadUnsignedNumber(text, locale, invariant) && TryInvariantStrToFloat(invariant, value);
 }
 
 bool SameFloat(double a, double b) {

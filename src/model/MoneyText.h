@@ -32,11 +32,18 @@ std::string FormatMoney(Currency value, const TTreeOptions& options, const TMone
 // thousands separators.
 std::string FloatToText(double value, const TMoneyLocale& locale);
 
-// The number in text written with the user's decimal separator (blanks
-// around it, a sign and an exponent allowed). 0 when the text is no finite
-// number: also for "inf", "nan", overflow, thousands separators and the
-// invariant "." where the user's separator is another.
-double TextToFloat(std::string_view text, const TMoneyLocale& locale);
+// A number as the user types it and as the program writes it: the user's
+// decimal separator; between whole groups of the integer part the user's
+// group separator or a blank (where the locale groups digits and its group
+// separator differs from its decimal separator); an exponent ("1E-7"); and
+// around the number the unit (a currency symbol, "%", or nothing) and a
+// sign, each at most once, before or after the number in either order, or
+// parentheses for a negative amount; blanks around each part. So every
+// money text that FormatMoney writes reads back as its amount. False for
+// any other text, for the empty text, and for a number beyond the range of
+// a double; "inf" and "nan" are no numbers.
+bool TryTextToFloat(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                    double& value);
 
 // Equal within 0.0001, the boundary included.
 bool SameFloat(double a, double b);

@@ -37,7 +37,6 @@ public:
 
   std::string FormatMoney(Currency value) const { return bw::FormatMoney(value, Options, Locale); }
   std::string FloatText(double value) const { return bw::FloatToText(value, Locale); }
-  double TextFloat(std::string_view text) const { return bw::TextToFloat(text, Locale); }
   std::string ShortDateText(TDateTime date) const;
 
   // How many nodes made for this tree are clones: counted when a node is

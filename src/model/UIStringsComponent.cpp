@@ -73,6 +73,7 @@ constexpr Entry Table[] = {
     {SCloneTreeTooLarge, "Cannot define a node as clone if the tree would then hold more than "
                          "2000000 nodes or 2000 levels."},
     {STooManyOptions, "More than 40 options: the best options within the budget are not searched"},
+    {SInvalidNumber, "Invalid number"},
 };
 
 static_assert(std::is_sorted(std::begin(Table), std::end(Table),

@@ -62,6 +62,7 @@ enum Id : int {
   SCloneInsideClone = 65119,
   SCloneTreeTooLarge = 65120,
   STooManyOptions = 65121,
+  SInvalidNumber = 65122,
 };
 
 // The text of an id; an unknown id gives the empty text.

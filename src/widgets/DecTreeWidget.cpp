@@ -231,6 +231,13 @@ void TDecTreeWidget::SetEditorText(const std::string& text) {
   FEditor->setCursorPosition(static_cast<int>(FEditor->text().size()));
 }
 
+void TDecTreeWidget::SetEditorError(const std::string& error) {
+  QPalette colours = FEditor->palette();
+  colours.setColor(QPalette::Text, error.empty() ? palette().color(QPalette::Text) : Qt::red);
+  FEditor->setPalette(colours);
+  ShowStatusText(Q(error));
+}
+
 bool TDecTreeWidget::AskYesNo(const std::string& question) {
   if (AskHandler) return AskHandler(Q(question));
   return QMessageBox::question(this, Title(), Q(question), QMessageBox::Yes | QMessageBox::No) ==
@@ -280,9 +287,12 @@ void TDecTreeWidget::SetHint(const std::string& hint) {
   // without one is long and short at once.
   QString text = Q(hint);
   qsizetype bar = text.indexOf('|');
-  QString longHint = bar < 0 ? text : text.mid(bar + 1);
+  ShowStatusText(bar < 0 ? text : text.mid(bar + 1));
+}
+
+void TDecTreeWidget::ShowStatusText(const QString& text) {
   if (QWidget* top = window()) {
-    QStatusTipEvent tip(longHint);
+    QStatusTipEvent tip(text);
     QApplication::sendEvent(top, &tip);
   }
 }

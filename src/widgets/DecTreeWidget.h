@@ -45,6 +45,7 @@ public:
   void HideEditor() override;
   bool EditorVisible() const override { return FEditor->isVisible(); }
   void SetEditorText(const std::string& text) override;
+  void SetEditorError(const std::string& error) override;
   void ScrollIntoView(const TNodeRect& rect) override;
   bool AskYesNo(const std::string& question) override;
   void ShowInformation(const std::string& text) override;
@@ -75,6 +76,8 @@ protected:
 
 private:
   QRect VisibleRect() const;
+  // Shows text as the long hint in the window's status bar.
+  void ShowStatusText(const QString& text);
   void EnsureBackBuffer();
 
   std::unique_ptr<TDecTree> FTree;

@@ -31,6 +31,7 @@ public:
   bool EditorShown = false;
   TNodeRect EditorRect;
   std::string EditorText;
+  std::string EditorError;
   std::vector<TPropertyMenuItem> MenuItems;
   TPoint MenuAt{-1, -1};
   TPoint PopupAt{-1, -1};
@@ -74,6 +75,10 @@ public:
   void SetEditorText(const std::string& text) override {
     EditorText = text;
     Log.push_back("editor-text " + text);
+  }
+  void SetEditorError(const std::string& error) override {
+    EditorError = error;
+    Log.push_back("editor-error " + error);
   }
 
   bool AskYesNo(const std::string& question) override {

@@ -3,8 +3,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLocale>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStatusTipEvent>
 #include <QTest>
 
 #include <gmock/gmock.h>
@@ -220,6 +222,54 @@ TEST_F(TreeWidgetKeys, TypingOverAnElementReplacesItsValue) {
   EXPECT_FALSE(Widget->InplaceEdit()->isVisible());
   EXPECT_EQ(c1->Caption, "7x");
   EXPECT_THAT(UndoSteps, ElementsAre("Edit Probability", "Edit Title"));
+}
+
+// A payoff typed as the user's locale and the tree's currency write it;
+// text that is no number shows as refused, in the editor and the status bar.
+TEST_F(TreeWidgetKeys, NumbersAreTypedAsTheLocaleWritesThem) {
+  struct : QObject {
+    QString Last;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::StatusTip) Last = static_cast<QStatusTipEvent*>(event)->tip();
+      return false;
+    }
+  } tips;
+  Area->installEventFilter(&tips);
+  BuildSmallTree();
+  TDecTreeNode* a = Root()->Child(0);
+  QLineEdit* editor = Widget->InplaceEdit();
+  auto typeOver = [&](const QString& text) {
+    Tree().SelectNode(a, htPayoff);
+    Type(text);
+    return a->Payoff;
+  };
+  const QLocale gb(QLocale::English, QLocale::UnitedKingdom), de(QLocale::German, QLocale::Germany);
+  const std::tuple<QLocale, const char*, QString, Currency> typed[] = {
+      {gb, "\u00A3", "7,500", 75000000},
+      {gb, "\u00A3", "\u00A39000", 90000000},
+      {gb, "\u00A3", "1 500", 15000000},
+      {gb, "\u00A3", "-\u00A35", -50000},
+      {gb, "\u00A3", "\u00A3 1,234,567.50", 12345675000},
+      {de, "\u20AC", "-1.234,5 \u20AC", -12345000}};
+  for (const auto& [locale, symbol, text, payoff] : typed) {
+    QLocale::setDefault(locale);
+    Widget->ApplySystemLocale();
+    Tree().Options = {.CurrencySymbol = symbol, .CurrencyDecimals = 2, .ShowPayoff = true};
+    EXPECT_EQ(typeOver(text), payoff) << text.toStdString();
+    // The whole text shows, also where it is wider than the drawn amount.
+    EXPECT_LE(editor->fontMetrics().horizontalAdvance(text), editor->width());
+    Key(Qt::Key_Return);
+    EXPECT_FALSE(editor->isVisible());
+  }
+  // In German a point is no decimal separator: the 1 typed before it stays.
+  EXPECT_EQ(typeOver("1.5"), 10000);
+  EXPECT_EQ(editor->palette().color(QPalette::Text), QColor(Qt::red));
+  EXPECT_EQ(tips.Last, "Invalid number");
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(a->Payoff, -12345000);
+  EXPECT_NE(editor->palette().color(QPalette::Text), QColor(Qt::red));
+  EXPECT_EQ(tips.Last, "");
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 TEST_F(TreeWidgetKeys, CtrlEnterCopiesThePayoffToTheOtherSelectedNodes) {

@@ -84,7 +84,11 @@ void TreeWidgetTest::Type(const QString& text) {
   for (QChar c : text) {
     QWidget* target = Focus();
     ASSERT_NE(target, nullptr);
-    QTest::keyClicks(target, QString(c));
+    // A character beyond Latin-1 (the euro sign) has no key of its own.
+    if (c.unicode() > 0xFF)
+      QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    else
+      QTest::keyClicks(target, QString(c));
   }
 }
 

@@ -3,6 +3,7 @@
 #include "app/text/qt/NumberText.h"
 #include "foundation/Conversions.h"
 #include "foundation/Exceptions.h"
+#include "model/UIStringsComponent.h"
 
 #include <QLocale>
 
@@ -12,7 +13,8 @@ namespace bw {
 
 namespace {
 
-const QString InvalidNumber = QStringLiteral("Invalid number");
+const QString InvalidNumber =
+    QString::fromStdString(UIStringsComponent::Str(UIStringsComponent::SInvalidNumber));
 
 // income - cost; false when the difference leaves the Currency range.
 bool Difference(Currency income, Currency cost, Currency& difference) {

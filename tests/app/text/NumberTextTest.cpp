@@ -51,8 +51,11 @@ TEST_F(NumberTexts, TypedNumbersAreReadStrictlyInTheLocalesNotation) {
   EXPECT_EQ(v, 1000);
   EXPECT_TRUE(Reads("-0", v));
   EXPECT_EQ(v, 0);
+  // The locale's group separator, between whole groups.
+  EXPECT_TRUE(Reads("1,000.5", v));
+  EXPECT_EQ(v, 1000.5);
   for (const QString& bad :
-       {QString(""), QString("   "), QString("1,000"), QString("1,000.5"), QString("inf"),
+       {QString(""), QString("   "), QString("1,00"), QString("1.000,5"), QString("inf"),
         QString("-INF"), QString("nan"), QString("NaN"), QString("1e999"), QString("12a"),
         QString("1.2.3"), QString(10000, '9'), QString::fromUtf8("\u0661\u0662"),
         QString::fromUtf8("\uFF11\uFF12")})
@@ -60,9 +63,9 @@ TEST_F(NumberTexts, TypedNumbersAreReadStrictlyInTheLocalesNotation) {
   EXPECT_EQ(v, -1);
 
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-  EXPECT_TRUE(Reads("12,5", v));
-  EXPECT_EQ(v, 12.5);
-  EXPECT_FALSE(Reads("1.000", v));
+  EXPECT_TRUE(Reads("1.000,5", v));
+  EXPECT_EQ(v, 1000.5);
+  EXPECT_FALSE(Reads("1.5", v));
 }
 
 TEST_F(NumberTexts, MoneyIsRoundedTiesToEvenAndMustFitACurrency) {

@@ -1,5 +1,7 @@
 #include "app/text/qt/NumberText.h"
 
+#include "model/MoneyText.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -59,13 +61,10 @@ QString NumberText(double value, int decimals) {
 }
 
 bool TryTextToFloat(const QString& text, double& value) {
-  QLocale locale;
-  locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
-  bool ok = false;
-  const double parsed = locale.toDouble(text, &ok);
-  if (!ok || !std::isfinite(parsed)) return false;
-  value = parsed;
-  return true;
+  const QLocale locale;
+  const TMoneyLocale separators{.ThousandSeparator = locale.groupSeparator().toStdString(),
+                                .DecimalSeparator = locale.decimalPoint().toStdString()};
+  return TryTextToFloat(text.toStdString(), separators, {}, value);
 }
 
 bool TryTextToCurrency(const QString& text, Currency& value) {

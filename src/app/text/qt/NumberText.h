@@ -18,9 +18,10 @@ int ClampTextDecimals(int decimals);
 QString FixedText(double value, int decimals);
 QString NumberText(double value, int decimals);
 
-// A typed number in the locale's notation: blanks around it, a sign and an
-// exponent are allowed; group separators, "inf", "nan", overflow and
-// anything else are not.
+// A typed number in the locale's notation, read as the tree's in-place
+// editor reads it (TryTextToFloat of the model), without a unit: blanks
+// around it, a sign, group separators between whole groups and an exponent
+// are allowed; "inf", "nan", overflow and anything else are not.
 bool TryTextToFloat(const QString& text, double& value);
 // The same, made money (round(x * 10000), ties to even); false also when
 // the amount does not fit a Currency.
