@@ -226,6 +226,7 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
   if (first) {
     SetInfoFileMode(false);
     FFileIndex = 0;
+    FDownloaded = 0;
     FCompleted = false;
     FRunDownloads.clear();
     // A partial or old download never reaches the helper.
@@ -245,7 +246,10 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
     URL = address;
     const std::string value = FFiles.GetItemValue(FFileIndex);
     const std::string target = ResolveTarget(address, value);
-    if (target.empty()) {
+    // The download is made anew beside the target: a stale one of ours goes
+    // first, and anything else under its name (a link, another user's file)
+    // refuses the target.
+    if (target.empty() || !helper::ClearOwnFile(target + helper::TempSuffix)) {
       // Refused: never downloaded and never named in the queue.
       const int index = FFileIndex;
       FFiles.Delete(index);
@@ -253,8 +257,8 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
       bool cont = false;
       if (OnLostFile) OnLostFile(this, address, 0, cont);
       if (ShowMessages.Has(mLostFile))
-        cont = ShowUpgraderMessage(FormatUpgraderString(msgLostFile, {GetURLFileName()}), mbYesNo,
-                                   miWarning, LoadUpgraderString(msgError) + " #0") == maYes;
+        cont = ShowUpgraderMessage(FormatUpgraderText(UnsafeTargetText, {GetURLFileName()}),
+                                   mbYesNo, miWarning) == maYes;
       if (!cont) {
         AbortUpgrade(false);
         return;
@@ -271,6 +275,16 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
     OutputFileName = FCurrentTarget;
     FreeDataStream();
     Read(false);
+    return;
+  }
+  if (FDownloaded == 0) {
+    // Nothing to hand over: the program is not restarted, and the check
+    // does not count as one that found no update.
+    if (TauAutoUpgraderWizardForm* w = UpgraderWizard()) {
+      w->SetNothingInstalled();
+      WaitWithMessageLoop(FWaitEvent, 0, true);
+    }
+    AbortUpgrade(false);
     return;
   }
   if (TauAutoUpgraderWizardForm* w = UpgraderWizard()) {
@@ -316,6 +330,7 @@ void TauAutoUpgrader::HTTPDone(TauStream* data) {
     return;
   }
   if (FFileTime != 0) SetFileDateTimes(FCurrentTarget, FFileTime, FFileTime, -1);
+  ++FDownloaded;
   if (OnFileDone) OnFileDone(this, FCurrentTarget);
   DownloadNextFile(false);
 }
@@ -395,8 +410,11 @@ void TauAutoUpgrader::HTTPNoResponse() {
     FTimerSuspended = false;
     UpdateTimer();
   } else if (ShowMessages.Has(mHostUnreachable)) {
-    ShowUpgraderMessage(FormatUpgraderString(msgHostUnreachable, {"http://" + host}), mbOK,
-                        miError);
+    const std::string refused = RefusedRedirect();
+    ShowUpgraderMessage(refused.empty()
+                            ? FormatUpgraderString(msgHostUnreachable, {"http://" + host})
+                            : FormatUpgraderText(RedirectRefusedText, {URL, refused}),
+                        mbOK, miError);
   }
   StopUpgrade(false);
 }

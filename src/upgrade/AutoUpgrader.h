@@ -185,6 +185,8 @@ private:
   std::string FCurrentTarget;
   TDateTime FFileTime = 0;
   int FFileIndex = 0;
+  // The listed files of this run that came down whole.
+  int FDownloaded = 0;
   bool FHelperLaunched = false;
   TauWaitHandle FWaitEvent;
   // The ".uTMP" files this run may have written.

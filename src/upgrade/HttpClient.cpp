@@ -42,6 +42,10 @@ int TauCustomHTTP::StatusCode() const {
   return FTransfer ? FTransfer->Status.load() : -1;
 }
 
+std::string TauCustomHTTP::RefusedRedirect() const {
+  return FTransfer ? FTransfer->RefusedRedirect : std::string();
+}
+
 bool TauCustomHTTP::Active() const {
   return FTransfer && FTransfer->Active;
 }

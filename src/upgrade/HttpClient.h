@@ -117,6 +117,9 @@ public:
   // The HTTP status of the last response: 200 for a local file that opened,
   // 404 for one that did not, -1 when there was none.
   int StatusCode() const;
+  // The address of a redirect that the last transfer refused to follow;
+  // empty when none. Read it in the transfer's completion events.
+  std::string RefusedRedirect() const;
   // The worker runs a transfer body (until its completion has run).
   bool Busy() const { return FThread.Running(); }
   // A transfer was started and is not yet cleaned up.

@@ -24,6 +24,16 @@ std::string UrlPart(CURLU* url, CURLUPart part, unsigned flags) {
   return result;
 }
 
+// "%XX" escapes decoded; a "+" stays as it is.
+std::string Unescape(const std::string& text) {
+  int length = 0;
+  char* decoded = curl_easy_unescape(nullptr, text.data(), static_cast<int>(text.size()), &length);
+  if (!decoded) return text;
+  std::string result(decoded, static_cast<size_t>(length));
+  curl_free(decoded);
+  return result;
+}
+
 } // namespace
 
 void TauPersistent::Assign(const TauPersistent* source) {
@@ -131,8 +141,13 @@ bool CrackURLParts(const std::string& url, TauURLParts& parts, bool decode) {
   p.UserName = UrlPart(handle.get(), CURLUPART_USER, CURLU_URLDECODE);
   p.Password = UrlPart(handle.get(), CURLUPART_PASSWORD, CURLU_URLDECODE);
   p.Path = UrlPart(handle.get(), CURLUPART_PATH, flags);
-  std::string query = UrlPart(handle.get(), CURLUPART_QUERY, flags);
-  std::string fragment = UrlPart(handle.get(), CURLUPART_FRAGMENT, flags);
+  // libcurl's own decoding of a query would turn "+" into a blank.
+  std::string query = UrlPart(handle.get(), CURLUPART_QUERY, 0);
+  std::string fragment = UrlPart(handle.get(), CURLUPART_FRAGMENT, 0);
+  if (decode) {
+    query = Unescape(query);
+    fragment = Unescape(fragment);
+  }
   if (!query.empty()) p.Extra += "?" + query;
   if (!fragment.empty()) p.Extra += "#" + fragment;
   std::string port = UrlPart(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);

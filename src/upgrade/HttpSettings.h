@@ -76,6 +76,13 @@ public:
   uint32_t ConnectTimeout = 0;
   uint32_t ReceiveTimeout = 0;
   uint32_t SendTimeout = 0;
+  // A transfer that moves fewer than LowSpeedLimit bytes a second for
+  // LowSpeedTime seconds, while it waits for the answer or its data, ends as
+  // "no response". 0 keeps the client's own bound: fewer than 100 bytes a
+  // second for 60 seconds, or for the receive or send time-out when that is
+  // longer.
+  uint32_t LowSpeedLimit = 0;
+  uint32_t LowSpeedTime = 0;
   void Assign(const TauPersistent* source) override;
   const char* ClassName() const override { return "TauHTTPTimeouts"; }
 };
@@ -114,10 +121,11 @@ bool EncodeLoginInfo(const std::string& user, const std::string& password,
 bool DecodeLoginInfo(const std::vector<uint8_t>& data, std::string& user, std::string& password);
 
 // Splits an address ("http://" put in front when it has no "://") into its
-// parts, decoding escapes. Port 0 when the scheme has none. Extra is the
-// query and fragment ("?a=b#c"). False for an address that cannot be split
-// or whose parts are too long (scheme 32, host 256, user and password 128,
-// path and extra 2048 characters); the outputs are then unchanged.
+// parts, decoding "%XX" escapes ("+" stays "+"). Port 0 when the scheme has
+// none. Extra is the query and fragment ("?a=b#c"). False for an address
+// that cannot be split or whose parts are too long (scheme 32, host 256,
+// user and password 128, path and extra 2048 characters); the outputs are
+// then unchanged.
 bool CrackURL(const std::string& url, std::string& scheme, std::string& host, uint16_t& port,
               std::string& userName, std::string& password, std::string& path, std::string& extra);
 // The parts of an address; the path and extra information either decoded

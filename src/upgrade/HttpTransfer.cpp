@@ -23,6 +23,9 @@ constexpr size_t MaxHeaderValue = 4096;
 // not hold the upgrade for ever.
 constexpr uint32_t DefaultConnectTimeoutMs = 30000;
 constexpr uint32_t DefaultStallTimeoutMs = 60000;
+// A server that sends a byte now and then must not hold it for ever either.
+constexpr uint32_t DefaultLowSpeedLimit = 100; // bytes a second
+constexpr uint32_t DefaultLowSpeedTime = 60;   // seconds
 constexpr long MaxRedirects = 10;
 
 int64_t NowMs() {
@@ -167,6 +170,10 @@ void HttpTransfer::AbortCleanup() {
   }
   FreeData();
   if (wasFile && DeleteOnAbort) unlink(S.OutputFileName.c_str());
+}
+
+bool HttpTransfer::HttpsOnly() const {
+  return FDecoded.Scheme == "https" && !S.InternetOptions.Has(ioIgnoreRedirectToHTTP);
 }
 
 bool HttpTransfer::StopRequested() const {
@@ -341,9 +348,9 @@ HttpTransfer::Outcome HttpTransfer::RunHttp() {
     case Stop::None:
       break;
     }
-    if (!ps.ResponseDone) {
+    if (!ps.ResponseDone || rc == CURLE_OPERATION_TIMEDOUT) {
       // No usable response: refused, unreachable, malformed, a redirect to
-      // another protocol or in a loop, or silent.
+      // another protocol or in a loop, silent, or too slow.
       Status = -1;
       return Outcome::Ended;
     }
@@ -369,20 +376,19 @@ void HttpTransfer::SetupRequest(CURL* h, PerformState& ps, bool fullLengthProbe)
     query = extra.substr(1);
   else
     path += extra;
-  curl_url_set(FRequestUrl, CURLUPART_SCHEME, FRaw.Scheme.c_str(), CURLU_NON_SUPPORT_SCHEME);
-  curl_url_set(FRequestUrl, CURLUPART_HOST, FRaw.Host.c_str(), 0);
-  if (FRaw.Port != 0)
-    curl_url_set(FRequestUrl, CURLUPART_PORT, std::to_string(FRaw.Port).c_str(), 0);
-  curl_url_set(FRequestUrl, CURLUPART_PATH, path.c_str(), 0);
-  if (!query.empty()) curl_url_set(FRequestUrl, CURLUPART_QUERY, query.c_str(), 0);
+  // Given as one address: libcurl keeps the escapes of a whole address as
+  // they are, where it would write those of a query set on its own in lower
+  // case.
+  std::string address = FRaw.Scheme + "://" + FRaw.Host;
+  if (FRaw.Port != 0) address += ":" + std::to_string(FRaw.Port);
+  address += path;
+  if (!query.empty()) address += "?" + query;
+  curl_url_set(FRequestUrl, CURLUPART_URL, address.c_str(), CURLU_NON_SUPPORT_SCHEME);
   curl_easy_setopt(h, CURLOPT_CURLU, FRequestUrl);
 
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-  bool secure = FDecoded.Scheme == "https";
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR,
-                   secure && !S.InternetOptions.Has(ioIgnoreRedirectToHTTP) ? "https"
-                                                                            : "http,https");
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, HttpsOnly() ? "https" : "http,https");
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, S.InternetOptions.Has(ioNoAutoRedirect) ? 0L : 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, MaxRedirects);
   curl_easy_setopt(h, CURLOPT_USERAGENT, S.Agent.c_str());
@@ -463,6 +469,13 @@ void HttpTransfer::SetupRequest(CURL* h, PerformState& ps, bool fullLengthProbe)
   uint32_t connect =
       S.Timeouts.ConnectTimeout ? S.Timeouts.ConnectTimeout : DefaultConnectTimeoutMs;
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connect));
+  const TauHTTPTimeouts& t = S.Timeouts;
+  const uint32_t stallSeconds = (std::max(t.ReceiveTimeout, t.SendTimeout) + 999) / 1000;
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT,
+                   static_cast<long>(t.LowSpeedLimit ? t.LowSpeedLimit : DefaultLowSpeedLimit));
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
+                   static_cast<long>(t.LowSpeedTime ? t.LowSpeedTime
+                                                    : std::max(DefaultLowSpeedTime, stallSeconds)));
   long buffer = std::clamp<long>(S.BufferSize, 1024, CURL_MAX_READ_SIZE);
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, buffer);
 
@@ -780,6 +793,7 @@ size_t HttpTransfer::HeaderCallback(char* buffer, size_t size, size_t count, voi
         curl_easy_getinfo(ps->Handle, CURLINFO_EFFECTIVE_URL, &current);
         CURLU* resolve = curl_url();
         char* effective = nullptr;
+        std::string scheme;
         if (resolve && current &&
             curl_url_set(resolve, CURLUPART_URL, current, CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
             curl_url_set(resolve, CURLUPART_URL, b.Location.c_str(), CURLU_NON_SUPPORT_SCHEME) ==
@@ -787,9 +801,15 @@ size_t HttpTransfer::HeaderCallback(char* buffer, size_t size, size_t count, voi
             curl_url_get(resolve, CURLUPART_URL, &effective, 0) == CURLUE_OK && effective) {
           address = effective;
           curl_free(effective);
+          scheme = LowerAscii(address.substr(0, address.find(':')));
         }
         if (resolve) curl_url_cleanup(resolve);
         t->FireRedirect(address);
+        if (!scheme.empty() && scheme != "https" && (scheme != "http" || t->HttpsOnly())) {
+          // Never followed: the transfer ends without an answer.
+          t->RefusedRedirect = address;
+          return 0;
+        }
       }
       // The final answer's headers are in: decide now rather than at the
       // first byte of the body. A 401 or 407 may still be answered by

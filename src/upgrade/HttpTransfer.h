@@ -108,6 +108,9 @@ public:
   int64_t ResumeStart = 0;
   int64_t ResumeEnd = 0;
   std::string ContentType;
+  // A redirect to an address of another scheme, or from https to http
+  // without ioIgnoreRedirectToHTTP, is refused: this address.
+  std::string RefusedRedirect;
 
   // The data stream, shared by the body and the user-interface thread.
   std::mutex StreamLock;
@@ -128,6 +131,9 @@ private:
   bool HandleBlock(const char* data, size_t size, PerformState& ps);
   int64_t GetFullContentLength(CURL* h);
   bool RangeAgrees(const HeaderBlock& block) const;
+  // Redirects go to https, and to http unless the transfer began on https
+  // without ioIgnoreRedirectToHTTP.
+  bool HttpsOnly() const;
   bool CheckPoint();
   bool StopRequested() const;
   void Sync(const std::function<void()>& fn);

@@ -1,5 +1,7 @@
 #include "upgrade/Streams.h"
 
+#include "upgrade/helper/HelperCore.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -47,16 +49,34 @@ int64_t TauMemoryStream::Write(const void* buffer, int64_t count) {
 
 TauFileStream::TauFileStream(const std::string& fileName, bool clearAttributes, bool rewrite)
     : FFileName(fileName) {
-  struct stat st {};
-  bool restoreMode = false;
-  if (clearAttributes && stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-      !(st.st_mode & S_IWUSR)) {
-    restoreMode = chmod(fileName.c_str(), st.st_mode | S_IWUSR) == 0;
+  // Where others may write too, whatever stands under the name may be
+  // theirs: a link to one of the user's files, or a file they read. The
+  // stream writes only into a regular file of this user: one it makes, or
+  // one it continues.
+  int error = EEXIST;
+  if (rewrite) {
+    if (helper::ClearOwnFile(fileName)) {
+      FHandle = open(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+      error = errno;
+    }
+  } else {
+    struct stat st {};
+    const bool exists = lstat(fileName.c_str(), &st) == 0;
+    if (!exists || helper::IsOwnFile(fileName)) {
+      const bool restoreMode = clearAttributes && exists && !(st.st_mode & S_IWUSR) &&
+                               chmod(fileName.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+      FHandle = open(fileName.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+      error = errno;
+      if (restoreMode) chmod(fileName.c_str(), st.st_mode & 07777);
+      // A file with a second name elsewhere would be written there too.
+      if (FHandle >= 0 && (fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode) ||
+                           st.st_uid != geteuid() || st.st_nlink != 1)) {
+        close(FHandle);
+        FHandle = -1;
+        error = EEXIST;
+      }
+    }
   }
-  int flags = O_RDWR | O_CREAT | O_CLOEXEC | (rewrite ? O_TRUNC : 0);
-  FHandle = open(fileName.c_str(), flags, 0666);
-  int error = errno;
-  if (restoreMode) chmod(fileName.c_str(), st.st_mode & 07777);
   if (FHandle < 0)
     throw FCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
 }

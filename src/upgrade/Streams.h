@@ -48,10 +48,12 @@ public:
   const char* ClassName() const noexcept override { return "EFCreateError"; }
 };
 
-// The output file, opened for reading and writing and created when missing.
-// Rewrite empties it. ClearAttributes opens a read-only file all the same
-// and gives it back its mode afterwards. FCreateError when it cannot be
-// opened.
+// The output file, opened for reading and writing. Rewrite makes it anew:
+// a file of this user under the name is removed first. Otherwise it is
+// created when missing and continued when it is a file of this user with no
+// other name; ClearAttributes opens a read-only one all the same and gives it
+// back its mode afterwards. A link, a folder or another user's file under
+// the name is never opened. FCreateError when it cannot be opened.
 class TauFileStream : public TauStream {
 public:
   TauFileStream(const std::string& fileName, bool clearAttributes, bool rewrite);

@@ -100,6 +100,21 @@ enum TauUpgraderMessage {
   msgConnLost
 };
 
+// The engine's own messages, in English beside the table. A listed file
+// refused for where it would be written (the file name; Yes skips it):
+inline constexpr const char* UnsafeTargetText =
+    "File %s is refused as unsafe: it would be written outside the program's folder and your "
+    "own folders, or in place of a link or of another user's file.\n\nTry to skip this file "
+    "and continue upgrade?";
+// No listed file was downloaded, so nothing is installed:
+inline constexpr const char* NothingInstalledText =
+    "No file of the update could be installed. The program stays as it is.";
+// A redirect that was not followed (the address asked for and the one
+// redirected to):
+inline constexpr const char* RedirectRefusedText =
+    "The server redirected %s to %s.\n\nThe redirect was refused: an update is fetched from web "
+    "addresses only, and never from a secure address on to a plain one.";
+
 // The first string number of a language (not wlAuto).
 constexpr uint16_t LanguageBase(TauAutoUpgraderLanguage language) {
   return static_cast<uint16_t>(FirstMessageId + LanguageBlockSize * (language - 1));

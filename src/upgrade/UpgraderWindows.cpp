@@ -157,8 +157,18 @@ TauAutoUpgraderWizardForm::~TauAutoUpgraderWizardForm() = default;
 
 void TauAutoUpgraderWizardForm::SetCompleted() {
   FCompleted = true;
-  FUi->WizardTitle->setText(Text(msgUpgradeCompleted));
-  FUi->AfterNote->setText(Q(FormatUpgraderString(msgUpdateCompletedNote, {ApplicationTitle()})));
+  ShowLastStep(Text(msgUpgradeCompleted),
+               Q(FormatUpgraderString(msgUpdateCompletedNote, {ApplicationTitle()})));
+}
+
+void TauAutoUpgraderWizardForm::SetNothingInstalled() {
+  FNothingInstalled = true;
+  ShowLastStep(Text(msgError), NothingInstalledText);
+}
+
+void TauAutoUpgraderWizardForm::ShowLastStep(const QString& title, const QString& note) {
+  FUi->WizardTitle->setText(title);
+  FUi->AfterNote->setText(note);
   FitLabel(FUi->AfterNote, FUi->AfterNote->width());
   FUi->AfterNote->show();
   FUi->LCurrentFile->hide();
@@ -176,7 +186,7 @@ void TauAutoUpgraderWizardForm::CloseSilently() {
 }
 
 bool TauAutoUpgraderWizardForm::ConfirmClose() {
-  if (FSilent) return true;
+  if (FSilent || FNothingInstalled) return true;
   // Asked in the program's name: the user is leaving its upgrade.
   if (ShowUpgraderMessage(LoadUpgraderString(msgAbortQuestion), mbYesNo, miQuestion,
                           ApplicationTitle()) != maYes)

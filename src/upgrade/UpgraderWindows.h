@@ -74,6 +74,9 @@ public:
   // The download is complete: the restart step.
   void SetCompleted();
   bool Completed() const { return FCompleted; }
+  // No file was downloaded: the wizard says so and closes without a
+  // question.
+  void SetNothingInstalled();
   TauUpgraderWindowsHost& WizardHost() const { return FHost; }
   // Closes without the abort question (Finish, or the engine stopping).
   void CloseSilently();
@@ -86,11 +89,14 @@ protected:
 private:
   // True when the wizard may close: silently, or the user chose to abort.
   bool ConfirmClose();
+  // The last step: its title and note, and OK in place of Next.
+  void ShowLastStep(const QString& title, const QString& note);
 
   std::unique_ptr<Ui::TauAutoUpgraderWizardForm> FUi;
   TauUpgraderWindowsHost& FHost;
   bool FSilent = false;
   bool FCompleted = false;
+  bool FNothingInstalled = false;
   bool FAbortAfterClose = false;
 };
 

@@ -6,6 +6,7 @@
 #include "ui_AutoUpgraderPasswordForm.h"
 #include "ui_AutoUpgraderWizardForm.h"
 #include "upgrade/PrivateFolder.h"
+#include "upgrade/UpgradeUtils.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -187,6 +188,48 @@ TEST_F(Engine, HostileTargetsAreRefused) {
   // The queue names only the accepted targets.
   EXPECT_EQ(ReadAll(HandOver / UpgraderQueueFileName),
             (Prog / "good.txt").string() + "\r\n" + (Prog / "sub2" / "fine.txt").string() + "\r\n");
+}
+
+// A download goes beside its target, also in folders that others share. A
+// link or another user's file planted under the download's name there is
+// never written through: the target is refused as unsafe. A stale download
+// of ours is made anew.
+TEST_F(Engine, APlantedLinkAtTheDownloadsNameIsRefused) {
+  AnsweredBoxes boxes;
+  boxes.Answer = maYes;
+  U->ShowMessages = {mLostFile};
+  const fs::path temp = GetTempFolder();
+  const std::string planted = "planted-" + std::to_string(getpid()) + ".txt";
+  const std::string stale = "stale-" + std::to_string(getpid()) + ".txt";
+  Write(Root / "victim.txt", "the user's");
+  fs::create_symlink(Root / "victim.txt", temp / (planted + ".uTMP"));
+  Write(temp / (stale + ".uTMP"), "an old download of ours");
+  const std::string file = Serve("new.txt", "downloaded");
+  Info("#version=9\r\n#url=" + file + "=%temp%" + planted + "\r\n#url2=" + file + "=%temp%" +
+       stale + "\r\n");
+  Run();
+  EXPECT_EQ(ReadAll(Root / "victim.txt"), "the user's");
+  EXPECT_TRUE(fs::is_symlink(temp / (planted + ".uTMP")));
+  EXPECT_EQ(ReadAll(temp / (stale + ".uTMP")), "downloaded");
+  EXPECT_EQ(boxes.Texts,
+            Strings{"File new.txt is refused as unsafe: it would be written outside the "
+                    "program's folder and your own folders, or in place of a link or of another "
+                    "user's file.\n\nTry to skip this file and continue upgrade?"});
+  EXPECT_EQ(Count("close"), 1);
+  fs::remove(temp / (planted + ".uTMP"));
+  fs::remove(temp / (stale + ".uTMP"));
+}
+
+// A redirect that is not followed says so, not that the host is unreachable.
+TEST_F(Engine, ARefusedRedirectSaysItWasRefused) {
+  AnsweredBoxes boxes;
+  U->ShowMessages = {mHostUnreachable};
+  U->InfoFileURL = Server.Url("/redirect?to=file:///etc/passwd");
+  Run();
+  EXPECT_EQ(boxes.Texts, Strings{"The server redirected " + U->InfoFileURL +
+                                 " to file:///etc/passwd.\n\nThe redirect was refused: an update "
+                                 "is fetched from web addresses only, and never from a secure "
+                                 "address on to a plain one."});
 }
 
 TEST_F(Engine, HostileInformationFiles) {

@@ -89,6 +89,30 @@ TEST_F(Folder, AFailedRenameKeepsTheOldFile) {
   EXPECT_EQ(ReadAll(Root / "target.uTMP"), "new");
 }
 
+// In a folder that others share, a link or a file of theirs may stand under
+// either name: the helper moves only a download of this user, and only over
+// a file of this user.
+TEST_F(Folder, OnlyADownloadOfOursReplacesAFileOfOurs) {
+  Write(Root / "victim", "the user's");
+  fs::create_symlink(Root / "victim", Root / "planted");
+  Write(Root / "planted.uTMP", "new");
+  EXPECT_FALSE(ReplaceWithDownload((Root / "planted").string()));
+  EXPECT_TRUE(fs::is_symlink(Root / "planted"));
+  EXPECT_EQ(ReadAll(Root / "planted.uTMP"), "new");
+
+  fs::create_symlink(Root / "victim", Root / "data.uTMP");
+  EXPECT_FALSE(ReplaceWithDownload((Root / "data").string()));
+  EXPECT_FALSE(fs::exists(Root / "data"));
+  // Another user's download: only a test run by root can give one away.
+  if (geteuid() == 0) {
+    Write(Root / "theirs.uTMP", "theirs");
+    ASSERT_EQ(chown((Root / "theirs.uTMP").c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(ReplaceWithDownload((Root / "theirs").string()));
+    EXPECT_FALSE(fs::exists(Root / "theirs"));
+  }
+  EXPECT_EQ(ReadAll(Root / "victim"), "the user's");
+}
+
 TEST_F(Folder, QueueAndFolderScanAndTheSetupRule) {
   fs::create_directories(Root / "app");
   fs::create_directories(Root / "docs");

@@ -294,14 +294,23 @@ TEST_F(HttpTransferTest, FollowsARedirectToAnotherPath) {
 
 TEST_F(HttpTransferTest, RedirectsToOtherProtocolsAndLoopsGetNoResponse) {
   Http.OutputFileName = Path("never.bin");
-  for (const char* path :
-       {"/redirect?to=file:///etc/passwd", "/redirect?to=ftp://127.0.0.1/x", "/loop"}) {
+  for (auto [path, refused] : {std::pair{"/redirect?to=file:///etc/passwd", "file:///etc/passwd"},
+                               {"/redirect?to=ftp://127.0.0.1/x", "ftp://127.0.0.1/x"},
+                               {"/loop", ""}}) {
     SCOPED_TRACE(path);
     Fetch(path);
     EXPECT_EQ(Rec.Events, (Events{"NoResponse", "TransferFailed"}));
     EXPECT_EQ(Http.StatusCode(), -1);
+    EXPECT_EQ(Http.RefusedRedirect(), refused);
   }
   EXPECT_FALSE(exists(Http.OutputFileName));
+}
+
+// The query goes out in its encoded form: a "+" as "%2B", never as a blank,
+// and escapes in upper case.
+TEST_F(HttpTransferTest, TheQueryKeepsItsPlusAndItsEscapesInUpperCase) {
+  Fetch("/echo?v=1.0+beta&x=%e9");
+  EXPECT_EQ(Rec.Body.substr(0, Rec.Body.find("\r\n")), "GET /echo?v=1.0%2Bbeta&x=%E9 HTTP/1.1");
 }
 
 TEST_F(HttpTransferTest, WithoutAutoRedirectTheRedirectIsTheAnswer) {
@@ -328,6 +337,55 @@ TEST_F(HttpTransferTest, ABodySlowerThanTheTimeOutIsLost) {
   Fetch("/file?size=1000&slow=3000");
   EXPECT_EQ(Rec.Events, (Events{"ConnectionLost", "TransferFailed"}));
   EXPECT_EQ(Rec.Received, 0);
+}
+
+// A server that sends a byte now and then ends as "no response" once the
+// transfer stays under the low-speed bound for its time (one second here);
+// an abort still stops it at any moment.
+TEST_F(HttpTransferTest, ATricklingServerGetsNoResponseAndCanBeAborted) {
+  Http.Timeouts.LowSpeedLimit = 1000;
+  Http.Timeouts.LowSpeedTime = 1;
+  Http.OutputFileName = Path("trickle.bin");
+  Http.URL = Server.Url("/file?size=100000&trickle=20");
+  ASSERT_TRUE(Http.Read(false));
+  ASSERT_TRUE(ProcessUntil([&] { return !Rec.Events.empty(); }, 8000));
+  EXPECT_EQ(Rec.Events, (Events{"NoResponse", "TransferFailed"}));
+  EXPECT_EQ(Http.StatusCode(), -1);
+
+  Http.Timeouts.LowSpeedTime = 60;
+  int64_t received = 0;
+  Http.OnDownloadProgress = [&](TauCustomHTTP*, const std::string&, int64_t, int64_t bytesRead,
+                                uint32_t, int64_t, uint8_t, float,
+                                TauStream*) { received = bytesRead; };
+  Rec.Events.clear();
+  ASSERT_TRUE(Http.Read(false));
+  ASSERT_TRUE(ProcessUntil([&] { return received > 0; }));
+  Http.Abort(true, false);
+  ASSERT_TRUE(ProcessUntil([&] { return !Rec.Events.empty(); }, 3000));
+  EXPECT_EQ(Rec.Events, (Events{"TransferAborted"}));
+  EXPECT_FALSE(exists(Http.OutputFileName));
+}
+
+// The output file is never written through a link or into a file with
+// another name, where someone else may have put either; a stale file of its
+// own is made anew.
+TEST_F(HttpTransferTest, TheOutputFileIsOnlyEverAFileOfItsOwn) {
+  Write(Path("victim"), "the user's");
+  std::filesystem::create_symlink(Path("victim"), Path("link"));
+  for (bool rewrite : {true, false})
+    EXPECT_THROW(TauFileStream(Path("link"), true, rewrite), FCreateError) << rewrite;
+  EXPECT_EQ(ReadAll(Path("victim")), "the user's");
+
+  Write(Path("stale"), "old");
+  std::filesystem::create_hard_link(Path("stale"), Path("second name"));
+  EXPECT_THROW(TauFileStream(Path("stale"), true, false), FCreateError);
+  {
+    TauFileStream file(Path("stale"), true, true);
+    EXPECT_EQ(file.Size(), 0);
+    EXPECT_EQ(file.Write("new", 3), 3);
+  }
+  EXPECT_EQ(ReadAll(Path("stale")), "new");
+  EXPECT_EQ(ReadAll(Path("second name")), "old");
 }
 
 // Every malformed or missing answer ends as "no response", with no output

@@ -8,7 +8,8 @@ Paths:
                  with Range support (206, 416). Options: zeros=1 (all zero bytes),
                  chunked=1, nolength=1 (no length, ends by closing), break=K (close
                  after K body bytes), rst=1 (reset instead of closing), slow=MS (wait
-                 before the body), badrange=1 (answer a range with another part),
+                 before the body), trickle=MS (one body byte every MS ms),
+                 badrange=1 (answer a range with another part),
                  ignorerange=1 (answer a range with the whole resource), bigtype=1
                  (a Content-Type over 4 KB), etag=, lastmod=.
   /status/CODE   that status with a small body
@@ -143,7 +144,12 @@ def serve_file(conn, req):
     if "slow" in q:
         time.sleep(int(q["slow"]) / 1000.0)
     send = count if brk is None else min(brk, count)
-    if chunked:
+    if "trickle" in q:
+        for piece in pieces(offset, send, zeros):
+            for i in range(len(piece)):
+                conn.sendall(piece[i:i + 1])
+                time.sleep(int(q["trickle"]) / 1000.0)
+    elif chunked:
         sent = 0
         while sent < send:
             n = min(4096, send - sent)

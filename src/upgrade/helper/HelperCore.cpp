@@ -38,11 +38,6 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
-bool IsRegularFile(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 void SleepMs(long ms) {
   timespec t{ms / 1000, (ms % 1000) * 1000000L};
   nanosleep(&t, nullptr);
@@ -101,16 +96,26 @@ void WaitForProcessEnd(pid_t pid) {
     SleepMs(20);
 }
 
+bool IsOwnFile(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid();
+}
+
+bool ClearOwnFile(const std::string& path) {
+  if (IsOwnFile(path)) return unlink(path.c_str()) == 0 || errno == ENOENT;
+  struct stat st;
+  return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
 bool ReplaceWithDownload(const std::string& target) {
   const std::string download = target + TempSuffix;
-  struct stat fresh;
-  if (lstat(download.c_str(), &fresh) != 0 || !S_ISREG(fresh.st_mode)) return false;
+  if (!IsOwnFile(download)) return false;
   struct stat old;
+  const bool replaces = lstat(target.c_str(), &old) == 0;
+  if (replaces && !IsOwnFile(target)) return false;
   // The replaced file's permissions, the program's execute bit among them;
   // a new file gets the usual ones for a program's data.
-  const mode_t mode =
-      lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? old.st_mode & 07777 : 0644;
-  chmod(download.c_str(), mode);
+  chmod(download.c_str(), replaces ? old.st_mode & 07777 : 0644);
   return rename(download.c_str(), target.c_str()) == 0;
 }
 
@@ -138,7 +143,7 @@ std::string InstallDownloads(const HelperCommand& command, const std::vector<std
     ReplaceWithDownload(target);
 
   const std::string folder = FolderOf(command.ProgramPath);
-  const bool programDownloaded = IsRegularFile(command.ProgramPath + TempSuffix);
+  const bool programDownloaded = IsOwnFile(command.ProgramPath + TempSuffix);
   std::vector<std::string> names;
   if (DIR* dir = opendir(folder.c_str())) {
     while (dirent* entry = readdir(dir)) {

@@ -35,11 +35,21 @@ std::vector<std::string> SplitArguments(const std::string& text);
 // returns at once.
 void WaitForProcessEnd(pid_t pid);
 
+// Whether the path names a regular file of this user itself, not a link,
+// a folder or another user's file.
+bool IsOwnFile(const std::string& path);
+// Removes a file of this user left at the path. True when the name is free
+// now; false when something else stands there (a link, a folder, another
+// user's file) or it could not be removed.
+bool ClearOwnFile(const std::string& path);
+
 // Moves target + ".uTMP" over target in one rename, first giving the new
-// file the permission bits of the one it replaces. Nothing is deleted
-// first: when the rename fails the old file stays, and so does the ".uTMP"
-// for the next run's clean-up. False when there was nothing to move or the
-// move failed.
+// file the permission bits of the one it replaces. Both must be regular
+// files of this user (the target may be missing): in a folder that others
+// share, a file or a link of theirs under either name is never moved or
+// replaced. Nothing is deleted first: when the rename fails the old file
+// stays, and so does the ".uTMP" for the next run's clean-up. False when
+// there was nothing to move or the move was refused or failed.
 bool ReplaceWithDownload(const std::string& target);
 
 // The queue's lines (CR LF or LF), empty lines dropped.

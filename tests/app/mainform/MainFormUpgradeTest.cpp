@@ -1,12 +1,17 @@
 #include "TestWindow.h"
 #include "app/UpdateServer.h"
 #include "app/core/Settings.h"
+#include "ui_AutoUpgraderUpgradeMessageForm.h"
+#include "ui_AutoUpgraderWizardForm.h"
 #include "upgrade/AutoUpgrader.h"
+#include "upgrade/LoopbackServer.h"
 
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <filesystem>
 #include <fstream>
 
 using namespace bw;
@@ -18,10 +23,11 @@ namespace {
 // the one given, or none.
 struct UpgradeBoxes {
   std::vector<std::string> Boxes;
+  TauMessageAnswer Answer = maOK;
   TauMessageBoxHandler Previous = SetUpgraderMessageBoxHandler(
       [this](const std::string& text, const std::string&, TauMessageButtons, TauMessageIcon) {
         Boxes.push_back(text);
-        return maOK;
+        return Answer;
       });
   explicit UpgradeBoxes(const std::string& server = {}) { SetUpdateInfoURL(server); }
   ~UpgradeBoxes() {
@@ -77,4 +83,60 @@ TEST(MainFormUpgrade, TheStartUpCheckAsksChecksAndRecordsNoUpdate) {
   EXPECT_EQ(boxes.Boxes[0], "Newer version not found. You actually are\nusing most recent version "
                             "of this program.");
   EXPECT_EQ(w.Messages.size(), 1);
+}
+
+// An update whose every file is refused for where it would go installs
+// nothing: the wizard says so, and the program neither closes for a restart
+// (which would only offer the same update again) nor counts the check as
+// one that found nothing new.
+TEST(MainFormUpgrade, AnUpdateWhoseFilesAreAllRefusedEndsWithoutARestart) {
+  namespace fs = std::filesystem;
+  QTemporaryDir dir;
+  const fs::path root = dir.path().toStdString();
+  fs::create_directories(root / "prog");
+  fs::create_directory_symlink("/etc", root / "prog" / "out");
+  std::ofstream(root / "payload") << "payload";
+  const test::LoopbackServer& server = test::LoopbackServer::Plain();
+  const std::string payload = server.Url("/local" + (root / "payload").string());
+  std::ofstream(root / "info.txt")
+      << "#version=99.0\r\n#url=" << payload
+      << "=../../../../../../../../../../../../../../../../etc/bw-refused-1\r\n#url2=" << payload
+      << "=/etc/bw-refused-2\r\n#url3=" << payload << "=out/bw-refused-3\r\n";
+  UpgradeBoxes boxes(server.Url("/local" + (root / "info.txt").string()));
+  boxes.Answer = maYes; // skip each refused file
+  TestWindow w;
+  w.Confirm = true;
+  TauAutoUpgrader& upgrader = w.Form->AutoUpgrader();
+  upgrader.Proxy.AccessType = atDirect;
+  upgrader.ProgramFolder = (root / "prog").string() + "/";
+  // Should a restart be tried after all, it finds no folder to hand over in.
+  upgrader.HandOverFolder = (root / "missing").string();
+  bool aborted = false;
+  upgrader.OnAborted = [&](TauAutoUpgrader*) { aborted = true; };
+  // The user answers Yes to the update and OK at the wizard's last step,
+  // which the upgrader waits for inside its own loop.
+  std::string title, note;
+  bool completed = true;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (auto* ask =
+            qobject_cast<TauAutoUpgraderUpgradeMessageForm*>(QApplication::activeModalWidget()))
+      ask->Form().YesBtn->click();
+    TauAutoUpgraderWizardForm* wizard = UpgraderWizard();
+    if (!wizard || !wizard->Form().FinishBtn->isEnabled()) return;
+    title = wizard->Form().WizardTitle->text().toStdString();
+    note = wizard->Form().AfterNote->text().toStdString();
+    completed = wizard->Completed();
+    wizard->Form().FinishBtn->click();
+  });
+  user.start(10);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return aborted; }, 10000));
+  EXPECT_EQ(title, "Error");
+  EXPECT_EQ(note, NothingInstalledText);
+  EXPECT_FALSE(completed);
+  EXPECT_EQ(boxes.Boxes.size(), 3u);
+  EXPECT_EQ(UpgraderWizard(), nullptr);
+  EXPECT_FALSE(upgrader.HelperLaunched());
+  EXPECT_TRUE(w.Form->isVisible());
+  EXPECT_EQ(TSettings(w.Registry).LastUpdateCheck.Ticks, 0);
 }
