@@ -319,8 +319,7 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
       TSubstream& sheet = substreams.back();
       sheet.HasCells = true;
       if (!IsStoredCell(id)) continue;
-      if (sheet.Declared && (row >= sheet.Rows || column >= sheet.Columns))
-        return Broken(offset);
+      if (sheet.Declared && (row >= sheet.Rows || column >= sheet.Columns)) return Broken(offset);
       for (uint64_t c = first; c < first + entries; ++c)
         kept.push_back(static_cast<uint32_t>(row << 16 | (c & 0xFFFF)));
     }

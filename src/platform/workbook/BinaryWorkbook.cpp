@@ -119,7 +119,8 @@ protected:
 private:
   // Calls visit with each position of the sheet's grid (row and column
   // from 1) and its value, while visit says to go on.
-  template <typename F> void ForEachCell(int index, F visit) {
+  template <typename F>
+  void ForEachCell(int index, F visit) {
     const std::string& name = FSheetNames[static_cast<size_t>(index)];
     auto damaged = [&] {
       return WorkbookError("The worksheet '" + name + "' cannot be read: the workbook is damaged.");

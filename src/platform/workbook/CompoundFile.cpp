@@ -27,7 +27,7 @@ constexpr const char* BadMini = "its mini stream is broken";
 } // namespace
 
 TCompoundFile::TCompoundFile(int fd) : FFd(fd) {
-  struct stat st{};
+  struct stat st {};
   if (fstat(fd, &st) != 0 || st.st_size < 0) Damaged("it cannot be read");
   FFileSize = static_cast<uint64_t>(st.st_size);
 

@@ -15,7 +15,8 @@
 
 namespace bw {
 
-template <typename T> class TGrowingArray {
+template <typename T>
+class TGrowingArray {
   static_assert(std::is_trivially_copyable_v<T>);
 
 public:
@@ -53,9 +54,7 @@ public:
     if (FSize == FCapacity) Reallocate(Grown(1));
     FData[FSize++] = value;
   }
-  void append(const T* values, size_t count) {
-    std::copy_n(values, count, Extend(count));
-  }
+  void append(const T* values, size_t count) { std::copy_n(values, count, Extend(count)); }
   // Count more values, not yet set, at the end; where they begin.
   T* Extend(size_t count) {
     if (count > FCapacity - FSize) Reallocate(Grown(count));
@@ -69,9 +68,7 @@ public:
   }
 
 private:
-  size_t Grown(size_t more) const {
-    return std::max({FSize + more, FCapacity * 2, size_t{16}});
-  }
+  size_t Grown(size_t more) const { return std::max({FSize + more, FCapacity * 2, size_t{16}}); }
   void Reallocate(size_t count) {
     if (count == 0) {
       std::free(std::exchange(FData, nullptr));

@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <unordered_map>
 
 namespace bw {
 
@@ -34,7 +35,14 @@ struct TZipFileCloser {
 class TZipArchive {
 public:
   TZipArchive(zip_t* zip, std::unique_ptr<std::string> bytes)
-      : FZip(zip), FBytes(std::move(bytes)) {}
+      : FZip(zip), FBytes(std::move(bytes)) {
+    // Part names compare without regard to case: the archive's own lookup
+    // of such a name walks every entry, so they are indexed once.
+    const zip_int64_t count = zip_get_num_entries(FZip, 0);
+    for (zip_int64_t i = 0; i < count; ++i)
+      if (const char* name = zip_get_name(FZip, static_cast<zip_uint64_t>(i), 0))
+        FEntries.try_emplace(NameKey(name), static_cast<zip_uint64_t>(i));
+  }
   TZipArchive(const TZipArchive&) = delete;
   TZipArchive& operator=(const TZipArchive&) = delete;
   ~TZipArchive() {
@@ -50,16 +58,15 @@ public:
   // damaged.
   bool Read(const std::string& name, size_t limit, TPartBytes& out, TWorkbookBudget& budget,
             bool* head = nullptr) const {
-    zip_int64_t index = zip_name_locate(FZip, name.c_str(), ZIP_FL_NOCASE);
-    if (index < 0) return false;
+    auto entry = FEntries.find(NameKey(name));
+    if (entry == FEntries.end()) return false;
+    const zip_uint64_t index = entry->second;
     zip_stat_t st;
     zip_stat_init(&st);
-    if (zip_stat_index(FZip, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
-        !(st.valid & ZIP_STAT_SIZE))
+    if (zip_stat_index(FZip, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
       Damaged(budget, name, "has no readable directory entry");
     if (!head && st.size > limit) TooLarge(budget, name, limit);
-    std::unique_ptr<zip_file_t, TZipFileCloser> file(
-        zip_fopen_index(FZip, static_cast<zip_uint64_t>(index), 0));
+    std::unique_ptr<zip_file_t, TZipFileCloser> file(zip_fopen_index(FZip, index, 0));
     if (!file) Damaged(budget, name, "cannot be opened (" + ZipError(zip_get_error(FZip)) + ")");
     // One byte more than the limit tells a part beyond it.
     out.Truncate(0);
@@ -103,6 +110,7 @@ private:
 
   zip_t* FZip;
   std::unique_ptr<std::string> FBytes; // the package itself when opened from memory
+  std::unordered_map<std::string, zip_uint64_t> FEntries; // by NameKey
 };
 
 // ---- Small parts through pugixml -------------------------------------------
@@ -170,9 +178,8 @@ struct TRelationship {
 
 // The relationships of a part, by id. A missing relationship part gives
 // none.
-std::map<std::string, TRelationship> ReadRelationships(const TZipArchive& zip,
-                                                       const std::string& part,
-                                                       TWorkbookBudget& budget) {
+std::map<std::string, TRelationship>
+ReadRelationships(const TZipArchive& zip, const std::string& part, TWorkbookBudget& budget) {
   std::string folder = FolderOf(part);
   std::string file = part.substr(folder.size());
   TPartBytes bytes;

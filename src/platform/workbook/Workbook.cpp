@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <unordered_map>
 
 namespace bw {
 
@@ -49,7 +50,8 @@ namespace {
 // Grows a full vector to twice its size, or less where the budget leaves
 // less room, so that what a hostile file makes it hold stays near what the
 // budget allows.
-template <typename T> void GrowWithin(TGrowingArray<T>& v, const TWorkbookBudget* budget) {
+template <typename T>
+void GrowWithin(TGrowingArray<T>& v, const TWorkbookBudget* budget) {
   if (v.size() < v.capacity()) return;
   size_t room = std::max<size_t>(v.capacity(), 64);
   if (budget) room = static_cast<size_t>(std::min<uint64_t>(room, budget->ItemsLeft()));
@@ -301,6 +303,13 @@ bool SameNameNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string NameKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key)
+    c = UpperAscii(c);
+  return key;
+}
+
 bool ParseA1(std::string_view text, uint32_t& row, uint32_t& column, TGridSize grid) {
   size_t i = 0;
   if (i < text.size() && text[i] == '$') ++i;
@@ -445,6 +454,10 @@ int TWorkbook::FindDefinedName(std::string_view name) const {
 }
 
 void TWorkbook::ResolveNames() {
+  // The first sheet of each name, looked up by the hundred thousand.
+  std::unordered_map<std::string, int> sheets;
+  for (size_t i = 0; i < FSheetNames.size(); ++i)
+    sheets.try_emplace(NameKey(FSheetNames[i]), static_cast<int>(i));
   for (TDefinedName& n : FNames) {
     if (n.LocalName.empty()) {
       n.LocalName = n.Name;
@@ -458,8 +471,9 @@ void TWorkbook::ResolveNames() {
     std::string_view area;
     if (!SplitSheetQualifier(formula, sheet, area) || sheet.find('[') != std::string::npos)
       continue;
-    int index = FindWorksheet(sheet);
-    if (index < 0) continue;
+    auto found = sheets.find(NameKey(sheet));
+    if (found == sheets.end()) continue;
+    const int index = found->second;
     size_t colon = area.find(':');
     uint32_t row, column;
     if (colon == std::string_view::npos) {
@@ -493,7 +507,7 @@ std::unique_ptr<TWorkbook> OpenWorkbook(const std::string& path, const TWorkbook
   TFileHandle handle(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (handle.Fd < 0)
     throw WorkbookError(file + (errno == ENOENT ? " does not exist." : " cannot be read."));
-  struct stat st{};
+  struct stat st {};
   if (fstat(handle.Fd, &st) != 0 || !S_ISREG(st.st_mode))
     throw WorkbookError(file + " is not a file.");
   std::array<unsigned char, 8> magic{};

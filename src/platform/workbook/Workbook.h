@@ -297,6 +297,9 @@ bool ParseA1(std::string_view text, uint32_t& row, uint32_t& column, TGridSize g
 // Compares two names the way the spreadsheet does: ASCII letters without
 // regard to case, every other byte as it is.
 bool SameNameNoCase(std::string_view a, std::string_view b);
+// The name with its ASCII letters in upper case: equal for names that
+// SameNameNoCase matches, a key to look them up by.
+std::string NameKey(std::string_view name);
 
 // A date "YYYY-MM-DD", optionally followed by "T" or " " and
 // "HH:MM[:SS[.fff]]", or a time "HH:MM:SS" alone, as a serial number of

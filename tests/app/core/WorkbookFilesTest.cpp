@@ -97,7 +97,8 @@ TEST(WorkbookFiles, WhatCannotBeReadIsToldByName) {
   WriteXls(damaged);
   std::filesystem::resize_file(damaged, std::filesystem::file_size(damaged) - 512);
   for (int i = 0; i < 2; ++i)
-    EXPECT_EQ(told(damaged, files), "'" + damaged + "' is damaged: a chain of its sectors is broken.");
+    EXPECT_EQ(told(damaged, files),
+              "'" + damaged + "' is damaged: a chain of its sectors is broken.");
   EXPECT_EQ(files.ReadCount(), 3) << "the damaged workbook read once";
 }
 

@@ -431,7 +431,8 @@ TEST(Workbook, AWorkbookIsRefusedBeyondItsBudget) {
                                   "<sst>" + Repeat("<si/>", 20200000 * 5) + "</sst>"));
   EXPECT_EQ(InChildWithin(size_t{768} << 20,
                           [&] { return refusal([&] { OpenWorkbook(strings)->Worksheet(0); }); }),
-            "'" + strings + "' is too large to be read: it holds more than 20,000,000 cells and texts.");
+            "'" + strings +
+                "' is too large to be read: it holds more than 20,000,000 cells and texts.");
 
   // Two sheets of a thousand cells each, within the limits of one.
   const std::string row = "<row>" + Repeat("<c><v>1</v></c>", 1000 * 15) + "</row>";
@@ -459,10 +460,10 @@ TEST(Workbook, APartThatBeliesItsDirectoryIsDamaged) {
   WriteZip(path, PackageParts({SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)")}));
   const std::string good = ReadFile(path);
   const std::string part = "xl/worksheets/sheet1.xml";
-  const std::string damaged = "'" + path + "' is damaged: its part '" + part + "' inflates to " +
-                              std::to_string(SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)")
-                                                 .size()) +
-                              " bytes, not the ";
+  const std::string damaged =
+      "'" + path + "' is damaged: its part '" + part + "' inflates to " +
+      std::to_string(SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)").size()) +
+      " bytes, not the ";
   for (uint32_t claim : {250000000u, 10u}) {
     std::string bytes = good;
     ClaimPartSize(bytes, part, claim);
