@@ -47,7 +47,7 @@ void TWorkbookBudget::TooManyItems() const {
 
 namespace {
 
-// Grows a full vector to twice its size, or less where the budget leaves
+// Grows a full array to twice its size, or less where the budget leaves
 // less room, so that what a hostile file makes it hold stays near what the
 // budget allows.
 template <typename T>
