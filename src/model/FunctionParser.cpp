@@ -108,7 +108,7 @@ double EvaluateFunction(const std::string& text, std::string& errorText, IWorkbo
   SplitFunctionCall(text, name, args);
   const std::string& path = Argument(args, 0);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  if (!std::filesystem::exists(path, ec)) {
     errorText = UIStringsComponent::Str(UIStringsComponent::SFileNotFound);
     return 0;
   }

@@ -25,8 +25,9 @@ public:
 class IWorkbookOpener {
 public:
   virtual ~IWorkbookOpener() = default;
-  // The workbook in an existing file; null when the file is no workbook that
-  // can be read.
+  // The workbook in an existing file; null when the file is no workbook.
+  // Raises, with a message for the user, when the path names no file (a
+  // folder) or the workbook cannot be read (damaged, beyond the limits).
   virtual std::shared_ptr<IWorkbookReader> Open(const std::string& path) = 0;
 };
 

@@ -93,6 +93,7 @@ const char* const Defaults[] = {
 void ReadAll(bw::TWorkbook& book) {
   for (int i = 0; i < book.WorksheetCount(); ++i) {
     book.FindWorksheet(book.WorksheetName(i));
+    book.WorksheetShowsNothing(i);
     try {
       auto sheet = book.Worksheet(i);
       for (size_t c = 0; c < sheet->CellCount(); ++c)
@@ -120,6 +121,7 @@ void ReadBinary(const std::string& bytes) {
     auto book = bw::OpenWorkbook(path, limits);
     ReadAll(*book);
   } catch (const bw::NotAWorkbookError&) {
+  } catch (const bw::WorkbookError&) {
   }
 }
 
@@ -161,6 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto book = bw::OpenWorkbookPackage(std::move(package), limits);
     ReadAll(*book);
   } catch (const bw::NotAWorkbookError&) {
+  } catch (const bw::WorkbookError&) {
   }
   return 0;
 }

@@ -2,13 +2,16 @@
 // itself: a file-size limit, another user, a signal that ends the process.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -52,6 +55,31 @@ inline std::string InChildProcess(const std::function<std::string()>& check) {
     return std::string("(the child was ended by ") + strsignal(WTERMSIG(status)) + ")";
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "(the check did not end normally)";
   return result;
+}
+
+// The same in a child whose address space may grow by at most the given
+// bytes: an allocation beyond them fails, and the check's result is then
+// "(out of memory)". Under a sanitizer, which reserves terabytes of address
+// space for itself, the child runs without the limit.
+inline std::string InChildWithin(size_t bytes, const std::function<std::string()>& check) {
+  return InChildProcess([&]() -> std::string {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    rlimit cap{};
+    while (std::getline(status, line))
+      if (line.starts_with("VmSize:"))
+        cap.rlim_cur = cap.rlim_max = std::stoul(line.substr(7)) * 1024 + bytes;
+    if (cap.rlim_cur == 0 || setrlimit(RLIMIT_AS, &cap) != 0) return "(no limit set)";
+#else
+    static_cast<void>(bytes);
+#endif
+    try {
+      return check();
+    } catch (const std::bad_alloc&) {
+      return "(out of memory)";
+    }
+  });
 }
 
 } // namespace bw::test

@@ -105,6 +105,44 @@ TParts PackageParts(const std::vector<std::string>& sheetXml, const std::string&
   return parts;
 }
 
+TParts OnePartSheets(int sheets, const std::string& sheetXml, const std::string& sharedStrings) {
+  TParts parts = PackageParts({sheetXml}, sharedStrings);
+  for (auto& [name, content] : parts) {
+    if (name != "xl/workbook.xml") continue;
+    std::string list;
+    for (int i = 1; i <= sheets; ++i)
+      list += "<sheet name=\"Sheet" + std::to_string(i) + "\" sheetId=\"" + std::to_string(i) +
+              "\" r:id=\"rId1\"/>";
+    const size_t start = content.find("<sheets>") + 8;
+    content.replace(start, content.find("</sheets>") - start, list);
+  }
+  return parts;
+}
+
+std::string Repeat(const std::string& piece, size_t bytes) {
+  std::string out;
+  out.reserve(bytes);
+  while (out.size() + piece.size() <= bytes)
+    out += piece;
+  return out;
+}
+
+std::string EmptyCellRows(size_t bytes) {
+  return Repeat("<row>" + Repeat("<c/>", 16384 * 4) + "</row>", bytes);
+}
+
+void ClaimPartSize(std::string& package, const std::string& part, uint32_t size) {
+  std::string le;
+  for (int i = 0; i < 4; ++i)
+    le += static_cast<char>((size >> (8 * i)) & 0xFF);
+  // The name follows a local header of 30 bytes or a central record of 46;
+  // the inflated size sits 22 or 24 bytes into them.
+  for (size_t at = package.find(part); at != std::string::npos; at = package.find(part, at + 1)) {
+    if (at >= 30 && package.compare(at - 30, 4, "PK\x03\x04") == 0) package.replace(at - 8, 4, le);
+    if (at >= 46 && package.compare(at - 46, 4, "PK\x01\x02") == 0) package.replace(at - 22, 4, le);
+  }
+}
+
 void WriteXls(const std::string& path, int lastRow, int lastColumn, int wideSheets) {
   // Debian's interpreter, which has python3-xlwt, whatever else is first
   // on the path.

@@ -42,6 +42,17 @@ TParts PackageParts(const std::vector<std::string>& sheetXml, const std::string&
                     const std::string& definedNames = {});
 // A worksheet part around the given <sheetData> content.
 std::string SheetXml(const std::string& sheetData);
+// The parts of a package whose sheets ("Sheet1", "Sheet2", ...) all name
+// one worksheet part.
+TParts OnePartSheets(int sheets, const std::string& sheetXml,
+                     const std::string& sharedStrings = {});
+// Copies of piece up to the given size; rows of 16,384 empty cells, the
+// most a row holds, up to it.
+std::string Repeat(const std::string& piece, size_t bytes);
+std::string EmptyCellRows(size_t bytes);
+// Makes a package's directory and local header give another inflated size
+// for a part.
+void ClaimPartSize(std::string& package, const std::string& part, uint32_t size);
 
 // The binary workbook of tests/support/make_xls.py (see there for its
 // cells); its sheet "Wide" has one number at the given last cell, and so

@@ -50,17 +50,23 @@ std::shared_ptr<IWorkbookReader> TWorkbookFiles::Open(const std::string& path) {
   auto modified = std::filesystem::last_write_time(path, ec);
   if (FKeepRead && !ec) {
     auto kept = FKept.find(path);
-    if (kept != FKept.end() && kept->second.Size == size && kept->second.Modified == modified)
+    if (kept != FKept.end() && kept->second.Size == size && kept->second.Modified == modified) {
+      if (kept->second.Error) std::rethrow_exception(kept->second.Error);
       return kept->second.Reader;
+    }
   }
   ++FReadCount;
   std::shared_ptr<IWorkbookReader> reader;
+  std::exception_ptr error;
   try {
     reader = std::make_shared<TWorkbookFileReader>(OpenWorkbook(path));
   } catch (const NotAWorkbookError&) {
     reader = nullptr;
+  } catch (const WorkbookError&) {
+    error = std::current_exception();
   }
-  if (FKeepRead && !ec) FKept[path] = {size, modified, reader};
+  if (FKeepRead && !ec) FKept[path] = {size, modified, reader, error};
+  if (error) std::rethrow_exception(error);
   return reader;
 }
 

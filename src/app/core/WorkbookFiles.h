@@ -5,6 +5,7 @@
 #include "model/WorkbookAccess.h"
 
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -28,9 +29,10 @@ private:
 
 class TWorkbookFiles : public IWorkbookOpener {
 public:
-  // With keepRead, a workbook once read is handed out again while its file
-  // keeps its size and modification time: one refresh of the external-data
-  // overview reads each workbook once, however many payoffs it feeds.
+  // With keepRead, a workbook once read, or its failure, is handed out again
+  // while its file keeps its size and modification time: one refresh of the
+  // external-data overview reads each workbook once, however many payoffs
+  // it feeds.
   explicit TWorkbookFiles(bool keepRead = false) : FKeepRead(keepRead) {}
   std::shared_ptr<IWorkbookReader> Open(const std::string& path) override;
   // Files read so far.
@@ -41,6 +43,7 @@ private:
     uintmax_t Size;
     std::filesystem::file_time_type Modified;
     std::shared_ptr<IWorkbookReader> Reader; // null: no workbook
+    std::exception_ptr Error;                // why the workbook cannot be read
   };
   bool FKeepRead;
   int FReadCount = 0;

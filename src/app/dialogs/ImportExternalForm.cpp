@@ -220,34 +220,40 @@ void TImportExternalForm::SetAddressType(bool namedCell) {
 
 void TImportExternalForm::LoadWorkbook(bool readNames, bool readSheets, bool readCells) {
   const std::string path = U(FUi->edtExcelFilename->text());
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  std::error_code ec, sized, dated;
+  if (!std::filesystem::exists(path, ec)) {
     ShowError(Q(Text(SImportFileNotFound)));
     return;
   }
-  // Choosing a sheet of the workbook just listed reads nothing again.
-  const int sheetIndex = FUi->cboExcelWorksheets->currentIndex();
-  if (readCells && !readNames && !readSheets && path == FRead.Path &&
-      std::filesystem::file_size(path, ec) == FRead.Size && !ec &&
-      std::filesystem::last_write_time(path, ec) == FRead.Modified && !ec && sheetIndex >= 0 &&
-      static_cast<size_t>(sheetIndex) < FRead.Sheets.size()) {
-    FGridModel->SetSheet(FRead.Sheets[static_cast<size_t>(sheetIndex)], Decimals);
-    AutoSizeGridColumns();
-    return;
+  const uintmax_t size = std::filesystem::file_size(path, sized);
+  const auto modified = std::filesystem::last_write_time(path, dated);
+  const bool known = !sized && !dated;
+  // Choosing a sheet of the workbook just listed reads that sheet alone.
+  const bool listed = readCells && !readNames && !readSheets && FOpen.Book && known &&
+                      path == FOpen.Path && size == FOpen.Size && modified == FOpen.Modified;
+  if (!listed) {
+    FOpen = {};
+    try {
+      FOpen.Book = OpenWorkbook(path);
+    } catch (const NotAWorkbookError&) {
+      ShowMessage(Q(Text(SImportExcelNotInstalled)));
+      return;
+    } catch (const WorkbookError& e) {
+      ShowError(Q(e.Message()));
+      return;
+    }
+    if (known) {
+      FOpen.Path = path;
+      FOpen.Size = size;
+      FOpen.Modified = modified;
+    }
   }
-  std::unique_ptr<TWorkbook> book;
+  TWorkbook& book = *FOpen.Book;
+  // A damaged part is told, and what was listed before it stays.
   try {
-    book = OpenWorkbook(path);
-  } catch (const NotAWorkbookError&) {
-    ShowMessage(Q(Text(SImportExcelNotInstalled)));
-    return;
-  }
-  // The workbook closes when loading ends, whichever way it ends; a damaged
-  // part is told, and what was listed before it stays.
-  try {
-    if (readSheets) ReadSheets(*book);
-    if (readNames) ReadNames(*book);
-    if (readCells) ReadCells(*book);
+    if (readSheets) ReadSheets(book);
+    if (readNames) ReadNames(book);
+    if (readCells) ReadCells(book);
   } catch (const WorkbookError& e) {
     ShowError(Q(e.Message()));
   }
@@ -256,22 +262,14 @@ void TImportExternalForm::LoadWorkbook(bool readNames, bool readSheets, bool rea
 void TImportExternalForm::ReadSheets(TWorkbook& book) {
   QComboBox* list = FUi->cboExcelWorksheets;
   list->clear();
-  FRead = {};
+  // Listing reads no worksheet: the empty mark comes from as little of each
+  // as tells it.
   for (int i = 0; i < book.WorksheetCount(); ++i) {
-    std::shared_ptr<const TWorksheet> sheet = book.Worksheet(i);
     QString name = Q(book.WorksheetName(i));
     QString mark;
-    if (sheet->LastRow() == 1 && sheet->LastColumn() == 1 &&
-        CellValueText(sheet->Cell(1, 1), Decimals).isEmpty())
-      mark = " (" + Q(Text(SImportEmpty)) + ")";
+    if (book.WorksheetShowsNothing(i)) mark = " (" + Q(Text(SImportEmpty)) + ")";
     list->addItem(name + mark, name);
-    FRead.Sheets.push_back(std::move(sheet));
   }
-  std::error_code ec;
-  FRead.Path = U(FUi->edtExcelFilename->text());
-  FRead.Size = std::filesystem::file_size(FRead.Path, ec);
-  FRead.Modified = std::filesystem::last_write_time(FRead.Path, ec);
-  if (ec) FRead = {};
 }
 
 void TImportExternalForm::ReadNames(TWorkbook& book) {

@@ -17,7 +17,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace Ui {
 class TImportExternalForm;
@@ -26,7 +25,6 @@ class TImportExternalForm;
 namespace bw {
 
 class TWorkbook;
-class TWorksheet;
 class TWorksheetGridModel;
 
 // The dialog's own windows; tests replace them.
@@ -97,14 +95,14 @@ private:
   int FStep = 1;
   std::string FReference;
   Currency FValue = 0;
-  // The worksheets read with the sheet list, kept while the workbook file
-  // is unchanged, so that choosing a sheet does not read the file again.
-  struct TReadSheets {
+  // The workbook whose sheets were listed, kept open while its file is
+  // unchanged, so that choosing a sheet reads only that sheet.
+  struct TOpenWorkbook {
     std::string Path;
     uintmax_t Size = 0;
     std::filesystem::file_time_type Modified{};
-    std::vector<std::shared_ptr<const TWorksheet>> Sheets;
-  } FRead;
+    std::shared_ptr<TWorkbook> Book;
+  } FOpen;
 };
 
 } // namespace bw

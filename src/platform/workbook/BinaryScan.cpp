@@ -93,7 +93,15 @@ struct TSubstream {
 };
 
 TBinaryScan Verdict(TBinaryVerdict verdict, uint64_t positions = 0) {
-  return {verdict, positions};
+  return {verdict, positions, {}};
+}
+
+TBinaryScan Damaged(std::string what) {
+  return {TBinaryVerdict::Damaged, 0, std::move(what)};
+}
+
+TBinaryScan Broken(uint64_t offset) {
+  return Damaged("its workbook stream is broken at byte " + std::to_string(offset));
 }
 
 // Whether a cell position was given twice: libfreexl loses the text of
@@ -228,50 +236,50 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
                       id == RecordContinue;
     if (!in.Read(data.data(), length)) {
       // Cut short by the end of the stream: the reader stops here too.
-      if (used) return Verdict(TBinaryVerdict::Damaged);
+      if (used) return Broken(offset);
       break;
     }
     const uint8_t* d = data.data();
-    if (offset == 0 && id != RecordBof) return Verdict(TBinaryVerdict::Damaged);
+    if (offset == 0 && id != RecordBof) return Broken(offset);
     if (!sharedStrings.empty() && id != RecordContinue) {
-      if (!SharedStringsFit(sharedStrings)) return Verdict(TBinaryVerdict::Damaged);
+      if (!SharedStringsFit(sharedStrings)) return Broken(offset);
       sharedStrings.clear();
     }
     if (id == RecordSst && version == Biff8) sharedStrings.assign(1, {d, d + length});
     if (id == RecordContinue && !sharedStrings.empty()) sharedStrings.emplace_back(d, d + length);
-    if (!TextFits(id, d, length, version == Biff8)) return Verdict(TBinaryVerdict::Damaged);
+    if (!TextFits(id, d, length, version == Biff8)) return Broken(offset);
 
     if (id == RecordBof) {
-      if (length < 4) return Verdict(TBinaryVerdict::Damaged);
+      if (length < 4) return Broken(offset);
       if (offset == 0) {
         version = U16(d);
         if ((version != Biff5 && version != Biff8) || U16(d + 2) != GlobalsSubstream)
-          return Verdict(TBinaryVerdict::Damaged);
+          return Broken(offset);
       } else if (U16(d) != version || inside) {
         // libfreexl cannot read a stream of mixed versions, nor a
         // substream inside another (a chart in a worksheet), either.
-        return Verdict(TBinaryVerdict::Damaged);
+        return Broken(offset);
       }
       substreams.push_back({offset});
       inside = true;
     } else if (id == RecordEof) {
       inside = false;
-      if (SomeTwice(kept)) return Verdict(TBinaryVerdict::Damaged);
+      if (SomeTwice(kept)) return Broken(offset);
     } else if (id == RecordBoundSheet) {
-      if (length < 4) return Verdict(TBinaryVerdict::Damaged);
+      if (length < 4) return Broken(offset);
       sheets.push_back(U32(d));
     } else if (id == RecordFilePass) {
       return Verdict(TBinaryVerdict::Encrypted);
     } else if (id == RecordDimensions) {
       uint64_t firstRow, lastRow, firstColumn, lastColumn; // the last ones plus one
       if (version == Biff8) {
-        if (length < 12) return Verdict(TBinaryVerdict::Damaged);
+        if (length < 12) return Broken(offset);
         firstRow = U32(d);
         lastRow = U32(d + 4);
         firstColumn = U16(d + 8);
         lastColumn = U16(d + 10);
       } else {
-        if (length < 8) return Verdict(TBinaryVerdict::Damaged);
+        if (length < 8) return Broken(offset);
         firstRow = U16(d);
         lastRow = U16(d + 2);
         firstColumn = U16(d + 4);
@@ -284,20 +292,20 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
         // A second grid in one sheet: libfreexl would allocate it without
         // freeing the first. Cells before the grid would have nowhere to go.
         TSubstream& sheet = substreams.back();
-        if (++sheet.Dimensions > 1 || sheet.HasCells) return Verdict(TBinaryVerdict::Damaged);
+        if (++sheet.Dimensions > 1 || sheet.HasCells) return Broken(offset);
         sheet.Declared = true;
         sheet.Rows = lastRow;
         sheet.Columns = lastColumn;
       }
       if (positions > limit) return Verdict(TBinaryVerdict::TooLarge, positions);
     } else if (cell) {
-      if (length < 4) return Verdict(TBinaryVerdict::Damaged);
+      if (length < 4) return Broken(offset);
       // A row of cells gives its first column, its entries and its last
       // column, which need not agree.
       const uint64_t first = U16(d + 2);
       uint64_t entries = 1, column = first;
       if (id == RecordMulRk || id == RecordMulBlank) {
-        if (length < 6) return Verdict(TBinaryVerdict::Damaged);
+        if (length < 6) return Broken(offset);
         entries = (length - 6u) / (id == RecordMulRk ? 6u : 2u);
         column = std::max(first + entries - (entries > 0), uint64_t{U16(d + length - 2)});
       }
@@ -307,19 +315,18 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
       // Cells belong in a sheet's substream (after the globals, one the
       // sheet list names), inside its grid when it declares one.
       const size_t index = substreams.size() - 1;
-      if (!inside || index == 0 || index > sheets.size()) return Verdict(TBinaryVerdict::Damaged);
+      if (!inside || index == 0 || index > sheets.size()) return Broken(offset);
       TSubstream& sheet = substreams.back();
       sheet.HasCells = true;
       if (!IsStoredCell(id)) continue;
-      if (sheet.Declared && (row >= sheet.Rows || column >= sheet.Columns))
-        return Verdict(TBinaryVerdict::Damaged);
+      if (sheet.Declared && (row >= sheet.Rows || column >= sheet.Columns)) return Broken(offset);
       for (uint64_t c = first; c < first + entries; ++c)
         kept.push_back(static_cast<uint32_t>(row << 16 | (c & 0xFFFF)));
     }
   }
-  if (substreams.empty() || SomeTwice(kept)) return Verdict(TBinaryVerdict::Damaged);
-  if (!sharedStrings.empty() && !SharedStringsFit(sharedStrings))
-    return Verdict(TBinaryVerdict::Damaged);
+  if (substreams.empty() || SomeTwice(kept) ||
+      (!sharedStrings.empty() && !SharedStringsFit(sharedStrings)))
+    return Broken(streamSize);
 
   // Each sheet's substream must be the one in its place. libfreexl sizes a
   // sheet without a DIMENSIONS record of its own from the cells it finds,
@@ -328,10 +335,10 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
   // undeclared, and it is sized as the largest grid could be.
   uint64_t undeclared = 0;
   for (size_t i = 0; i < sheets.size(); ++i) {
-    if (i + 1 >= substreams.size() || substreams[i + 1].Offset != sheets[i])
-      return Verdict(TBinaryVerdict::Damaged);
+    if (i + 1 >= substreams.size() || substreams[i + 1].Offset != sheets[i] ||
+        (!substreams[i + 1].Declared && i + 1 < sheets.size()))
+      return Damaged("its list of sheets does not fit its sheets");
     if (substreams[i + 1].Declared) continue;
-    if (i + 1 < sheets.size()) return Verdict(TBinaryVerdict::Damaged);
     ++undeclared;
   }
   const uint64_t largest = MulCapped(std::max<uint64_t>(rows, 1), std::max<uint64_t>(columns, 1));
@@ -342,17 +349,19 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
 
 } // namespace
 
-TBinaryScan ScanBinaryWorkbook(const std::string& path, uint64_t limit) {
+TBinaryScan ScanBinaryWorkbook(int fd, uint64_t limit) {
   try {
-    TCompoundFile file(path);
+    TCompoundFile file(fd);
     // libfreexl reads the first stream named "Workbook" or "Book"; every
     // entry whose name begins so is scanned, whatever its type.
     std::vector<const TCompoundEntry*> books;
     for (const TCompoundEntry& entry : file.Entries())
       if (entry.Name.starts_with("Workbook") || entry.Name.starts_with("Book"))
         books.push_back(&entry);
-    if (books.size() > MaxWorkbookStreams) return Verdict(TBinaryVerdict::Damaged);
-    TBinaryScan result = Verdict(TBinaryVerdict::Damaged);
+    if (books.size() > MaxWorkbookStreams)
+      return Damaged("it holds more than " + std::to_string(MaxWorkbookStreams) +
+                     " workbook streams");
+    TBinaryScan result = Verdict(TBinaryVerdict::NoWorkbook);
     for (const TCompoundEntry* book : books) {
       if (book->Size == 0) continue;
       TCompoundFile::TStream stream = file.Open(*book);
@@ -362,8 +371,8 @@ TBinaryScan ScanBinaryWorkbook(const std::string& path, uint64_t limit) {
       result.GridPositions = std::max(result.GridPositions, one.GridPositions);
     }
     return result;
-  } catch (const TCompoundDamaged&) {
-    return Verdict(TBinaryVerdict::Damaged);
+  } catch (const TCompoundDamaged& e) {
+    return Damaged(e.What);
   }
 }
 

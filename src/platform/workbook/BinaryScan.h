@@ -15,9 +15,10 @@ namespace bw {
 
 enum class TBinaryVerdict {
   Readable,
-  TooLarge,  // more grid positions than the limit
-  Encrypted, // the workbook is protected by a password
-  Damaged    // no compound document, no workbook stream, or a broken one
+  TooLarge,   // more grid positions than the limit
+  Encrypted,  // the workbook is protected by a password
+  NoWorkbook, // a compound document without a workbook stream
+  Damaged     // no compound document, or a broken one or workbook stream
 };
 
 struct TBinaryScan {
@@ -25,6 +26,8 @@ struct TBinaryScan {
   // The positions counted; for a workbook too large, what was counted when
   // the limit was passed.
   uint64_t GridPositions = 0;
+  // For a damaged one, what is wrong: "its directory is broken".
+  std::string Damage;
 };
 
 // Reads the file's structure and counts the grid positions. The count
@@ -35,6 +38,7 @@ struct TBinaryScan {
 // it allocated (a sheet with two grids, cells outside their sheet or its
 // grid, a sheet without its substream in its place, a sheet without a grid
 // before another, a substream inside another), are damaged.
-TBinaryScan ScanBinaryWorkbook(const std::string& path, uint64_t limit);
+// The file is read by position from the open file, which stays open.
+TBinaryScan ScanBinaryWorkbook(int fd, uint64_t limit);
 
 } // namespace bw

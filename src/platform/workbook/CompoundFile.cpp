@@ -1,5 +1,8 @@
 #include "platform/workbook/CompoundFile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -12,41 +15,52 @@ constexpr uint32_t EndOfChain = 0xFFFFFFFE;
 constexpr uint32_t MiniSectorSize = 64;
 constexpr size_t HeaderFatSlots = 109;
 
-[[noreturn]] void Damaged() {
-  throw TCompoundDamaged{};
+[[noreturn]] void Damaged(const char* what) {
+  throw TCompoundDamaged{what};
 }
+
+constexpr const char* BadHeader = "its header is not valid";
+constexpr const char* BadTable = "its allocation table is broken";
+constexpr const char* BadChain = "a chain of its sectors is broken";
+constexpr const char* BadMini = "its mini stream is broken";
 
 } // namespace
 
-TCompoundFile::TCompoundFile(const std::string& path) : FIn(path, std::ios::binary) {
-  if (!FIn) Damaged();
-  FIn.seekg(0, std::ios::end);
-  std::streamoff end = FIn.tellg();
-  if (end < 0) Damaged();
-  FFileSize = static_cast<uint64_t>(end);
+TCompoundFile::TCompoundFile(int fd) : FFd(fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || st.st_size < 0) Damaged("it cannot be read");
+  FFileSize = static_cast<uint64_t>(st.st_size);
 
   uint8_t header[512];
   ReadAt(0, header, sizeof header);
   static constexpr uint8_t Signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-  if (std::memcmp(header, Signature, sizeof Signature) != 0) Damaged();
+  if (std::memcmp(header, Signature, sizeof Signature) != 0) Damaged(BadHeader);
   const uint16_t major = U16(header + 26), shift = U16(header + 30);
-  if (U16(header + 28) != 0xFFFE || U16(header + 32) != 6) Damaged();
+  if (U16(header + 28) != 0xFFFE || U16(header + 32) != 6) Damaged(BadHeader);
   if (major == 3 && shift == 9) {
     FSectorSize = 512;
   } else if (major == 4 && shift == 12) {
     FSectorSize = 4096;
     FVersion4 = true;
   } else {
-    Damaged();
+    Damaged(BadHeader);
   }
+  // The size below which streams live in the mini stream. The library that
+  // reads the workbook afterwards takes it from the header; any other size
+  // than the one writers use is refused, so that this reader and the library
+  // never look for a stream in different places.
+  if (U32(header + 56) != MiniStreamCutoff)
+    throw TCompoundDamaged{"its header gives a mini-stream cutoff of " +
+                           std::to_string(U32(header + 56)) + " bytes, not " +
+                           std::to_string(MiniStreamCutoff)};
   // The header takes the place of sector -1; a last sector cut short does
   // not count.
-  if (FFileSize < 2u * FSectorSize) Damaged();
+  if (FFileSize < 2u * FSectorSize) Damaged("it is cut short");
   FSectorCount = FFileSize / FSectorSize - 1;
 
   ReadAllocationTable(header);
   ReadDirectory(U32(header + 48));
-  if (FEntries.empty() || FEntries[0].Type != 5) Damaged();
+  if (FEntries.empty() || FEntries[0].Type != 5) Damaged("its directory has no root");
   // Whether short streams are read from the mini stream depends on the
   // header's count of mini table sectors, as it does for the library that
   // reads the workbook afterwards.
@@ -55,10 +69,15 @@ TCompoundFile::TCompoundFile(const std::string& path) : FIn(path, std::ios::bina
 }
 
 void TCompoundFile::ReadAt(uint64_t offset, void* out, size_t n) {
-  if (offset > FFileSize || n > FFileSize - offset) Damaged();
-  FIn.seekg(static_cast<std::streamoff>(offset));
-  FIn.read(static_cast<char*>(out), static_cast<std::streamsize>(n));
-  if (!FIn) Damaged();
+  if (offset > FFileSize || n > FFileSize - offset) Damaged("it is cut short");
+  auto* to = static_cast<char*>(out);
+  while (n > 0) {
+    const ssize_t got = pread(FFd, to, n, static_cast<off_t>(offset));
+    if (got <= 0) Damaged(got == 0 ? "it is cut short" : "it cannot be read");
+    to += got;
+    offset += static_cast<uint64_t>(got);
+    n -= static_cast<size_t>(got);
+  }
 }
 
 uint64_t TCompoundFile::SectorOffset(uint32_t sector) const {
@@ -75,15 +94,15 @@ void TCompoundFile::ReadAllocationTable(const uint8_t* header) {
   // number. Unused slots must be free, so that no reader could find a
   // table sector this one does not.
   const uint32_t fatSectors = U32(header + 44);
-  if (fatSectors == 0 || fatSectors > FSectorCount) Damaged();
+  if (fatSectors == 0 || fatSectors > FSectorCount) Damaged(BadTable);
   std::vector<uint32_t> where;
   where.reserve(fatSectors);
   auto take = [&](uint32_t sector) {
     if (where.size() < fatSectors) {
-      if (sector >= FSectorCount) Damaged();
+      if (sector >= FSectorCount) Damaged(BadTable);
       where.push_back(sector);
     } else if (sector != FreeSector) {
-      Damaged();
+      Damaged(BadTable);
     }
   };
   for (size_t i = 0; i < HeaderFatSlots; ++i)
@@ -94,7 +113,7 @@ void TCompoundFile::ReadAllocationTable(const uint8_t* header) {
   const uint32_t slots = FSectorSize / 4 - 1;
   uint32_t next = U32(header + 68), listed = 0;
   while (where.size() < fatSectors) {
-    if (next >= FSectorCount || seen[next]) Damaged();
+    if (next >= FSectorCount || seen[next]) Damaged(BadTable);
     seen[next] = true;
     ++listed;
     ReadAt(SectorOffset(next), sector.data(), FSectorSize);
@@ -102,7 +121,7 @@ void TCompoundFile::ReadAllocationTable(const uint8_t* header) {
       take(U32(&sector[4 * i]));
     next = U32(&sector[4 * slots]);
   }
-  if (listed != U32(header + 72)) Damaged();
+  if (listed != U32(header + 72)) Damaged(BadTable);
 
   const size_t perSector = FSectorSize / 4;
   FFat.resize(where.size() * perSector);
@@ -117,7 +136,7 @@ std::vector<uint32_t> TCompoundFile::Chain(uint32_t start) {
   std::vector<uint32_t> sectors;
   std::vector<bool> seen(FSectorCount);
   for (uint32_t s = start; s != EndOfChain; s = FFat[s]) {
-    if (!ValidSector(s) || seen[s]) Damaged();
+    if (!ValidSector(s) || seen[s]) Damaged(BadChain);
     seen[s] = true;
     sectors.push_back(s);
   }
@@ -125,12 +144,12 @@ std::vector<uint32_t> TCompoundFile::Chain(uint32_t start) {
 }
 
 std::vector<uint32_t> TCompoundFile::Chain(uint32_t start, uint64_t count) {
-  if (count > FSectorCount) Damaged();
+  if (count > FSectorCount) Damaged(BadChain);
   std::vector<uint32_t> sectors;
   sectors.reserve(count);
   std::vector<bool> seen(FSectorCount);
   for (uint32_t s = start; sectors.size() < count; s = FFat[s]) {
-    if (!ValidSector(s) || seen[s]) Damaged();
+    if (!ValidSector(s) || seen[s]) Damaged(BadChain);
     seen[s] = true;
     sectors.push_back(s);
   }
@@ -152,7 +171,7 @@ void TCompoundFile::ReadDirectory(uint32_t start) {
       const uint8_t* e = &sector[at];
       // libfreexl converts as many bytes of the name as its length field
       // says, whatever the 64 bytes of room.
-      if (U16(e + 64) > 64) Damaged();
+      if (U16(e + 64) > 64) Damaged("a name in its directory is longer than its field");
       TCompoundEntry entry;
       for (size_t i = 0; i < 32 && e[2 * i] != 0; ++i)
         entry.Name += static_cast<char>(e[2 * i]);
@@ -166,7 +185,7 @@ void TCompoundFile::ReadDirectory(uint32_t start) {
 
 void TCompoundFile::ReadMiniTables(uint32_t start, uint32_t count) {
   std::vector<uint32_t> sectors = Chain(start);
-  if (sectors.size() != count) Damaged();
+  if (sectors.size() != count) Damaged(BadMini);
   std::vector<uint8_t> sector(FSectorSize);
   const size_t perSector = FSectorSize / 4;
   FMiniFat.resize(sectors.size() * perSector);
@@ -178,13 +197,13 @@ void TCompoundFile::ReadMiniTables(uint32_t start, uint32_t count) {
   // The mini stream is the root entry's stream.
   FMiniStreamSectors = Chain(FEntries[0].Start);
   FMiniStreamSize = FEntries[0].Size;
-  if (FMiniStreamSize > uint64_t{FMiniStreamSectors.size()} * FSectorSize) Damaged();
+  if (FMiniStreamSize > uint64_t{FMiniStreamSectors.size()} * FSectorSize) Damaged(BadMini);
   FHasMiniTable = true;
 }
 
 TCompoundFile::TStream TCompoundFile::Open(const TCompoundEntry& entry) {
   const uint64_t size = entry.Size;
-  if (size > FFileSize) Damaged();
+  if (size > FFileSize) Damaged("a stream is larger than the file");
   std::vector<uint64_t> chunks;
   if (size < MiniStreamCutoff && FHasMiniTable) {
     // Consecutive mini sectors: the same bytes whether a reader follows
@@ -192,10 +211,11 @@ TCompoundFile::TStream TCompoundFile::Open(const TCompoundEntry& entry) {
     const uint64_t count = (size + MiniSectorSize - 1) / MiniSectorSize;
     uint32_t m = entry.Start;
     for (uint64_t i = 0; i < count; ++i) {
-      if (m >= FMiniFat.size() || (uint64_t{m} + 1) * MiniSectorSize > FMiniStreamSize) Damaged();
+      if (m >= FMiniFat.size() || (uint64_t{m} + 1) * MiniSectorSize > FMiniStreamSize)
+        Damaged(BadMini);
       const uint64_t at = uint64_t{m} * MiniSectorSize;
       chunks.push_back(SectorOffset(FMiniStreamSectors[at / FSectorSize]) + at % FSectorSize);
-      if (i + 1 < count && FMiniFat[m] != m + 1) Damaged();
+      if (i + 1 < count && FMiniFat[m] != m + 1) Damaged(BadMini);
       m = FMiniFat[m];
     }
     return TStream(*this, std::move(chunks), MiniSectorSize, size);

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -24,8 +23,11 @@ inline uint32_t U32(const uint8_t* p) {
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-// The file is no compound document, or one whose structure does not fit it.
-struct TCompoundDamaged {};
+// The file is no compound document, or one whose structure does not fit it:
+// what is wrong, for a message ("its directory is broken").
+struct TCompoundDamaged {
+  std::string What;
+};
 
 struct TCompoundEntry {
   // The name's UTF-16 code units cut to their low bytes, up to the first
@@ -39,13 +41,15 @@ struct TCompoundEntry {
 
 class TCompoundFile {
 public:
-  // Reads the header, the allocation tables and the directory.
-  explicit TCompoundFile(const std::string& path);
+  // Reads the header, the allocation tables and the directory of the open
+  // file, which it reads by position and leaves open.
+  explicit TCompoundFile(int fd);
 
   const std::vector<TCompoundEntry>& Entries() const { return FEntries; }
 
-  // Streams shorter than this live in the mini stream.
-  static constexpr uint64_t MiniStreamCutoff = 4096;
+  // Streams shorter than this live in the mini stream; a header that gives
+  // another size is refused.
+  static constexpr uint32_t MiniStreamCutoff = 4096;
 
   // A stream's bytes, read in order.
   class TStream {
@@ -87,7 +91,7 @@ private:
   void ReadMiniTables(uint32_t start, uint32_t count);
   uint64_t EntrySize(const uint8_t* entry) const;
 
-  std::ifstream FIn;
+  int FFd;
   uint64_t FFileSize = 0;
   uint32_t FSectorSize = 512;
   bool FVersion4 = false;

@@ -11,12 +11,20 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <unordered_map>
 
 namespace bw {
 
 namespace {
 
 // ---- The zip package -------------------------------------------------------
+
+// A part's bytes as they inflate.
+using TPartBytes = TGrowingArray<char>;
+
+std::string_view View(const TPartBytes& bytes) {
+  return {bytes.data(), bytes.size()};
+}
 
 struct TZipFileCloser {
   void operator()(zip_file_t* f) const { zip_fclose(f); }
@@ -27,58 +35,82 @@ struct TZipFileCloser {
 class TZipArchive {
 public:
   TZipArchive(zip_t* zip, std::unique_ptr<std::string> bytes)
-      : FZip(zip), FBytes(std::move(bytes)) {}
+      : FZip(zip), FBytes(std::move(bytes)) {
+    // Part names compare without regard to case: the archive's own lookup
+    // of such a name walks every entry, so they are indexed once.
+    const zip_int64_t count = zip_get_num_entries(FZip, 0);
+    for (zip_int64_t i = 0; i < count; ++i)
+      if (const char* name = zip_get_name(FZip, static_cast<zip_uint64_t>(i), 0))
+        FEntries.try_emplace(NameKey(name), static_cast<zip_uint64_t>(i));
+  }
   TZipArchive(const TZipArchive&) = delete;
   TZipArchive& operator=(const TZipArchive&) = delete;
   ~TZipArchive() {
     if (zip_close(FZip) != 0) zip_discard(FZip);
   }
 
-  bool Has(const std::string& name) const {
-    return zip_name_locate(FZip, name.c_str(), ZIP_FL_NOCASE) >= 0;
-  }
-
-  // The part's bytes; false when the package has no such part. A part
-  // larger than the limit, or one that cannot be inflated, raises.
-  bool Read(const std::string& name, size_t limit, std::string& out) const {
-    zip_int64_t index = zip_name_locate(FZip, name.c_str(), ZIP_FL_NOCASE);
-    if (index < 0) return false;
+  // The part's bytes, inflated into a buffer that grows as they arrive,
+  // whatever the package's directory claims; false when the package has no
+  // such part. They count against the budget. A part that inflates to more
+  // than limit bytes is refused; with head given, the reading stops there
+  // instead, and head tells whether the part ended. A part that ends at
+  // another size than its directory gives, or cannot be inflated, is
+  // damaged.
+  bool Read(const std::string& name, size_t limit, TPartBytes& out, TWorkbookBudget& budget,
+            bool* head = nullptr) const {
+    auto entry = FEntries.find(NameKey(name));
+    if (entry == FEntries.end()) return false;
+    const zip_uint64_t index = entry->second;
     zip_stat_t st;
     zip_stat_init(&st);
-    if (zip_stat_index(FZip, static_cast<zip_uint64_t>(index), 0, &st) != 0)
-      throw WorkbookError("The workbook's part '" + name + "' cannot be read.");
-    if ((st.valid & ZIP_STAT_SIZE) && st.size > limit) TooLarge(name);
-    std::unique_ptr<zip_file_t, TZipFileCloser> file(
-        zip_fopen_index(FZip, static_cast<zip_uint64_t>(index), 0));
-    if (!file) throw WorkbookError("The workbook's part '" + name + "' cannot be read.");
-    // The declared size is only a hint: the reading stops at the limit
-    // whatever the directory claims.
-    out.clear();
-    size_t expected = (st.valid & ZIP_STAT_SIZE) ? static_cast<size_t>(st.size) : 0;
-    out.resize(std::min(expected, limit) + 1);
-    size_t total = 0;
+    if (zip_stat_index(FZip, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+      Damaged(budget, name, "has no readable directory entry");
+    if (!head && st.size > limit) TooLarge(budget, name, limit);
+    std::unique_ptr<zip_file_t, TZipFileCloser> file(zip_fopen_index(FZip, index, 0));
+    if (!file) Damaged(budget, name, "cannot be opened (" + ZipError(zip_get_error(FZip)) + ")");
+    // One byte more than the limit tells a part beyond it.
+    out.Truncate(0);
     for (;;) {
-      if (total == out.size()) {
-        if (out.size() > limit) TooLarge(name);
-        out.resize(std::min(out.size() * 2 + 4096, limit + 1));
-      }
-      zip_int64_t got = zip_fread(file.get(), out.data() + total, out.size() - total);
-      if (got < 0) throw WorkbookError("The workbook's part '" + name + "' is damaged.");
+      const size_t read = out.size();
+      const size_t want = std::min<size_t>(64 * 1024, limit + 1 - read);
+      if (want == 0) break;
+      zip_int64_t got = zip_fread(file.get(), out.Extend(want), want);
+      out.Truncate(read + static_cast<size_t>(std::max<zip_int64_t>(got, 0)));
+      if (got < 0)
+        Damaged(budget, name,
+                "cannot be inflated (" + ZipError(zip_file_get_error(file.get())) + ")");
+      budget.TakeBytes(static_cast<uint64_t>(got));
       if (got == 0) break;
-      total += static_cast<size_t>(got);
-      if (total > limit) TooLarge(name);
     }
-    out.resize(total);
+    if (out.size() > limit) {
+      if (!head) TooLarge(budget, name, limit);
+      out.Truncate(limit);
+      *head = false;
+      return true;
+    }
+    if (out.size() != st.size)
+      Damaged(budget, name,
+              "inflates to " + std::to_string(out.size()) + " bytes, not the " +
+                  std::to_string(st.size) + " its directory gives");
+    if (head) *head = true;
     return true;
   }
 
+  static std::string ZipError(zip_error_t* error) { return zip_error_strerror(error); }
+
 private:
-  [[noreturn]] static void TooLarge(const std::string& name) {
-    throw WorkbookError("The workbook's part '" + name + "' is too large to be read.");
+  [[noreturn]] static void TooLarge(const TWorkbookBudget& budget, const std::string& name,
+                                    size_t limit) {
+    budget.TooLarge("its part '" + name + "' inflates to more than " + SizeText(limit));
+  }
+  [[noreturn]] static void Damaged(const TWorkbookBudget& budget, const std::string& name,
+                                   const std::string& what) {
+    throw WorkbookError(budget.File() + " is damaged: its part '" + name + "' " + what + ".");
   }
 
   zip_t* FZip;
   std::unique_ptr<std::string> FBytes; // the package itself when opened from memory
+  std::unordered_map<std::string, zip_uint64_t> FEntries; // by NameKey
 };
 
 // ---- Small parts through pugixml -------------------------------------------
@@ -146,16 +178,18 @@ struct TRelationship {
 
 // The relationships of a part, by id. A missing relationship part gives
 // none.
-std::map<std::string, TRelationship> ReadRelationships(const TZipArchive& zip,
-                                                       const std::string& part, size_t limit) {
+std::map<std::string, TRelationship>
+ReadRelationships(const TZipArchive& zip, const std::string& part, TWorkbookBudget& budget) {
   std::string folder = FolderOf(part);
   std::string file = part.substr(folder.size());
-  std::string bytes;
+  TPartBytes bytes;
   std::map<std::string, TRelationship> rels;
-  if (!zip.Read(folder + "_rels/" + file + ".rels", limit, bytes)) return rels;
+  const std::string relsPart = folder + "_rels/" + file + ".rels";
+  if (!zip.Read(relsPart, budget.Limits().MaxTreePartSize, bytes, budget)) return rels;
   pugi::xml_document doc;
   if (!doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default))
-    throw NotAWorkbookError("The package's relationships are damaged.");
+    throw WorkbookError(budget.File() + " is damaged: its part '" + relsPart +
+                        "' is no well-formed XML.");
   for (pugi::xml_node r : Child(doc, "Relationships").children()) {
     if (r.type() != pugi::node_element || LocalName(r.name()) != "Relationship") continue;
     const char* id = Attr(r, "Id");
@@ -217,29 +251,44 @@ std::string ReadRichText(TXmlScanner& xml) {
   return text;
 }
 
-std::shared_ptr<std::vector<std::string>> ParseSharedStrings(std::string_view xml) {
-  auto strings = std::make_shared<std::vector<std::string>>();
-  TXmlScanner scan(xml);
-  for (;;) {
-    TXmlScanner::TToken t = scan.Next();
-    if (t == TXmlScanner::tkEof) break;
-    if (t == TXmlScanner::tkStart && scan.Name() == "si") strings->push_back(ReadRichText(scan));
+std::shared_ptr<const TStringPool> ParseSharedStrings(std::string_view xml,
+                                                      TWorkbookBudget& budget) {
+  auto strings = std::make_shared<TStringPool>();
+  try {
+    TXmlScanner scan(xml);
+    for (;;) {
+      TXmlScanner::TToken t = scan.Next();
+      if (t == TXmlScanner::tkEof) break;
+      if (t == TXmlScanner::tkStart && scan.Name() == "si")
+        strings->Add(ReadRichText(scan), &budget);
+    }
+  } catch (...) {
+    budget.ReturnItems(strings->Size());
+    throw;
   }
-  strings->shrink_to_fit();
   return strings;
 }
 
 class TSheetParser {
 public:
-  TSheetParser(TWorksheet& sheet, std::string_view sheetName) : FSheet(sheet), FName(sheetName) {}
+  // With head set, only the beginning of the part is parsed, without the
+  // shared strings, to tell whether the sheet shows nothing: the parsing
+  // stops at the first cell that shows something or at the end of the
+  // sheet's data, and a shared text counts as something.
+  TSheetParser(TWorksheet& sheet, std::string_view sheetName, bool head = false)
+      : FSheet(sheet), FName(sheetName), FHead(head) {}
 
-  void Parse(std::string_view xmlText) {
+  // With head set: whether the parsing stopped before the end of the text.
+  bool Parse(std::string_view xmlText) {
     TXmlScanner xml(xmlText);
     bool inData = false;
     for (;;) {
       TXmlScanner::TToken t = xml.Next();
-      if (t == TXmlScanner::tkEof) return;
-      if (t == TXmlScanner::tkEnd && xml.Name() == "sheetData") inData = false;
+      if (t == TXmlScanner::tkEof) return false;
+      if (t == TXmlScanner::tkEnd && xml.Name() == "sheetData") {
+        if (FHead) return true;
+        inData = false;
+      }
       if (t != TXmlScanner::tkStart) continue;
       std::string_view name = xml.Name();
       if (name == "sheetData") {
@@ -256,6 +305,7 @@ public:
         FColumn = 0;
       } else if (inData && name == "c") {
         Cell(xml);
+        if (FHead && !FSheet.ShowsNothing()) return true;
       }
     }
   }
@@ -328,6 +378,8 @@ private:
         FSheet.AddEmpty(row, column);
       else
         FSheet.AddText(row, column, FValue);
+    } else if (type == "s" && FHead) {
+      FSheet.AddText(row, column, FValue);
     } else if (type == "s") {
       uint32_t index = 0;
       std::string_view v = FValue;
@@ -350,6 +402,7 @@ private:
 
   TWorksheet& FSheet;
   std::string FName;
+  bool FHead;
   uint32_t FRow = 0;
   uint32_t FColumn = 0;
   std::string FValue;
@@ -359,46 +412,81 @@ private:
 
 class TPackageWorkbook : public TWorkbook {
 public:
-  TPackageWorkbook(std::unique_ptr<TZipArchive> zip, const TWorkbookLimits& limits)
-      : FZip(std::move(zip)), FLimits(limits) {
+  TPackageWorkbook(std::unique_ptr<TZipArchive> zip, const std::string& file,
+                   const TWorkbookLimits& limits)
+      : TWorkbook(file, limits), FZip(std::move(zip)) {
     Load();
   }
 
 protected:
-  std::shared_ptr<TWorksheet> ReadWorksheet(int index) override {
+  std::shared_ptr<const TWorksheet> ReadWorksheet(int index) override {
     const std::string& part = FSheetParts[static_cast<size_t>(index)];
     const std::string& name = FSheetNames[static_cast<size_t>(index)];
-    auto sheet = std::make_shared<TWorksheet>(OpenXmlGrid);
+    // A part that several sheets name is read once.
+    if (auto read = FRead.find(part); read != FRead.end()) return read->second;
+    auto sheet = std::make_shared<TWorksheet>(OpenXmlGrid, &FBudget);
     sheet->SetSharedStrings(SharedStrings());
-    std::string bytes;
-    if (part.empty() || !FZip->Read(part, FLimits.MaxPartSize, bytes))
-      throw WorkbookError("The workbook has no part for the worksheet '" + name + "'.");
-    TSheetParser(*sheet, name).Parse(bytes);
+    {
+      TPartBytes bytes;
+      if (part.empty() || !FZip->Read(part, FBudget.Limits().MaxPartSize, bytes, FBudget))
+        throw WorkbookError("The workbook has no part for the worksheet '" + name + "'.");
+      TSheetParser(*sheet, name).Parse(View(bytes));
+    }
+    sheet->Finish();
+    FRead.emplace(part, sheet);
     return sheet;
   }
 
+  bool PeekShowsNothing(int index) override {
+    const std::string& part = FSheetParts[static_cast<size_t>(index)];
+    if (auto read = FRead.find(part); read != FRead.end()) return read->second->ShowsNothing();
+    auto [peeked, first] = FPeeked.try_emplace(part, false);
+    if (first) peeked->second = PeekPart(part);
+    return peeked->second;
+  }
+
 private:
+  // Reads no more of a worksheet part than tells whether it shows nothing:
+  // a first piece and, where that does not tell, a larger one.
+  bool PeekPart(const std::string& part) {
+    for (size_t head : {size_t{16} << 10, size_t{256} << 10}) {
+      bool whole = false;
+      try {
+        TPartBytes bytes;
+        if (part.empty() || !FZip->Read(part, head, bytes, FBudget, &whole)) return false;
+        TWorksheet sheet;
+        if (TSheetParser(sheet, {}, true).Parse(View(bytes)) || whole) return sheet.ShowsNothing();
+      } catch (const WorkbookError&) {
+        // Damaged, beyond the limits, or cut off inside a tag by the piece.
+        if (whole) return false;
+      }
+    }
+    return false;
+  }
+
   void Load() {
-    std::string bytes;
     // The workbook part, found through the package's relationships.
     std::string workbookPart = "xl/workbook.xml";
-    for (const auto& [id, rel] : ReadRelationships(*FZip, "", FLimits.MaxPartSize))
+    for (const auto& [id, rel] : ReadRelationships(*FZip, "", FBudget))
       if (EndsWith(rel.Type, "/officeDocument") && !rel.Target.empty()) {
         workbookPart = rel.Target;
         break;
       }
-    try {
-      if (!FZip->Read(workbookPart, FLimits.MaxPartSize, bytes))
-        throw NotAWorkbookError("The package has no workbook part.");
-    } catch (const WorkbookError& e) {
-      throw NotAWorkbookError(e.Message());
-    }
+    TPartBytes bytes;
+    if (!FZip->Read(workbookPart, FBudget.Limits().MaxTreePartSize, bytes, FBudget))
+      throw NotAWorkbookError(FBudget.File() + " has no workbook part.");
+    // A part that is no XML at all is of another kind (a binary workbook
+    // part); one that breaks off is damaged.
+    const size_t first = View(bytes).find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+    if (first == std::string::npos || bytes[first] != '<')
+      throw NotAWorkbookError(FBudget.File() + " has no workbook part this reader knows.");
     pugi::xml_document doc;
     if (!doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default))
-      throw NotAWorkbookError("The workbook part is damaged.");
+      throw WorkbookError(FBudget.File() + " is damaged: its part '" + workbookPart +
+                          "' is no well-formed XML.");
     pugi::xml_node workbook = Child(doc, "workbook");
-    if (!workbook) throw NotAWorkbookError("The workbook part is damaged.");
-    auto rels = ReadRelationships(*FZip, workbookPart, FLimits.MaxPartSize);
+    if (!workbook) throw NotAWorkbookError(FBudget.File() + " has no workbook part.");
+    auto rels = ReadRelationships(*FZip, workbookPart, FBudget);
 
     // Every sheet in tab order (a sheet-scoped name counts among all of
     // them); only worksheets are kept.
@@ -434,42 +522,49 @@ private:
       if (EndsWith(rel.Type, "/sharedStrings")) FSharedPart = rel.Target;
   }
 
-  std::shared_ptr<const std::vector<std::string>> SharedStrings() {
+  std::shared_ptr<const TStringPool> SharedStrings() {
     if (!FShared) {
-      std::string bytes;
-      if (!FSharedPart.empty() && FZip->Read(FSharedPart, FLimits.MaxPartSize, bytes))
-        FShared = ParseSharedStrings(bytes);
+      TPartBytes bytes;
+      if (!FSharedPart.empty() &&
+          FZip->Read(FSharedPart, FBudget.Limits().MaxPartSize, bytes, FBudget))
+        FShared = ParseSharedStrings(View(bytes), FBudget);
       else
-        FShared = std::make_shared<std::vector<std::string>>();
+        FShared = std::make_shared<TStringPool>();
     }
     return FShared;
   }
 
   std::unique_ptr<TZipArchive> FZip;
-  TWorkbookLimits FLimits;
   std::vector<std::string> FSheetParts;
   std::string FSharedPart;
-  std::shared_ptr<const std::vector<std::string>> FShared;
+  std::shared_ptr<const TStringPool> FShared;
+  // The worksheet parts read, and whether those only looked at show nothing.
+  std::map<std::string, std::shared_ptr<const TWorksheet>> FRead;
+  std::map<std::string, bool> FPeeked;
 };
 
-std::unique_ptr<TWorkbook> OpenPackage(std::unique_ptr<TZipArchive> zip,
-                                       const TWorkbookLimits& limits) {
-  try {
-    return std::make_unique<TPackageWorkbook>(std::move(zip), limits);
-  } catch (const NotAWorkbookError&) {
-    throw;
-  } catch (const WorkbookError& e) {
-    throw NotAWorkbookError(e.Message());
-  }
+std::unique_ptr<TWorkbook> OpenPackage(zip_t* zip, std::unique_ptr<std::string> bytes,
+                                       const std::string& file, const TWorkbookLimits& limits) {
+  return std::make_unique<TPackageWorkbook>(std::make_unique<TZipArchive>(zip, std::move(bytes)),
+                                            file, limits);
 }
 
 } // namespace
 
-std::unique_ptr<TWorkbook> OpenPackageFile(const std::string& path, const TWorkbookLimits& limits) {
+std::unique_ptr<TWorkbook> OpenPackageFile(TFileHandle handle, const std::string& file,
+                                           const TWorkbookLimits& limits) {
+  // The package is read from the file opened, to the last part.
   int error = 0;
-  zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &error);
-  if (!zip) throw NotAWorkbookError("'" + path + "' is not a workbook package.");
-  return OpenPackage(std::make_unique<TZipArchive>(zip, nullptr), limits);
+  zip_t* zip = zip_fdopen(handle.Fd, 0, &error);
+  if (!zip) {
+    zip_error_t e;
+    zip_error_init_with_code(&e, error);
+    const std::string why = TZipArchive::ZipError(&e);
+    zip_error_fini(&e);
+    throw WorkbookError(file + " is damaged: its zip directory cannot be read (" + why + ").");
+  }
+  handle.Release();
+  return OpenPackage(zip, nullptr, file, limits);
 }
 
 std::unique_ptr<TWorkbook> OpenPackageBuffer(std::string bytes, const TWorkbookLimits& limits) {
@@ -489,7 +584,7 @@ std::unique_ptr<TWorkbook> OpenPackageBuffer(std::string bytes, const TWorkbookL
     zip_source_free(source);
     throw NotAWorkbookError("The data is not a workbook package.");
   }
-  return OpenPackage(std::make_unique<TZipArchive>(zip, std::move(held)), limits);
+  return OpenPackage(zip, std::move(held), "The workbook", limits);
 }
 
 } // namespace bw

@@ -3,17 +3,60 @@
 #include "foundation/SerialDate.h"
 #include "platform/workbook/WorkbookReaders.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
-#include <filesystem>
-#include <fstream>
+#include <unordered_map>
 
 namespace bw {
 
-// ---- Worksheet -------------------------------------------------------------
+// ---- Budget ----------------------------------------------------------------
+
+std::string SizeText(uint64_t bytes) {
+  if (bytes != 0 && bytes % (1 << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+  if (bytes != 0 && bytes % (1 << 10) == 0) return std::to_string(bytes >> 10) + " KiB";
+  return std::to_string(bytes) + " bytes";
+}
+
+std::string CountText(uint64_t count) {
+  const std::string digits = std::to_string(count);
+  std::string text;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
+}
+
+void TWorkbookBudget::TooLarge(const std::string& what) const {
+  throw WorkbookError(FFile + " is too large to be read: " + what + ".");
+}
+
+void TWorkbookBudget::TooManyBytes() const {
+  TooLarge("it takes more than " + SizeText(FLimits.MaxWorkbookBytes) + " of data");
+}
+
+void TWorkbookBudget::TooManyItems() const {
+  TooLarge("it holds more than " + CountText(FLimits.MaxWorkbookItems) + " cells and texts");
+}
 
 namespace {
+
+// Grows a full array to twice its size, or less where the budget leaves
+// less room, so that what a hostile file makes it hold stays near what the
+// budget allows.
+template <typename T>
+void GrowWithin(TGrowingArray<T>& v, const TWorkbookBudget* budget) {
+  if (v.size() < v.capacity()) return;
+  size_t room = std::max<size_t>(v.capacity(), 64);
+  if (budget) room = static_cast<size_t>(std::min<uint64_t>(room, budget->ItemsLeft()));
+  v.reserve(v.size() + std::max<size_t>(room, 1));
+}
 
 bool CellBefore(uint32_t rowA, uint32_t colA, uint32_t rowB, uint32_t colB) {
   return rowA < rowB || (rowA == rowB && colA < colB);
@@ -21,11 +64,34 @@ bool CellBefore(uint32_t rowA, uint32_t colA, uint32_t rowB, uint32_t colB) {
 
 } // namespace
 
-void TWorksheet::SetSharedStrings(std::shared_ptr<const std::vector<std::string>> strings) {
+uint32_t TStringPool::Add(std::string_view text, TWorkbookBudget* budget) {
+  if (budget) {
+    budget->TakeBytes(text.size());
+    budget->TakeItem();
+  }
+  if (FEnds.size() >= UINT32_MAX || text.size() > UINT32_MAX - FChars.size())
+    throw WorkbookError("The workbook holds more text than can be read.");
+  GrowWithin(FEnds, budget);
+  FChars.append(text.data(), text.size());
+  FEnds.push_back(static_cast<uint32_t>(FChars.size()));
+  return static_cast<uint32_t>(FEnds.size() - 1);
+}
+
+// ---- Worksheet -------------------------------------------------------------
+
+TWorksheet::~TWorksheet() {
+  if (FBudget) FBudget->ReturnItems(FCounted);
+}
+
+void TWorksheet::SetSharedStrings(std::shared_ptr<const TStringPool> strings) {
   FShared = std::move(strings);
 }
 
 void TWorksheet::Add(const TStoredCell& cell) {
+  if (FBudget) {
+    FBudget->TakeItem();
+    ++FCounted;
+  }
   if (!FCells.empty()) {
     const TStoredCell& last = FCells.back();
     if (!CellBefore(last.Row, last.Column, cell.Row, cell.Column)) FSorted = false;
@@ -34,6 +100,7 @@ void TWorksheet::Add(const TStoredCell& cell) {
   }
   FLastRow = std::max(FLastRow, cell.Row);
   FLastColumn = std::max<uint32_t>(FLastColumn, cell.Column);
+  GrowWithin(FCells, FBudget);
   FCells.push_back(cell);
 }
 
@@ -55,10 +122,10 @@ void TWorksheet::AddBoolean(uint32_t row, uint32_t column, bool value) {
   Add(c);
 }
 
-void TWorksheet::AddText(uint32_t row, uint32_t column, std::string text, TCellKind kind) {
+void TWorksheet::AddText(uint32_t row, uint32_t column, std::string_view text, TCellKind kind) {
   TStoredCell c{row, static_cast<uint16_t>(column), kind, false, {}};
-  c.Text = static_cast<uint32_t>(FOwnStrings.size());
-  FOwnStrings.push_back(std::move(text));
+  c.Text = FOwnStrings.Add(text, FBudget);
+  if (FBudget) ++FCounted;
   Add(c);
 }
 
@@ -69,6 +136,7 @@ void TWorksheet::AddSharedText(uint32_t row, uint32_t column, uint32_t index) {
 }
 
 void TWorksheet::Finish() {
+  FBudget = nullptr;
   if (!FSorted) {
     std::stable_sort(FCells.begin(), FCells.end(), [](const TStoredCell& a, const TStoredCell& b) {
       return CellBefore(a.Row, a.Column, b.Row, b.Column);
@@ -83,16 +151,20 @@ void TWorksheet::Finish() {
     if (next != FCells.end() && next->Row == in->Row && next->Column == in->Column) continue;
     *out++ = *in;
   }
-  FCells.erase(out, FCells.end());
+  FCells.Truncate(static_cast<size_t>(out - FCells.begin()));
   FCells.shrink_to_fit();
 }
 
+bool TWorksheet::ShowsNothing() const {
+  if (FLastRow > 1 || FLastColumn > 1) return false;
+  return std::all_of(FCells.begin(), FCells.end(), [this](const TStoredCell& c) {
+    return c.Kind == TCellKind::Empty ||
+           ((c.Kind == TCellKind::Text || c.Kind == TCellKind::Error) && TextOf(c).empty());
+  });
+}
+
 size_t TWorksheet::MemoryUsage() const {
-  size_t bytes = sizeof(*this) + FCells.capacity() * sizeof(TStoredCell) +
-                 FOwnStrings.capacity() * sizeof(std::string);
-  for (const std::string& s : FOwnStrings)
-    if (s.capacity() > 15) bytes += s.capacity() + 1;
-  return bytes;
+  return sizeof(*this) + FCells.capacity() * sizeof(TStoredCell) + FOwnStrings.MemoryUsage();
 }
 
 size_t TWorksheet::LowerBound(uint32_t row, uint32_t column) const {
@@ -103,14 +175,14 @@ size_t TWorksheet::LowerBound(uint32_t row, uint32_t column) const {
   return static_cast<size_t>(it - FCells.begin());
 }
 
-const std::string& TWorksheet::TextOf(const TStoredCell& cell) const {
-  static const std::string None;
-  if (cell.Shared) return FShared && cell.Text < FShared->size() ? (*FShared)[cell.Text] : None;
-  return cell.Text < FOwnStrings.size() ? FOwnStrings[cell.Text] : None;
+std::string_view TWorksheet::TextOf(const TStoredCell& cell) const {
+  if (cell.Shared) return FShared && cell.Text < FShared->Size() ? FShared->Get(cell.Text) : "";
+  return cell.Text < FOwnStrings.Size() ? FOwnStrings.Get(cell.Text) : "";
 }
 
 TCellValue TWorksheet::CellValue(size_t i) const {
-  const TStoredCell& c = FCells.at(i);
+  if (i >= FCells.size()) throw ArgumentOutOfRangeException("Cell index out of range.");
+  const TStoredCell& c = FCells[i];
   TCellValue v;
   v.Kind = c.Kind;
   switch (c.Kind) {
@@ -231,6 +303,13 @@ bool SameNameNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string NameKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key)
+    c = UpperAscii(c);
+  return key;
+}
+
 bool ParseA1(std::string_view text, uint32_t& row, uint32_t& column, TGridSize grid) {
   size_t i = 0;
   if (i < text.size() && text[i] == '$') ++i;
@@ -341,12 +420,20 @@ std::shared_ptr<const TWorksheet> TWorkbook::Worksheet(int index) {
     throw ArgumentOutOfRangeException("Worksheet index out of range.");
   FSheets.resize(FSheetNames.size());
   auto& sheet = FSheets[static_cast<size_t>(index)];
-  if (!sheet) {
-    std::shared_ptr<TWorksheet> read = ReadWorksheet(index);
-    read->Finish();
-    sheet = std::move(read);
-  }
+  if (!sheet) sheet = ReadWorksheet(index);
   return sheet;
+}
+
+bool TWorkbook::WorksheetShowsNothing(int index) {
+  if (index < 0 || index >= WorksheetCount())
+    throw ArgumentOutOfRangeException("Worksheet index out of range.");
+  FSheets.resize(FSheetNames.size());
+  if (const auto& sheet = FSheets[static_cast<size_t>(index)]) return sheet->ShowsNothing();
+  try {
+    return PeekShowsNothing(index);
+  } catch (const WorkbookError&) {
+    return false; // the damage shows when the sheet is read
+  }
 }
 
 int TWorkbook::FindDefinedName(std::string_view name) const {
@@ -367,6 +454,10 @@ int TWorkbook::FindDefinedName(std::string_view name) const {
 }
 
 void TWorkbook::ResolveNames() {
+  // The first sheet of each name, looked up by the hundred thousand.
+  std::unordered_map<std::string, int> sheets;
+  for (size_t i = 0; i < FSheetNames.size(); ++i)
+    sheets.try_emplace(NameKey(FSheetNames[i]), static_cast<int>(i));
   for (TDefinedName& n : FNames) {
     if (n.LocalName.empty()) {
       n.LocalName = n.Name;
@@ -380,8 +471,9 @@ void TWorkbook::ResolveNames() {
     std::string_view area;
     if (!SplitSheetQualifier(formula, sheet, area) || sheet.find('[') != std::string::npos)
       continue;
-    int index = FindWorksheet(sheet);
-    if (index < 0) continue;
+    auto found = sheets.find(NameKey(sheet));
+    if (found == sheets.end()) continue;
+    const int index = found->second;
     size_t colon = area.find(':');
     uint32_t row, column;
     if (colon == std::string_view::npos) {
@@ -410,22 +502,25 @@ void TWorkbook::ResolveNames() {
 // ---- Opening ---------------------------------------------------------------
 
 std::unique_ptr<TWorkbook> OpenWorkbook(const std::string& path, const TWorkbookLimits& limits) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec))
-    throw NotAWorkbookError("'" + path + "' is not a file.");
+  const std::string file = "'" + path + "'";
+  // Without blocking, so that a FIFO is refused rather than waited on.
+  TFileHandle handle(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (handle.Fd < 0)
+    throw WorkbookError(file + (errno == ENOENT ? " does not exist." : " cannot be read."));
+  struct stat st {};
+  if (fstat(handle.Fd, &st) != 0 || !S_ISREG(st.st_mode))
+    throw WorkbookError(file + " is not a file.");
   std::array<unsigned char, 8> magic{};
-  {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw NotAWorkbookError("'" + path + "' cannot be read.");
-    in.read(reinterpret_cast<char*>(magic.data()), magic.size());
-    if (in.gcount() < 4) throw NotAWorkbookError("'" + path + "' is not a workbook.");
-  }
+  const ssize_t got = pread(handle.Fd, magic.data(), magic.size(), 0);
+  if (got < 0) throw WorkbookError(file + " cannot be read.");
+  if (got < 4) throw NotAWorkbookError(file + " is not a workbook.");
   static constexpr std::array<unsigned char, 4> Zip{'P', 'K', 3, 4};
   static constexpr std::array<unsigned char, 8> Compound{0xD0, 0xCF, 0x11, 0xE0,
                                                          0xA1, 0xB1, 0x1A, 0xE1};
-  if (std::equal(Zip.begin(), Zip.end(), magic.begin())) return OpenPackageFile(path, limits);
-  if (magic == Compound) return OpenBinaryWorkbook(path, limits);
-  throw NotAWorkbookError("'" + path + "' is not a workbook.");
+  if (std::equal(Zip.begin(), Zip.end(), magic.begin()))
+    return OpenPackageFile(std::move(handle), file, limits);
+  if (magic == Compound) return OpenBinaryWorkbook(std::move(handle), file, limits);
+  throw NotAWorkbookError(file + " is not a workbook.");
 }
 
 std::unique_ptr<TWorkbook> OpenWorkbookPackage(std::string bytes, const TWorkbookLimits& limits) {

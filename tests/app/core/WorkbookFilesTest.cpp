@@ -76,6 +76,29 @@ TEST(WorkbookFiles, ImportedPayoffsReadRealWorkbooks) {
   EXPECT_EQ(error, "Microsoft Excel not installed");
 }
 
+// What names no file, or a workbook that cannot be read, is told by name.
+TEST(WorkbookFiles, WhatCannotBeReadIsToldByName) {
+  TTempFolder dir;
+  std::string error;
+  auto told = [&](const std::string& path, IWorkbookOpener& files) {
+    try {
+      EvaluateFunction("Excel(\"" + path + "\", \"Prices$A1\")", error, files);
+    } catch (const WorkbookError& e) {
+      return e.Message();
+    }
+    return error;
+  };
+  TWorkbookFiles files(true);
+  EXPECT_EQ(told(dir.Path().string(), files), "'" + dir.Path().string() + "' is not a file.");
+  std::string damaged = dir.File("damaged.xls");
+  WriteXls(damaged);
+  std::filesystem::resize_file(damaged, std::filesystem::file_size(damaged) - 512);
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(told(damaged, files),
+              "'" + damaged + "' is damaged: a chain of its sectors is broken.");
+  EXPECT_EQ(files.ReadCount(), 2) << "the damaged workbook read once";
+}
+
 TEST(WorkbookFiles, KeptWorkbooksAreReadOncePerFileState) {
   TTempFolder dir;
   std::string path = dir.File("prices.xlsx");

@@ -194,6 +194,9 @@ TEST(ImportDialog, RestoresAReferenceOrStopsAtTheStepBefore) {
   std::string path = dir.File("prices.xlsx");
   WritePrices(path);
   std::ofstream(dir.File("notes.xlsx")) << "plain text";
+  WriteXls(dir.File("damaged.xls"));
+  std::filesystem::resize_file(dir.File("damaged.xls"),
+                               std::filesystem::file_size(dir.File("damaged.xls")) - 512);
   // The step reached, what OK then gives (nothing while it is off) and
   // what the user was told.
   struct Case {
@@ -219,6 +222,11 @@ TEST(ImportDialog, RestoresAReferenceOrStopsAtTheStepBefore) {
       {Call(path, "Blank (empty)$A1"), 6, Call(path, "Blank$A1"), 0},
       {Call(dir.File("gone.xlsx"), "Rate"), 3, "", 0, "error: File not found"},
       {Call(dir.File("notes.xlsx"), "Rate"), 3, "", 0, "message: Microsoft Excel is not installed"},
+      {Call(dir.Path().string(), "Rate"), 3, "", 0,
+       "error: '" + QString::fromStdString(dir.Path().string()) + "' is not a file."},
+      {Call(dir.File("damaged.xls"), "Rate"), 3, "", 0,
+       "error: '" + QString::fromStdString(dir.File("damaged.xls")) +
+           "' is damaged: a chain of its sectors is broken."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Reference);
@@ -265,16 +273,20 @@ TEST(ImportDialog, RefusesWhatNoPayoffHoldsAndTellsOfDamage) {
   EXPECT_TRUE(d.Form.isVisible());
   EXPECT_EQ(d.Form.Reference(), "");
 
-  // A damaged sheet: told, and the dialog goes on.
+  // A damaged sheet: listed, since listing reads no sheet; told when it is
+  // chosen, and the dialog goes on.
   std::string damaged = dir.File("damaged.xlsx");
   WriteZip(damaged,
            PackageParts({SheetXml(R"(<row r="1"><c r="A1" t="s"><v>5</v></c></row>)")}, "<sst/>"));
   Dialog e;
   e.OpenFile(damaged);
+  EXPECT_EQ(e.Items(e.U.cboExcelWorksheets), QStringList{"Sheet1"});
+  EXPECT_TRUE(e.Told.isEmpty());
+  e.Choose(e.U.cboExcelWorksheets, 0);
   ASSERT_EQ(e.Told.size(), 1);
   EXPECT_TRUE(e.Told[0].startsWith("error: ") && e.Told[0].contains("shared string"))
       << e.Told[0].toStdString();
-  EXPECT_EQ(e.Form.Step(), 4);
+  EXPECT_EQ(e.Form.Step(), 5);
 }
 
 namespace {

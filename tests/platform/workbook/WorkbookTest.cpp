@@ -2,6 +2,7 @@
 #include "platform/workbook/BinaryScan.h"
 #include "platform/workbook/XmlScanner.h"
 #include "support/CompoundFiles.h"
+#include "support/ChildProcess.h"
 #include "support/Unprivileged.h"
 #include "support/Workbooks.h"
 
@@ -9,10 +10,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <set>
+#include <thread>
 
 using namespace bw;
 using namespace bw::test;
@@ -96,6 +105,7 @@ TEST(Workbook, ReadsWhatASpreadsheetWriterWrites) {
   // The formatted blank counts for the last used cell.
   EXPECT_EQ(sheet->LastRow(), 7u);
   EXPECT_EQ(sheet->LastColumn(), 7u);
+  EXPECT_TRUE(book->WorksheetShowsNothing(1));
   auto empty = book->Worksheet(1);
   EXPECT_EQ(empty->CellCount(), 0u);
   EXPECT_EQ(empty->LastRow(), 1u);
@@ -206,6 +216,8 @@ TEST(Workbook, ReadsTheFormsOtherWritersUse) {
   EXPECT_EQ(n[4].Target, TNameTargetKind::MultiCell);
 }
 
+// Files that are no workbook are told apart from what cannot be used, which
+// gets a message of its own.
 TEST(Workbook, RefusesFilesThatAreNoWorkbook) {
   TTempFolder dir;
   auto refused = [](const std::string& path) {
@@ -216,16 +228,27 @@ TEST(Workbook, RefusesFilesThatAreNoWorkbook) {
     }
     return false;
   };
+  auto told = [](const std::string& path) {
+    try {
+      OpenWorkbook(path);
+    } catch (const WorkbookError& e) {
+      return e.Message();
+    }
+    return std::string("opened");
+  };
   WriteFile(dir.File("text.xlsx"), "Name,Value\nA,1\n");
   EXPECT_TRUE(refused(dir.File("text.xlsx")));
   WriteFile(dir.File("empty.xlsx"), "");
   EXPECT_TRUE(refused(dir.File("empty.xlsx")));
-  EXPECT_TRUE(refused(dir.File("missing.xlsx")));
-  EXPECT_TRUE(refused(dir.Path().string())) << "a directory";
-  // A compound document that holds no readable workbook, as an encrypted
-  // package is.
+  EXPECT_EQ(told(dir.File("missing.xlsx")), "'" + dir.File("missing.xlsx") + "' does not exist.");
+  EXPECT_EQ(told(dir.Path().string()), "'" + dir.Path().string() + "' is not a file.");
+  // A FIFO is refused at once, not waited on for a writer.
+  ASSERT_EQ(mkfifo(dir.File("fifo.xlsx").c_str(), 0600), 0);
+  EXPECT_EQ(told(dir.File("fifo.xlsx")), "'" + dir.File("fifo.xlsx") + "' is not a file.");
+  // A compound document that holds no workbook stream, as an encrypted
+  // package.
   WriteFile(dir.File("encrypted.xlsx"),
-            std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0'));
+            CompoundDocument({{"EncryptedPackage", std::string(100, 'x')}}));
   EXPECT_TRUE(refused(dir.File("encrypted.xlsx")));
   WriteZip(dir.File("sheet.ods"), {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
                                    {"content.xml", "<office:document-content/>"}});
@@ -240,19 +263,25 @@ TEST(Workbook, RefusesFilesThatAreNoWorkbook) {
   std::erase_if(noWorkbook, [](const auto& p) { return p.first == "xl/workbook.xml"; });
   WriteZip(dir.File("noworkbook.xlsx"), noWorkbook);
   EXPECT_TRUE(refused(dir.File("noworkbook.xlsx")));
+  // Workbooks that are damaged say where.
   TParts malformed = PackageParts({SheetXml("")});
   for (auto& [name, content] : malformed)
     if (name == "xl/workbook.xml") content.resize(content.size() / 2);
   WriteZip(dir.File("malformed.xlsx"), malformed);
-  EXPECT_TRUE(refused(dir.File("malformed.xlsx")));
+  EXPECT_EQ(told(dir.File("malformed.xlsx")),
+            "'" + dir.File("malformed.xlsx") +
+                "' is damaged: its part 'xl/workbook.xml' is no well-formed XML.");
+  std::string cut = ReadFile(dir.File("malformed.xlsx"));
+  WriteFile(dir.File("cut.xlsx"), cut.substr(0, cut.size() - 30));
+  EXPECT_EQ(told(dir.File("cut.xlsx")).substr(0, dir.File("cut.xlsx").size() + 14),
+            "'" + dir.File("cut.xlsx") + "' is damaged:");
 
   // A file the user may not read.
   std::string locked = dir.File("locked.xlsx");
   WriteZip(locked, PackageParts({SheetXml("")}));
   std::filesystem::permissions(locked, std::filesystem::perms::none);
-  EXPECT_EQ(
-      AsOrdinaryUser(dir.Path().string(), [&] { return refused(locked) ? "refused" : "read"; }),
-      "refused");
+  EXPECT_EQ(AsOrdinaryUser(dir.Path().string(), [&] { return told(locked); }),
+            "'" + locked + "' cannot be read.");
 }
 
 TEST(Workbook, DamagedSheetsRaiseWhenRead) {
@@ -302,18 +331,7 @@ TEST(Workbook, PartsAreReadOnlyUpToTheLimit) {
   // A package whose directory understates the part's size: the reading
   // still stops at the limit.
   std::string bytes = ReadFile(path);
-  const std::string entry = "xl/worksheets/sheet1.xml";
-  for (size_t at = bytes.find(entry); at != std::string::npos; at = bytes.find(entry, at + 1)) {
-    // The name follows a local header of 30 bytes or a central record of
-    // 46; the inflated size sits 22 or 24 bytes into them.
-    for (size_t header : {at - 30, at - 46}) {
-      if (header > bytes.size()) continue;
-      bool local = bytes.compare(header, 4, "PK\x03\x04") == 0;
-      bool central = bytes.compare(header, 4, "PK\x01\x02") == 0;
-      if (local) bytes.replace(header + 22, 4, std::string("\x10\x00\x00\x00", 4));
-      if (central) bytes.replace(header + 24, 4, std::string("\x10\x00\x00\x00", 4));
-    }
-  }
+  ClaimPartSize(bytes, "xl/worksheets/sheet1.xml", 16);
   WriteFile(path, bytes);
   bool refused = false;
   try {
@@ -323,12 +341,178 @@ TEST(Workbook, PartsAreReadOnlyUpToTheLimit) {
   }
   EXPECT_TRUE(refused);
 
-  // A workbook part beyond the limit: no workbook at all.
+  // A workbook part beyond its own limit.
   TParts hugeWorkbook = PackageParts({SheetXml("")});
   for (auto& [name, content] : hugeWorkbook)
     if (name == "xl/workbook.xml") content += std::string(100 * 1024, ' ');
   WriteZip(path, hugeWorkbook);
-  EXPECT_THROW(OpenWorkbook(path, small), NotAWorkbookError);
+  TWorkbookLimits smallTree;
+  smallTree.MaxTreePartSize = 64 * 1024;
+  EXPECT_NO_THROW(OpenWorkbook(path));
+  try {
+    OpenWorkbook(path, smallTree);
+    ADD_FAILURE() << "opened";
+  } catch (const WorkbookError& e) {
+    EXPECT_EQ(e.Message(), "'" + path +
+                               "' is too large to be read: its part 'xl/workbook.xml' inflates to "
+                               "more than 64 KiB.");
+  }
+}
+
+// Whether a sheet shows nothing is told from its first cells, without
+// reading the sheet: damage further on is seen only when it is read.
+TEST(Workbook, TellsAnEmptySheetFromItsFirstCells) {
+  TTempFolder dir;
+  const std::string damage = R"(<row r="9"><c r="A0"/></row>)";
+  auto columns = [](size_t bytes) {
+    return "<worksheet><cols>" + Repeat(R"(<col min="1" max="1" width="9"/>)", bytes) +
+           "</cols><sheetData/></worksheet>";
+  };
+  const std::vector<std::pair<std::string, bool>> sheets = {
+      {SheetXml(""), true},
+      {SheetXml(R"(<row r="1"><c r="A1" s="3"/></row>)"), true},
+      {SheetXml(R"(<row r="1"><c r="A1" t="inlineStr"><is><t></t></is></c></row>)"), true},
+      {SheetXml(R"(<row r="1"><c r="A1"><v>0</v></c></row>)" + damage), false},
+      {SheetXml(R"(<row r="2"><c r="B2" s="1"/></row>)" + damage), false},
+      {SheetXml(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)"), false},
+      // Its data after the first piece read; after the most ever read.
+      {columns(64 * 1024), true},
+      {columns(512 * 1024), false},
+  };
+  std::vector<std::string> parts;
+  for (const auto& [xml, nothing] : sheets)
+    parts.push_back(xml);
+  const std::string path = dir.File("sheets.xlsx");
+  WriteZip(path, PackageParts(parts, "<sst><si><t>x</t></si></sst>"));
+  std::unique_ptr<TWorkbook> book = OpenWorkbook(path);
+  for (int i = 0; i < book->WorksheetCount(); ++i)
+    EXPECT_EQ(book->WorksheetShowsNothing(i), sheets[static_cast<size_t>(i)].second) << i;
+  EXPECT_THROW(book->Worksheet(3), WorkbookError);
+}
+
+// Forty sheets that all name one part of two million empty cells: read
+// once, it is held once.
+TEST(Workbook, APartNamedByManySheetsIsReadOnce) {
+  TTempFolder dir;
+  const std::string path = dir.File("forty.xlsx");
+  WriteZip(path, OnePartSheets(40, SheetXml(EmptyCellRows(size_t{8} << 20))));
+  const std::string read = InChildWithin(size_t{512} << 20, [&] {
+    std::unique_ptr<TWorkbook> book = OpenWorkbook(path);
+    std::set<const TWorksheet*> held;
+    for (int i = 0; i < book->WorksheetCount(); ++i)
+      held.insert(book->Worksheet(i).get());
+    return std::to_string(book->WorksheetCount()) + " sheets, " + std::to_string(held.size()) +
+           " held, " + std::to_string((*held.begin())->CellCount()) + " cells";
+  });
+  EXPECT_EQ(read, "40 sheets, 1 held, " + std::to_string(127 * 16384) + " cells");
+}
+
+// One budget for the whole workbook: what all its parts inflate to and the
+// cells and texts all its sheets hold. A hostile workbook is refused with
+// a message that names the file and the limit before it takes the memory
+// of the machine.
+TEST(Workbook, AWorkbookIsRefusedBeyondItsBudget) {
+  TTempFolder dir;
+  auto refusal = [](const std::function<void()>& read) {
+    try {
+      read();
+    } catch (const WorkbookError& e) {
+      return e.Message();
+    }
+    return std::string("read");
+  };
+  // Twenty million empty shared strings and more, in a file of a few
+  // hundred kilobytes.
+  const std::string strings = dir.File("strings.xlsx");
+  WriteZip(strings, OnePartSheets(1, SheetXml(R"(<row><c t="s"><v>0</v></c></row>)"),
+                                  "<sst>" + Repeat("<si/>", 20200000 * 5) + "</sst>"));
+  EXPECT_EQ(InChildWithin(size_t{768} << 20,
+                          [&] { return refusal([&] { OpenWorkbook(strings)->Worksheet(0); }); }),
+            "'" + strings +
+                "' is too large to be read: it holds more than 20,000,000 cells and texts.");
+
+  // Two sheets of a thousand cells each, within the limits of one.
+  const std::string row = "<row>" + Repeat("<c><v>1</v></c>", 1000 * 15) + "</row>";
+  const std::string two = dir.File("two.xlsx");
+  WriteZip(two, PackageParts({SheetXml(row), SheetXml(row)}));
+  TWorkbookLimits limits;
+  limits.MaxWorkbookItems = 1500;
+  std::unique_ptr<TWorkbook> book = OpenWorkbook(two, limits);
+  EXPECT_EQ(book->Worksheet(0)->CellCount(), 1000u);
+  EXPECT_EQ(refusal([&] { book->Worksheet(1); }),
+            "'" + two + "' is too large to be read: it holds more than 1,500 cells and texts.");
+  limits = {};
+  limits.MaxWorkbookBytes = 20 * 1024;
+  book = OpenWorkbook(two, limits);
+  EXPECT_EQ(book->Worksheet(0)->CellCount(), 1000u);
+  EXPECT_EQ(refusal([&] { book->Worksheet(1); }),
+            "'" + two + "' is too large to be read: it takes more than 20 KiB of data.");
+}
+
+// The size a package's directory gives for a part is never what is
+// allocated; a part of another size than it gives is damaged.
+TEST(Workbook, APartThatBeliesItsDirectoryIsDamaged) {
+  TTempFolder dir;
+  const std::string path = dir.File("lying.xlsx");
+  WriteZip(path, PackageParts({SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)")}));
+  const std::string good = ReadFile(path);
+  const std::string part = "xl/worksheets/sheet1.xml";
+  const std::string damaged =
+      "'" + path + "' is damaged: its part '" + part + "' inflates to " +
+      std::to_string(SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)").size()) +
+      " bytes, not the ";
+  for (uint32_t claim : {250000000u, 10u}) {
+    std::string bytes = good;
+    ClaimPartSize(bytes, part, claim);
+    WriteFile(path, bytes);
+    EXPECT_EQ(InChildWithin(size_t{64} << 20,
+                            [&]() -> std::string {
+                              try {
+                                OpenWorkbook(path)->Worksheet(0);
+                              } catch (const WorkbookError& e) {
+                                return e.Message();
+                              }
+                              return "read";
+                            }),
+              damaged + std::to_string(claim) + " its directory gives.");
+  }
+}
+
+// A workbook replaced while it is opened, as when a spreadsheet program
+// saves it: what was scanned is what the library reads, never the file
+// that took its name in between.
+TEST(Workbook, TheBinaryFileScannedIsTheFileRead) {
+  TTempFolder dir;
+  // One within the limit, one whose grid is beyond it.
+  const std::string small =
+      CompoundDocument({{"Workbook", BiffWorkbook({BiffDimensions(2, 2) + BiffNumber(0, 0, 1)})}});
+  const std::string large = CompoundDocument(
+      {{"Workbook", BiffWorkbook({BiffDimensions(100, 100) + BiffNumber(0, 0, 2)})}});
+  TWorkbookLimits limits;
+  limits.MaxGridPositions = 1000;
+  const std::string path = dir.File("book.xls");
+  WriteFile(path, small);
+  std::atomic<bool> done = false;
+  std::thread saver([&] {
+    for (int i = 0; !done; ++i) {
+      WriteFile(dir.File("saved.xls"), i % 2 ? small : large);
+      std::filesystem::rename(dir.File("saved.xls"), path);
+    }
+  });
+  int smallRead = 0, largeRead = 0, refused = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  while (std::chrono::steady_clock::now() < until && largeRead == 0) {
+    try {
+      (OpenWorkbook(path, limits)->Worksheet(0)->Cell(1, 1) == Number(1) ? smallRead : largeRead)++;
+    } catch (const Exception&) {
+      ++refused;
+    }
+  }
+  done = true;
+  saver.join();
+  EXPECT_EQ(largeRead, 0);
+  EXPECT_GT(smallRead, 0);
+  EXPECT_GT(refused, 0);
 }
 
 TEST(Workbook, ReadsBinaryWorkbooks) {
@@ -352,6 +536,8 @@ TEST(Workbook, ReadsBinaryWorkbooks) {
   EXPECT_EQ(s->Cell(8, 1), TCellValue{});
   EXPECT_THROW(s->Cell(65537, 1), ArgumentOutOfRangeException);
   EXPECT_THROW(s->Cell(1, 257), ArgumentOutOfRangeException);
+  EXPECT_TRUE(book->WorksheetShowsNothing(1));
+  EXPECT_FALSE(book->WorksheetShowsNothing(2));
   EXPECT_EQ(book->Worksheet(1)->CellCount(), 0u);
   auto wide = book->Worksheet(2);
   EXPECT_EQ(wide->LastRow(), 10u);
@@ -372,50 +558,58 @@ TEST(Workbook, ReadsBinaryWorkbooksInEitherKindOfStream) {
       CompoundDocument(
           {{"Book", BiffWorkbook({BiffDimensions(3, 2, true) + BiffNumber(2, 1, 42.5)}, true)}}));
   EXPECT_EQ(OpenWorkbook(path)->Worksheet(0)->Cell(3, 2), Number(42.5));
-  // A cell outside its sheet's grid: the library says it opened the file
-  // but gives no handle.
+  // A cell outside its sheet's grid (the library would say it opened the
+  // file but give no handle), a broken container: damaged.
   WriteFile(path, CompoundDocument(
                       {{"Workbook", BiffWorkbook({BiffDimensions(2, 2) + BiffNumber(5, 5, 1)})}}));
-  EXPECT_THROW(OpenWorkbook(path), NotAWorkbookError);
-  // A broken container is no workbook either.
+  EXPECT_THROW(OpenWorkbook(path), WorkbookError);
   std::string cut = CompoundDocument({{"Workbook", BiffWorkbook({cells})}});
   cut.resize(cut.size() - 512);
   WriteFile(path, cut);
-  EXPECT_THROW(OpenWorkbook(path), NotAWorkbookError);
+  try {
+    OpenWorkbook(path);
+    ADD_FAILURE() << "opened";
+  } catch (const WorkbookError& e) {
+    EXPECT_EQ(e.Message(), "'" + path + "' is damaged: its allocation table is broken.");
+  }
 }
 
 TEST(Workbook, BinaryWorkbooksDeclaringHugeGridsAreRefusedUnread) {
   TTempFolder dir;
-  auto refusal = [](const std::string& path) -> std::string {
+  auto refusal = [](const std::string& path, const TWorkbookLimits& limits = {}) -> std::string {
     try {
-      OpenWorkbook(path);
-    } catch (const NotAWorkbookError& e) {
+      OpenWorkbook(path, limits);
+    } catch (const WorkbookError& e) {
       return e.Message();
     }
     return "opened";
   };
+  const std::string tooLarge =
+      "' is too large to be read: its worksheets declare more than 16,777,216 cell positions.";
   // Four sheets with one number each in their last row and column: the
   // library would set up a gigabyte for a file of a few kilobytes.
   std::string four = dir.File("four.xls");
   WriteXls(four, 65536, 256, 4);
   rusage before{}, after{};
   getrusage(RUSAGE_SELF, &before);
-  ASSERT_EQ(refusal(four), "'" + four + "' has worksheets too large to be read.");
+  ASSERT_EQ(refusal(four), "'" + four + tooLarge);
   getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes more at the peak";
   std::string hundred = dir.File("hundred.xls");
   WriteXls(hundred, 65536, 256, 100);
-  EXPECT_EQ(refusal(hundred), "'" + hundred + "' has worksheets too large to be read.");
+  EXPECT_EQ(refusal(hundred), "'" + hundred + tooLarge);
 
   // The limit holds at the workbook's own count.
   std::string path = dir.File("prices.xls");
   WriteXls(path, 10, 5);
   TWorkbookLimits limits;
-  limits.MaxGridPositions = ScanBinaryWorkbook(path, UINT64_MAX).GridPositions;
+  const int fd = open(path.c_str(), O_RDONLY);
+  limits.MaxGridPositions = ScanBinaryWorkbook(fd, UINT64_MAX).GridPositions;
+  close(fd);
   EXPECT_EQ(OpenWorkbook(path, limits)->WorksheetCount(), 3);
   limits.MaxGridPositions -= 1;
   EXPECT_EQ(refusal(path), "opened");
-  EXPECT_THROW(OpenWorkbook(path, limits), NotAWorkbookError);
+  EXPECT_NE(refusal(path, limits), "opened");
 }
 
 TEST(CellReferences, ParseA1DatesAndNames) {
