@@ -1,8 +1,9 @@
 // Writes binary-workbook seeds for the workbook fuzzer into a folder: bare
 // workbook streams (which the fuzzer puts in a compound document) of both
 // versions, with numbers, several sheets, a last sheet without a declared
-// grid and an encrypted one, and two whole compound documents, with the
-// stream in the mini stream and in sectors of its own.
+// grid and an encrypted one, and whole compound documents, with the stream
+// in the mini stream, in sectors of its own, and in sectors of its own while
+// the header's mini-stream cutoff says it is in the mini stream.
 #include "support/CompoundFiles.h"
 
 #include <cstdio>
@@ -41,5 +42,14 @@ int main(int argc, char** argv) {
   Write(folder, "regular.xls",
         CompoundDocument({{"Workbook", BiffWorkbook({cells}, false, BiffFiller(4500))},
                           {"Other", std::string(200, 'x')}}));
+  // A header whose mini-stream cutoff (offset 56) is above the size of the
+  // workbook stream, which is kept in regular sectors: a reader that follows
+  // the field reads it from the 256-byte mini stream, where a short stream
+  // starts like a workbook.
+  std::string cutoff =
+      CompoundDocument({{"Workbook", BiffWorkbook({cells}, false, BiffFiller(4500))},
+                        {"Other", BiffBof(BiffGlobals) + BiffFiller(180)}});
+  PutU32(cutoff, 56, 61440);
+  Write(folder, "cutoff.xls", cutoff);
   return 0;
 }
