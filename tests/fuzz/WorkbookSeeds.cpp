@@ -4,8 +4,10 @@
 // grid and an encrypted one, and whole compound documents, with the stream
 // in the mini stream, in sectors of its own, and where the mini stream is
 // easily taken for it: in sectors of its own while the header's cutoff says
-// the mini stream, of exactly the cutoff's size, and after another stream
-// in the mini stream.
+// the mini stream, of exactly the cutoff's size, after another stream in
+// the mini stream, and beside a second entry named as the root; and a
+// stream in sectors of its own that a zero record ends before its second
+// sheet.
 #include "support/CompoundFiles.h"
 
 #include <cstdio>
@@ -68,5 +70,15 @@ int main(int argc, char** argv) {
       folder, "mini-after.xls",
       CompoundDocument({{"Other", BiffWorkbook({BiffDimensions(2, 2) + BiffRecord(0x0204, label)})},
                         {"Workbook", BiffWorkbook({cells}, false, BiffFiller(1000))}}));
+  // The same text at the start of a second root's stream, and a zero record
+  // where libfreexl stops reading, before the second sheet.
+  Write(folder, "second-root.xls",
+        CompoundDocument(
+            {{"Root Entry",
+              BiffWorkbook({BiffDimensions(2, 2) + BiffRecord(0x0204, label)}) + BiffFiller(4500)},
+             {"Workbook", biff8}}));
+  Write(folder, "end-mark.xls",
+        CompoundDocument({{"Workbook", BiffWorkbook({cells + BiffRecord(0, {}), cells}, false,
+                                                    BiffFiller(4500))}}));
   return 0;
 }
