@@ -230,15 +230,12 @@ TEST_F(BinaryScan, RefusesDamagedCompoundDocuments) {
 
 TEST_F(BinaryScan, ScansTheStreamLibfreexlReads) {
   // The first entry whose name, as far as its length field says, is
-  // "Workbook" or "Book", and whose start is not the free-sector mark.
+  // "Workbook" or "Book".
   const std::string large = BiffWorkbook({BiffDimensions(1000, 1000)});
   const std::string small = BiffWorkbook({BiffDimensions(10, 10)}, false, BiffFiller(5000));
   TCompoundLayout where;
   const std::string both = CompoundDocument({{"Workbook", large}, {"Book", small}}, &where);
   EXPECT_EQ(ScanFile(both, 1000).Verdict, TBinaryVerdict::TooLarge);
-  std::string free = both;
-  PutU32(free, where.EntryOffset(0) + 116, 0xFFFFFFFF);
-  EXPECT_EQ(ScanFile(free, 1000).Verdict, TBinaryVerdict::Readable);
   std::string shortName = both;
   shortName[where.EntryOffset(0) + 64] = 10; // "Work" and its end
   EXPECT_EQ(ScanFile(shortName, 1000).Verdict, TBinaryVerdict::Readable);
