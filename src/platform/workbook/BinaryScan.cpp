@@ -25,9 +25,9 @@ constexpr uint16_t Biff5 = 0x0500;
 constexpr uint16_t Biff8 = 0x0600;
 constexpr uint16_t GlobalsSubstream = 0x0005;
 
-// A file with more entries named as workbook streams than this is refused
-// rather than scanned again and again.
-constexpr size_t MaxWorkbookStreams = 4;
+// The longest record of the format. libfreexl stops reading a stream in
+// regular sectors at a longer one, as if the stream ended there.
+constexpr uint16_t MaxRecordLength = 8224;
 
 uint64_t AddCapped(uint64_t a, uint64_t b) {
   return b > UINT64_MAX - a ? UINT64_MAX : a + b;
@@ -216,7 +216,7 @@ bool SharedStringsFit(const std::vector<std::vector<uint8_t>>& parts) {
 
 TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
   const uint64_t streamSize = in.Remaining();
-  std::vector<uint8_t> data(0xFFFF);
+  std::vector<uint8_t> data(MaxRecordLength);
   std::vector<TSubstream> substreams;
   std::vector<uint32_t> sheets; // where each sheet's substream starts
   uint16_t version = 0;
@@ -230,15 +230,13 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
     uint8_t head[4];
     if (!in.Read(head, sizeof head)) break;
     const uint16_t id = U16(head), length = U16(head + 2);
+    // In regular sectors, libfreexl ends the stream at a record of type and
+    // length zero (writers pad the stream with zeros after its last record).
+    if (!in.InMiniStream() && id == 0 && length == 0) break;
+    // libfreexl reads a record cut short by the end of the stream on past
+    // the end, from the rest of the sector.
+    if (length > MaxRecordLength || !in.Read(data.data(), length)) return Broken(offset);
     const bool cell = IsCellRecord(id);
-    const bool used = cell || id == RecordBof || id == RecordBoundSheet || id == RecordDimensions ||
-                      id == RecordFilePass || id == RecordFormat || id == RecordSst ||
-                      id == RecordContinue;
-    if (!in.Read(data.data(), length)) {
-      // Cut short by the end of the stream: the reader stops here too.
-      if (used) return Broken(offset);
-      break;
-    }
     const uint8_t* d = data.data();
     if (offset == 0 && id != RecordBof) return Broken(offset);
     if (!sharedStrings.empty() && id != RecordContinue) {
@@ -347,30 +345,35 @@ TBinaryScan ScanStream(TCompoundFile::TStream& in, uint64_t limit) {
                  positions);
 }
 
+// The entry libfreexl reads the workbook from: in the directory's first
+// sector (the only one it reads), the first named "Workbook" or "Book"
+// whose start is not the free-sector mark, whatever its type.
+const TCompoundEntry* LibraryWorkbook(const TCompoundFile& file) {
+  for (size_t i = 0; i < file.FirstSectorEntries(); ++i) {
+    const TCompoundEntry& entry = file.Entries()[i];
+    if ((entry.Name == "Workbook" || entry.Name == "Book") && entry.Start != 0xFFFFFFFF)
+      return &entry;
+  }
+  return nullptr;
+}
+
 } // namespace
 
 TBinaryScan ScanBinaryWorkbook(int fd, uint64_t limit) {
   try {
     TCompoundFile file(fd);
-    // libfreexl reads the first stream named "Workbook" or "Book"; every
-    // entry whose name begins so is scanned, whatever its type.
-    std::vector<const TCompoundEntry*> books;
-    for (const TCompoundEntry& entry : file.Entries())
-      if (entry.Name.starts_with("Workbook") || entry.Name.starts_with("Book"))
-        books.push_back(&entry);
-    if (books.size() > MaxWorkbookStreams)
-      return Damaged("it holds more than " + std::to_string(MaxWorkbookStreams) +
-                     " workbook streams");
-    TBinaryScan result = Verdict(TBinaryVerdict::NoWorkbook);
-    for (const TCompoundEntry* book : books) {
-      if (book->Size == 0) continue;
-      TCompoundFile::TStream stream = file.Open(*book);
-      TBinaryScan one = ScanStream(stream, limit);
-      if (one.Verdict != TBinaryVerdict::Readable) return one;
-      result.Verdict = TBinaryVerdict::Readable;
-      result.GridPositions = std::max(result.GridPositions, one.GridPositions);
-    }
-    return result;
+    const TCompoundEntry* book = LibraryWorkbook(file);
+    if (!book || book->Size == 0) return Verdict(TBinaryVerdict::NoWorkbook);
+    // libfreexl reads a stream of up to the cutoff, the cutoff included,
+    // from the start of the mini stream, whatever the entry's start says.
+    if (file.HasMiniTable() && book->Size == TCompoundFile::MiniStreamCutoff)
+      return Damaged("its workbook stream is exactly " +
+                     std::to_string(TCompoundFile::MiniStreamCutoff) +
+                     " bytes long, the mini-stream cutoff");
+    if (file.HasMiniTable() && book->Size < TCompoundFile::MiniStreamCutoff && book->Start != 0)
+      return Damaged("its workbook stream is not at the start of its mini stream");
+    TCompoundFile::TStream stream = file.Open(*book);
+    return ScanStream(stream, limit);
   } catch (const TCompoundDamaged& e) {
     return Damaged(e.What);
   }

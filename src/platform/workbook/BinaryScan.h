@@ -30,7 +30,9 @@ struct TBinaryScan {
   std::string Damage;
 };
 
-// Reads the file's structure and counts the grid positions. The count
+// Reads the file's structure and the workbook stream libfreexl takes, from
+// where libfreexl reads it (a file where that is not where the stream's
+// entry says is damaged), and counts the grid positions. The count
 // errs on the high side wherever the file leaves room for doubt: every
 // DIMENSIONS record counts, and a last worksheet without one of its own
 // counts as large as the largest row and column seen anywhere in the

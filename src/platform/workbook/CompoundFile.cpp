@@ -61,6 +61,11 @@ TCompoundFile::TCompoundFile(int fd) : FFd(fd) {
   ReadAllocationTable(header);
   ReadDirectory(U32(header + 48));
   if (FEntries.empty() || FEntries[0].Type != 5) Damaged("its directory has no root");
+  // libfreexl takes the mini stream of the last entry named as the root
+  // before the workbook stream's, whatever its place and type: only the
+  // root may bear that name.
+  for (size_t i = 1; i < FEntries.size(); ++i)
+    if (FEntries[i].Name == "Root Entry") Damaged("its directory has two roots");
   // Whether short streams are read from the mini stream depends on the
   // header's count of mini table sectors, as it does for the library that
   // reads the workbook afterwards.
@@ -171,10 +176,11 @@ void TCompoundFile::ReadDirectory(uint32_t start) {
       const uint8_t* e = &sector[at];
       // libfreexl converts as many bytes of the name as its length field
       // says, whatever the 64 bytes of room.
-      if (U16(e + 64) > 64) Damaged("a name in its directory is longer than its field");
+      const uint16_t nameBytes = U16(e + 64);
+      if (nameBytes > 64) Damaged("a name in its directory is longer than its field");
       TCompoundEntry entry;
-      for (size_t i = 0; i < 32 && e[2 * i] != 0; ++i)
-        entry.Name += static_cast<char>(e[2 * i]);
+      for (size_t i = 0; i + 1 < nameBytes && U16(e + i) != 0; i += 2)
+        entry.Name += U16(e + i) < 0x80 ? static_cast<char>(e[i]) : '\xFF';
       entry.Type = e[66];
       entry.Start = U32(e + 116);
       entry.Size = EntrySize(e);
@@ -218,11 +224,11 @@ TCompoundFile::TStream TCompoundFile::Open(const TCompoundEntry& entry) {
       if (i + 1 < count && FMiniFat[m] != m + 1) Damaged(BadMini);
       m = FMiniFat[m];
     }
-    return TStream(*this, std::move(chunks), MiniSectorSize, size);
+    return TStream(*this, std::move(chunks), MiniSectorSize, size, true);
   }
   for (uint32_t s : Chain(entry.Start, (size + FSectorSize - 1) / FSectorSize))
     chunks.push_back(SectorOffset(s));
-  return TStream(*this, std::move(chunks), FSectorSize, size);
+  return TStream(*this, std::move(chunks), FSectorSize, size, false);
 }
 
 bool TCompoundFile::TStream::Read(void* out, size_t n) {

@@ -7,6 +7,7 @@
 // the size of the file's allocation tables and directory.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,9 +31,9 @@ struct TCompoundDamaged {
 };
 
 struct TCompoundEntry {
-  // The name's UTF-16 code units cut to their low bytes, up to the first
-  // unit whose low byte is zero ("Workbook"; other scripts come out as
-  // bytes that match no Latin name).
+  // The name as libfreexl reads it: the UTF-16 code units its length field
+  // covers, up to the first zero one ("Workbook"); units outside ASCII come
+  // out as 0xFF bytes, which match no Latin name.
   std::string Name;
   uint8_t Type = 0; // 1 storage, 2 stream, 5 root
   uint32_t Start = 0;
@@ -46,6 +47,9 @@ public:
   explicit TCompoundFile(int fd);
 
   const std::vector<TCompoundEntry>& Entries() const { return FEntries; }
+  // How many of them lie in the directory's first sector.
+  size_t FirstSectorEntries() const { return std::min<size_t>(FEntries.size(), FSectorSize / 128); }
+  bool HasMiniTable() const { return FHasMiniTable; }
 
   // Streams shorter than this live in the mini stream; a header that gives
   // another size is refused.
@@ -55,18 +59,22 @@ public:
   class TStream {
   public:
     uint64_t Remaining() const { return FSize - FPos; }
+    bool InMiniStream() const { return FInMiniStream; }
     // Copies the next n bytes; false, reading nothing, when fewer remain.
     bool Read(void* out, size_t n);
     bool Skip(uint64_t n);
 
   private:
     friend class TCompoundFile;
-    TStream(TCompoundFile& file, std::vector<uint64_t> chunks, uint32_t chunkSize, uint64_t size)
-        : FFile(file), FChunks(std::move(chunks)), FChunkSize(chunkSize), FSize(size) {}
+    TStream(TCompoundFile& file, std::vector<uint64_t> chunks, uint32_t chunkSize, uint64_t size,
+            bool inMiniStream)
+        : FFile(file), FChunks(std::move(chunks)), FChunkSize(chunkSize), FSize(size),
+          FInMiniStream(inMiniStream) {}
     TCompoundFile& FFile;
     std::vector<uint64_t> FChunks; // file offset of each sector of the stream
     uint32_t FChunkSize;
     uint64_t FSize;
+    bool FInMiniStream;
     uint64_t FPos = 0;
     std::vector<uint8_t> FBuffer; // the sector FPos lies in, once read
     uint64_t FLoaded = UINT64_MAX;

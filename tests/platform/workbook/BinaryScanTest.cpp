@@ -130,6 +130,21 @@ TEST_F(BinaryScan, RefusesWorkbookStreamsTheLibraryMisreads) {
   std::vector<size_t> entries = RecordsOf(shared, 0x0085);
   PutU32(shared, entries.at(1) + 4, GetU32(shared, entries.at(0) + 4));
   EXPECT_EQ(verdict(shared), TBinaryVerdict::Damaged);
+  // In regular sectors libfreexl stops at a record of type and length zero
+  // and at one longer than 8,224 bytes, never reaching the second sheet
+  // here, and reads a record cut short by the end of the stream on into the
+  // rest of its sector. In the mini stream it reads on past a zero record.
+  auto regular = [](const std::string& firstSheetEnd) {
+    return BiffWorkbook({BiffDimensions(10, 10) + firstSheetEnd, BiffDimensions(10, 10)}, false,
+                        BiffFiller(5000));
+  };
+  EXPECT_EQ(verdict(regular(BiffRecord(0, {}))), TBinaryVerdict::Damaged);
+  EXPECT_EQ(verdict(regular(BiffRecord(0x00EF, std::string(9000, '\0')))), TBinaryVerdict::Damaged);
+  std::string cut = regular({}) + BiffRecord(0x00EF, std::string(1000, '\0'));
+  cut.resize(cut.size() - 10);
+  EXPECT_EQ(verdict(cut), TBinaryVerdict::Damaged);
+  EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(2, 2) + BiffRecord(0, {}) + BiffNumber(5, 5, 1)})),
+            TBinaryVerdict::Damaged);
   // An encrypted workbook is told as such, not measured.
   EXPECT_EQ(verdict(BiffWorkbook({BiffDimensions(10, 10)}, false,
                                  BiffRecord(0x002F, std::string(54, '\0')))),
@@ -192,7 +207,38 @@ TEST_F(BinaryScan, RefusesDamagedCompoundDocuments) {
   PutU32(past, mini.EntryOffset(0) + 116, 40);
   EXPECT_EQ(ScanFile(past).Verdict, TBinaryVerdict::Damaged);
 
+  // libfreexl reads a short workbook stream from the start of the mini
+  // stream, whatever its entry's start, and one of exactly the cutoff's size
+  // from there too when the file has a mini stream (without one, as writers
+  // that pad the stream to 4,096 bytes make it, from its sectors); it takes
+  // the mini stream of any entry named as the root.
+  const std::string book = BiffWorkbook({BiffDimensions(10, 10)});
+  EXPECT_EQ(ScanFile(CompoundDocument({{"Other", book}, {"Workbook", book}})).Verdict,
+            TBinaryVerdict::Damaged);
+  const std::string sized = book + BiffRecord(0x00EF, std::string(4092 - book.size(), '\0'));
+  ASSERT_EQ(sized.size(), 4096u);
+  EXPECT_EQ(ScanFile(CompoundDocument({{"Workbook", sized}, {"Other", "x"}})).Verdict,
+            TBinaryVerdict::Damaged);
+  EXPECT_EQ(ScanFile(CompoundDocument({{"Workbook", sized}})).Verdict, TBinaryVerdict::Readable);
+  EXPECT_EQ(ScanFile(CompoundDocument({{"Root Entry", "x"}, {"Workbook", book}})).Verdict,
+            TBinaryVerdict::Damaged);
+
   // No workbook stream at all.
   EXPECT_EQ(ScanFile(CompoundDocument({{"Other", std::string(100, 'x')}})).Verdict,
             TBinaryVerdict::NoWorkbook);
+}
+
+TEST_F(BinaryScan, ScansTheStreamLibfreexlReads) {
+  // The first entry whose name, as far as its length field says, is
+  // "Workbook" or "Book".
+  const std::string large = BiffWorkbook({BiffDimensions(1000, 1000)});
+  const std::string small = BiffWorkbook({BiffDimensions(10, 10)}, false, BiffFiller(5000));
+  TCompoundLayout where;
+  const std::string both = CompoundDocument({{"Workbook", large}, {"Book", small}}, &where);
+  EXPECT_EQ(ScanFile(both, 1000).Verdict, TBinaryVerdict::TooLarge);
+  std::string shortName = both;
+  shortName[where.EntryOffset(0) + 64] = 10; // "Work" and its end
+  EXPECT_EQ(ScanFile(shortName, 1000).Verdict, TBinaryVerdict::Readable);
+  EXPECT_EQ(ScanFile(CompoundDocument({{"Book", small}, {"Workbook", large}}), 1000).Verdict,
+            TBinaryVerdict::Readable);
 }
