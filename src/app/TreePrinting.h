@@ -2,7 +2,7 @@
 // margins and keeping its proportions; the same drawing as on the screen.
 #pragma once
 
-#include "printing/PageMargins.h"
+#include "foundation/PageMargins.h"
 
 namespace bw {
 

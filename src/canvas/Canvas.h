@@ -74,7 +74,8 @@ class TCanvas {
 public:
   virtual ~TCanvas() = default;
 
-  // State read by the next operations, as the platform's canvas keeps it.
+  // The pen, brush and font that every following operation draws with,
+  // until they are changed.
   TPen Pen;
   TBrush Brush;
   TFont Font;

@@ -1,6 +1,6 @@
-// Culture data by locale identifier (LCID), and the two small value types the
-// class library builds over it: a culture reference and one culture's date and
-// time formats and names. Texts are UTF-8.
+// Culture data by locale identifier (LCID), and two small value types over
+// it: a culture reference and one culture's date and time formats and names.
+// Texts are UTF-8.
 #pragma once
 
 #include <array>

@@ -63,7 +63,8 @@ public:
   const char* ClassName() const noexcept override { return "FormatException"; }
 };
 
-// The class library's list error ("Element not found").
+// A list asked for an element or an index it does not have ("Element not
+// found", "List index out of bounds (5)").
 class ListError : public Exception {
 public:
   using Exception::Exception;

@@ -1,6 +1,7 @@
-// The platform date: a Double of days since 1899-12-30, the fraction being the
-// time of day. Before that date the whole-day part is negative and the
-// fraction is subtracted (-1.25 is 1899-12-29 06:00).
+// The serial date (TDateTime) of the settings and the workbooks: a double of
+// days since 1899-12-30, the fraction being the time of day. Before that date
+// the whole-day part is negative and the fraction is subtracted (-1.25 is
+// 1899-12-29 06:00).
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Roll-back of expected, minimum and maximum values, path values, taking
-// options and optimisation. Intermediates are formed in the 80-bit extended
-// format and rounded to Double where they are stored, which the results
-// depend on to the last digit.
+// options and optimisation. Sums and products are formed in long double
+// (80 bits on x86) and rounded to double only where a value is stored; the
+// values, and the texts made of them, depend on this to their last digit.
 #include "foundation/Assert.h"
 #include "foundation/Rounding.h"
 #include "model/DecTreeNode.h"

@@ -3,7 +3,7 @@
 // it modally and hands back the margins and orientation the user left.
 #pragma once
 
-#include "printing/PageMargins.h"
+#include "printing/PrintSettings.h"
 #include "printing/PrintableForm.h"
 #include "widgets/ParentedForm.h"
 

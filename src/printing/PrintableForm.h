@@ -1,7 +1,7 @@
 // A window that can draw its content as pages into a print preview.
 #pragma once
 
-#include "printing/PageMargins.h"
+#include "foundation/PageMargins.h"
 
 class QWidget;
 

@@ -6,7 +6,9 @@
 
 namespace bw {
 
-enum TUnits {
+// With a fixed underlying type, a number outside the list is still a value
+// of the type; the conversions pass it through unchanged.
+enum TUnits : int {
   mmPixel,     // screen pixels
   mmLoMetric,  // 0.1 mm
   mmHiMetric,  // 0.01 mm

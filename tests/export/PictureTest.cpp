@@ -52,7 +52,8 @@ TEST(PictureFormat, ComesFromTheFileNamesLastExtensionInUpperCase) {
   for (auto [name, message] : {std::pair{"/home/u/tree.png", "Unknown image file extension: .PNG"},
                                {"tree.gif.bak", "Unknown image file extension: .BAK"},
                                {"photos.v2/pic", "Unknown image file extension: "}})
-    EXPECT_THAT([&] { PictureFormatOfFile(name); }, ThrowsMessage<Exception>(message)) << name;
+    EXPECT_THAT([name = name] { PictureFormatOfFile(name); }, ThrowsMessage<Exception>(message))
+        << name;
 }
 
 TEST(PictureFormat, SizesTheFormatCannotHoldAreRefusedWithTheSize) {
@@ -150,7 +151,8 @@ TEST(BitmapWriters, AFailedWriteIsAnErrorInEveryFormat) {
     char buffer[64];
     std::FILE* full = fmemopen(buffer, sizeof buffer, "w");
     std::setvbuf(full, nullptr, _IONBF, 0);
-    EXPECT_THAT([&] { write(full); }, ThrowsMessage<Exception>(HasSubstr(message)));
+    EXPECT_THAT(([&write = write, full] { write(full); }),
+                ThrowsMessage<Exception>(HasSubstr(message)));
     std::fclose(full);
   }
 }

@@ -40,7 +40,9 @@ TEST(DateTime, CreateFailuresInTheirOrder) {
                          {0, 1, 1},
                          {10000, 1, 1},
                          {2024, 4, 31}})
-    EXPECT_EQ(MessageOf<ArgumentOutOfRangeException>([&] { DateTime::Create(y, m, d); }), BadDate);
+    EXPECT_EQ(MessageOf<ArgumentOutOfRangeException>(
+                  [y = y, m = m, d = d] { DateTime::Create(y, m, d); }),
+              BadDate);
   EXPECT_NO_THROW(DateTime::Create(2000, 2, 29));
   EXPECT_NO_THROW(DateTime::Create(2024, 2, 29));
   // The date is judged before the milliseconds, the time total before both.

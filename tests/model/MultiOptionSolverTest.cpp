@@ -45,7 +45,8 @@ std::vector<Item> Units(const std::vector<Option>& options) {
   return items;
 }
 
-// The judging as first written, with running Double sums.
+// A plain judging to compare with: every subset in turn, its cost and worth
+// summed in double as it goes.
 std::pair<std::vector<bool>, std::vector<bool>> DoubleEnumeration(const std::vector<Option>& o,
                                                                   double budget) {
   size_t n = o.size();

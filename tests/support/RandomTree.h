@@ -31,8 +31,7 @@ public:
     static const char* const Texts[] = {"",
                                         "Node",
                                         "A longer caption that does not fit in place",
-                                        "Gr\xc3\xbc\xc3\x9f"
-                                        "e \xe2\x82\xac",
+                                        "Gr\u00fc\u00dfe \u20ac",
                                         "line\r\nbreak",
                                         "  ",
                                         "Import: Excel(\"a.xls\";\"S\";\"A1\")"};

@@ -86,7 +86,7 @@ bool TSettings::Save() {
   auto key = FStore.OpenKey(TRootKeys::CURRENT_USER, KeyPath, true);
   if (!key) return false;
   bool ok = true;
-  // In the order the values have always been written.
+  // Each value that is missing, unreadable or changed, in the order of Names.
   if (!valid[0] || AutoUpdateConfigured != FLoaded.AutoUpdateConfigured)
     ok &= key->WriteDword(Names[0], AutoUpdateConfigured ? 1 : 0);
   if (!valid[1] || CanCheckForAutoUpdate != FLoaded.CanCheckForAutoUpdate)

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "foundation/DateTime.h"
+#include "foundation/PageMargins.h"
 #include "platform/registry/Registry.h"
-#include "printing/PageMargins.h"
 
 #include <cstdint>
 

@@ -35,14 +35,14 @@ TEditPayoffForm::TEditPayoffForm(QWidget* parent)
       {FUi->ImportRadioButton, TPayoffMode::Import},
       {FUi->AdvancedRadioButton, TPayoffMode::Advanced}};
   for (auto [radio, mode] : radios)
-    connect(radio, &QRadioButton::toggled, this, [this, mode](bool checked) {
+    connect(radio, &QRadioButton::toggled, this, [this, mode = mode](bool checked) {
       if (checked) Guarded([&] { PayoffRadioButtonModeClick(mode); });
     });
   const std::pair<QLineEdit*, TPayoffEdit> edits[] = {{FUi->DirectEdit, TPayoffEdit::Direct},
                                                       {FUi->PayoffEdit, TPayoffEdit::Payoff},
                                                       {FUi->CostEdit, TPayoffEdit::Cost}};
   for (auto [edit, sender] : edits)
-    connect(edit, &QLineEdit::textChanged, this, [this, sender](const QString& text) {
+    connect(edit, &QLineEdit::textChanged, this, [this, sender = sender](const QString& text) {
       Guarded([&] { NumberEditChange(sender, text); });
     });
   connect(FUi->ImportChooseButton, &QPushButton::clicked, this,

@@ -8,8 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
-#include <thread>
 
 using namespace bw;
 using namespace bw::test;
@@ -108,9 +109,11 @@ TEST(WorkbookFiles, KeptWorkbooksAreReadOncePerFileState) {
   for (int i = 0; i < 3; ++i)
     EXPECT_EQ(EvaluateFunction("Excel(\"" + path + "\", \"Rate\")", error, kept), 1);
   EXPECT_EQ(kept.ReadCount(), 1);
-  // A changed file is read again.
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // A changed file is read again; its time is set apart from the first,
+  // however coarse the file system's clock.
+  const auto written = std::filesystem::last_write_time(path);
   WritePrices(path, 2000.5);
+  std::filesystem::last_write_time(path, written + std::chrono::seconds(2));
   EXPECT_EQ(EvaluateFunction("Excel(\"" + path + "\", \"Rate\")", error, kept), 2000.5);
   EXPECT_EQ(kept.ReadCount(), 2);
 

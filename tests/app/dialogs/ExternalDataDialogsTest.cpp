@@ -315,8 +315,7 @@ struct Overview {
 
 // The first reading comes once the window is on the screen.
 void WaitForTheFirstRefresh(const TOverviewExternalDataForm& form) {
-  for (int i = 0; i < 100 && form.RefreshCount() == 0; ++i)
-    QTest::qWait(5);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form.RefreshCount() > 0; }, 5000));
   EXPECT_EQ(form.RefreshCount(), 1);
 }
 

@@ -32,13 +32,12 @@ using namespace bw::test;
 using ::testing::HasSubstr;
 using ::testing::ThrowsMessage;
 
-#if defined(__SANITIZE_ADDRESS__)
 // A picture too large for memory must come back as a null image, not end
-// the program: the sanitizer's allocator answers as malloc would.
+// the program: AddressSanitizer's allocator answers as malloc would. Only
+// that sanitizer calls this, whichever compiler built it.
 extern "C" const char* __asan_default_options() {
   return "allocator_may_return_null=1";
 }
-#endif
 
 namespace {
 

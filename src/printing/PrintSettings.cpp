@@ -1,4 +1,4 @@
-#include "printing/PageMargins.h"
+#include "printing/PrintSettings.h"
 
 #include <QLocale>
 

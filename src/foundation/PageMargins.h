@@ -1,5 +1,4 @@
-// Page margins and the print settings that the print window takes and
-// hands back. Without Qt: the settings store them too.
+// The page margins that printing uses and the settings keep.
 #pragma once
 
 #include <cstdint>
@@ -30,18 +29,5 @@ constexpr int64_t HorizontalMargins(const TPageMargins& m) {
 constexpr int64_t VerticalMargins(const TPageMargins& m) {
   return int64_t{m.Top} + m.Bottom;
 }
-
-struct TPrintSettings {
-  bool Landscape = false;
-  TPageMargins Margins;
-};
-
-constexpr TPrintSettings MakePrintSettings(bool landscape, const TPageMargins& margins) {
-  return {landscape, margins};
-}
-
-// Whether the user's locale measures in the metric system, as the
-// page-setup dialog does; decides the unit of TPageMargins.
-bool IsMetricLocale();
 
 } // namespace bw
