@@ -289,6 +289,20 @@ TEST(ImportDialog, RefusesWhatNoPayoffHoldsAndTellsOfDamage) {
   EXPECT_EQ(e.Form.Step(), 5);
 }
 
+// A workbook whose defined name lies in a damaged sheet: restoring a
+// reference to that sheet reads the sheet once, and says so once.
+TEST(ImportDialog, ADamagedSheetBehindANameIsToldOnce) {
+  TTempFolder dir;
+  std::string path = dir.File("damaged.xlsx");
+  WriteZip(path, PackageParts({SheetXml(R"(<row r="1"><c r="A1"><v>1</v></row>)")}, {},
+                              R"(<definedName name="Rate">Sheet1!$A$1</definedName>)"));
+  Dialog d;
+  d.Form.Restore(Call(path, "Sheet1$A1"));
+  EXPECT_EQ(d.Told, QStringList{"error: '" + QString::fromStdString(path) +
+                                "' is damaged: its worksheet 'Sheet1' is no well-formed XML."});
+  EXPECT_EQ(d.Form.Step(), 5);
+}
+
 namespace {
 
 // A tree of the control with imported payoffs under its root.
