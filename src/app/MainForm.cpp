@@ -389,7 +389,7 @@ void TMainForm::ConnectCommands() {
     return TPictureSource{bounds.Width + 2 * tree.BorderSize, bounds.Height + 2 * tree.BorderSize,
                           FDecTree->logicalDpiY(), [&tree](TCanvas& c) { tree.PaintTo(c); }};
   };
-  auto copyPicture = Slot([picture] { CopyPictureToClipboard(picture()); });
+  auto copyPicture = Slot([this, picture] { CopyPicture(this, picture(), Dialogs.Error); });
   auto exportPicture = Slot([this, picture] {
     const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::ExportPicture);
     const QString name = ExportPictureToFile(

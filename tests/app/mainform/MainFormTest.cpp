@@ -617,6 +617,13 @@ TEST(MainForm, PictureCommandsAreOnAndTakeTheWholeTreeWithItsMargin) {
   w.Ui().FileExportPictureMenuItem->trigger();
   EXPECT_EQ(QImage(name).size(), size);
   EXPECT_EQ(w.Messages.size(), 1);
+
+  // A tree wider than any bitmap can be: a plain message, as for a file.
+  w.Root()->Bounds.Width = 100000000;
+  w.Ui().EditCopyPictureMenuItem->trigger();
+  EXPECT_EQ(w.Messages.mid(1), QStringList{QString("Not enough memory for a picture of "
+                                                   "100000020 x %1 pixels.")
+                                               .arg(size.height())});
 }
 
 TEST(MainForm, HelpThatCannotBeOpenedSaysWhichFile) {
