@@ -315,7 +315,8 @@ void TMainForm::CreatePopupMenus() {
         ta->setObjectName(t.Name);
         ta->setCheckable(true);
         SetHint(ta, t.Hint);
-        if (&t != &TypeItems[3]) group->addAction(ta);
+        // One group: each item shows as a radio mark, none as a check box.
+        group->addAction(ta);
       }
       sub->actions()[0]->setChecked(true);
     } else {
@@ -781,7 +782,6 @@ void TMainForm::PopupMenuPopup() {
     const auto command = static_cast<TNodeCommand>(i);
     item(PopupItemName(command))->setEnabled(state.IsEnabled(command));
   }
-  // "Chance (numeric)" is outside the radio group: every mark is set here.
   if (state.CheckedType)
     for (int i = 0; i < NodeTypeItemCount; ++i) {
       const auto type = static_cast<TNodeTypeItem>(i);

@@ -5,6 +5,7 @@
 #include "support/ChildProcess.h"
 #include "treefile/TreeFile.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -459,8 +460,13 @@ TEST(MainForm, TheNodeMenuTakesItsStateWhenItOpens) {
   EXPECT_EQ(w.Action("PopupTakeOptionMenuItem")->text(), "Toggle this option");
   EXPECT_TRUE(w.Action("PopupTypeMenuItem")->isEnabled());
   EXPECT_FALSE(w.Action("PopupMoveUpMenuItem")->isEnabled());
-  // "Chance (numeric)" stands outside the radio group; the marks follow the
-  // node all the same.
+  // The four are radio items of one group (no check box among them), and
+  // their marks follow the node.
+  const QActionGroup* group = w.Action("PopupTypeDecisionChooseOneMenuItem")->actionGroup();
+  ASSERT_TRUE(group && group->isExclusive());
+  for (const char* name : {"PopupTypeDecisionChooseMultipleMenuItem",
+                           "PopupTypeChancePercentMenuItem", "PopupTypeChanceNumericMenuItem"})
+    EXPECT_EQ(w.Action(name)->actionGroup(), group) << name;
   auto marked = [&w] {
     QString names;
     for (const char* name :
