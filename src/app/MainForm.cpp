@@ -797,9 +797,12 @@ void TMainForm::FilePrint() {
     TSettings settings(FStore);
     print = MakePrintSettings(settings.Landscape, settings.PageMargins);
   }
+  const TFileDialogFolder pdf = DialogFolder(TFileDialogFolder::PrintPdf);
+  print.ProposedPdf = pdf.ProposedFile(FDecTree->Tree().TreeRoot()->Caption, ".pdf");
   TPrintWindowDialogs dialogs = PrintDialogs;
   if (!dialogs.Help) dialogs.Help = [this] { OpenHelp(); };
   ShowPrintPreview(*this, print, dialogs);
+  if (!print.PrintedPdf.empty()) pdf.Remember(print.PrintedPdf);
   // Loaded afresh: whatever else was saved while the window was open stays.
   TSettings settings(FStore);
   settings.PageMargins = print.Margins;

@@ -4,9 +4,11 @@
 #include "app/TreePrinting.h"
 #include "app/core/Settings.h"
 #include "printing/FakePrinter.h"
+#include "printing/PrintForm.h"
 #include "printing/PrintPreview.h"
 #include "printing/Printer.h"
 
+#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -167,4 +169,37 @@ TEST(FilePrint, OpensThePrintWindowAndKeepsWhatTheUserLeftInTheSettings) {
   EXPECT_EQ(settings.PageMargins, MakePageMargins(1, 2, 3, 4));
   EXPECT_FALSE(settings.Landscape);
   EXPECT_TRUE(settings.CanCheckForAutoUpdate);
+}
+
+// Print to PDF proposes the tree's name in its folder; an untitled tree's,
+// in the folder last printed to.
+TEST(FilePrint, ProposesThePdfBesideTheTreeElseWhereTheLastWent) {
+  QTemporaryDir dir;
+  const QString trees = dir.filePath("trees"), pdfs = dir.filePath("pdfs");
+  ASSERT_TRUE(QDir().mkpath(trees) && QDir().mkpath(pdfs));
+  auto previous = SetPrinter(std::make_unique<TQtPrinter>([](auto&&...) {}));
+  Window w;
+  QStringList offered;
+  QString chosen;
+  w.Form->PrintDialogs.Print = [&](QWidget*) {
+    auto& qt = dynamic_cast<TQtPrinter&>(Printer());
+    offered << qt.PdfFileName();
+    qt.SelectPdfFile(chosen);
+    return true;
+  };
+  w.Form->PrintDialogs.Run = [](TPrintForm& form) {
+    form.show();
+    form.PrintToolButtonClick();
+    form.close();
+  };
+  w.SaveName = trees + "/shop.bwk";
+  w.Form->Form().FileSaveAsMenuItem->trigger();
+  chosen = pdfs + "/elsewhere.pdf";
+  w.Form->FilePrint();
+  w.Form->FileNew();
+  w.Form->FilePrint();
+  SetPrinter(std::move(previous));
+  EXPECT_EQ(offered,
+            QStringList({trees + "/shop.pdf",
+                         pdfs + "/" + QString::fromStdString(w.Root()->Caption) + ".pdf"}));
 }
