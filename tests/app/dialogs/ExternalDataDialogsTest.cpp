@@ -434,3 +434,34 @@ TEST(ExternalDataOverview, RefreshesOnActivationButNotUnderItsOwnWindows) {
   QTest::mouseClick(form.Form().RefreshButton, Qt::LeftButton);
   EXPECT_EQ(form.RefreshCount(), 3);
 }
+
+// "Old Value" shows a large value whole, beside the row's marker.
+TEST(ExternalDataOverview, OldValuesShowWhole) {
+  Overview o;
+  o.Add("Large", 1234567890124500, "Import: ");
+  TOverviewExternalDataForm form(o.Tree);
+  form.RefreshExternalData();
+  QTreeWidget* list = form.Form().OverviewListView;
+  const QString value = list->topLevelItem(0)->text(0);
+  EXPECT_EQ(value, "123,456,789,012.45");
+  EXPECT_GT(list->columnWidth(0), 16 + list->fontMetrics().horizontalAdvance(value));
+}
+
+// Both dialogs end in their footer band, with the buttons standing in it:
+// no empty space lies below its line.
+TEST(ExternalDataDialogs, TheButtonsStandInTheFooter) {
+  auto check = [](QWidget& form, QWidget* footer, std::initializer_list<QWidget*> buttons) {
+    EXPECT_EQ(footer->geometry().bottom(), form.rect().bottom()) << form.objectName().toStdString();
+    for (QWidget* button : buttons)
+      EXPECT_TRUE(
+          footer->geometry().contains(QRect(button->mapTo(&form, QPoint()), button->size())))
+          << button->objectName().toStdString();
+  };
+  Dialog d;
+  check(d.Form, d.U.BottomLine, {d.U.btnOK, d.U.btnCancel});
+  Overview o;
+  TOverviewExternalDataForm overview(o.Tree);
+  overview.show();
+  Ui::TOverviewExternalDataForm& u = overview.Form();
+  check(overview, u.BottomLine, {u.RefreshButton, u.OKButton, u.CancelButton});
+}
