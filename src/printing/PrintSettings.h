@@ -11,9 +11,9 @@ namespace bw {
 struct TPrintSettings {
   bool Landscape = false;
   TPageMargins Margins;
-  // In: the file that printing to a PDF proposes first, none if empty. Out:
-  // the PDF file last printed to, empty when none was.
+  // The file that printing to a PDF proposes first; none if empty.
   std::string ProposedPdf;
+  // Handed back: the PDF file last printed to; empty when none was.
   std::string PrintedPdf;
 };
 
