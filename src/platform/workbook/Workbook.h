@@ -33,9 +33,9 @@ public:
 
 // A workbook, or what was given as one, that cannot be used, with a message
 // for the user: a name of no file (a folder, a FIFO) or of a file that
-// cannot be read, a damaged workbook ("'<path>' is damaged: ..."), one
-// protected by a password or beyond the limits, a damaged worksheet, a
-// sheet or name it does not have.
+// cannot be read, a damaged workbook or worksheet ("'<path>' is damaged:
+// ..."), one protected by a password or beyond the limits, a sheet or name
+// it does not have.
 class WorkbookError : public Exception {
 public:
   using Exception::Exception;
