@@ -190,26 +190,3 @@ TEST_F(PrintForm, PrintsToAPdfFileThroughTheQtPrinter) {
   EXPECT_EQ(out.read(5), "%PDF-");
   EXPECT_TRUE(settings.Landscape);
 }
-
-// Print to PDF offers the file the caller proposes; a second print in the
-// same window offers the file of the first, and the file written comes back.
-TEST_F(PrintForm, ProposesThePdfFileAndHandsBackTheFileWritten) {
-  QTemporaryDir dir;
-  auto fake = SetPrinter(std::make_unique<TQtPrinter>([](auto&&...) { FAIL() << "no CUPS"; }));
-  auto& qt = dynamic_cast<TQtPrinter&>(Printer());
-  QStringList offered;
-  dialogs.Print = [&](QWidget*) {
-    offered << qt.PdfFileName();
-    qt.SelectPdfFile(dir.filePath("chosen.pdf"));
-    return true;
-  };
-  settings.ProposedPdf = QFile::encodeName(dir.filePath("tree.pdf")).toStdString();
-  Show([](TPrintForm& form) {
-    form.Form().PrintToolButton->click();
-    form.Form().PrintToolButton->click();
-  });
-  SetPrinter(std::move(fake));
-  EXPECT_EQ(offered, QStringList({dir.filePath("tree.pdf"), dir.filePath("chosen.pdf")}));
-  EXPECT_EQ(settings.PrintedPdf, QFile::encodeName(dir.filePath("chosen.pdf")).toStdString());
-  EXPECT_TRUE(QFile::exists(dir.filePath("chosen.pdf")));
-}

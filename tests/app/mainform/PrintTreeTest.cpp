@@ -9,6 +9,7 @@
 #include "printing/Printer.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -171,8 +172,9 @@ TEST(FilePrint, OpensThePrintWindowAndKeepsWhatTheUserLeftInTheSettings) {
   EXPECT_TRUE(settings.CanCheckForAutoUpdate);
 }
 
-// Print to PDF proposes the tree's name in its folder; an untitled tree's,
-// in the folder last printed to.
+// Print to PDF proposes the tree's name in its folder, and a second print
+// in the same window the file of the first; an untitled tree's name, in the
+// folder last printed to.
 TEST(FilePrint, ProposesThePdfBesideTheTreeElseWhereTheLastWent) {
   QTemporaryDir dir;
   const QString trees = dir.filePath("trees"), pdfs = dir.filePath("pdfs");
@@ -190,6 +192,7 @@ TEST(FilePrint, ProposesThePdfBesideTheTreeElseWhereTheLastWent) {
   w.Form->PrintDialogs.Run = [](TPrintForm& form) {
     form.show();
     form.PrintToolButtonClick();
+    form.PrintToolButtonClick();
     form.close();
   };
   w.SaveName = trees + "/shop.bwk";
@@ -200,6 +203,7 @@ TEST(FilePrint, ProposesThePdfBesideTheTreeElseWhereTheLastWent) {
   w.Form->FilePrint();
   SetPrinter(std::move(previous));
   EXPECT_EQ(offered,
-            QStringList({trees + "/shop.pdf",
-                         pdfs + "/" + QString::fromStdString(w.Root()->Caption) + ".pdf"}));
+            QStringList({trees + "/shop.pdf", chosen,
+                         pdfs + "/" + QString::fromStdString(w.Root()->Caption) + ".pdf", chosen}));
+  EXPECT_TRUE(QFileInfo::exists(chosen));
 }
