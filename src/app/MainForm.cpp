@@ -315,7 +315,8 @@ void TMainForm::CreatePopupMenus() {
         ta->setObjectName(t.Name);
         ta->setCheckable(true);
         SetHint(ta, t.Hint);
-        if (&t != &TypeItems[3]) group->addAction(ta);
+        // One group: each item shows as a radio mark, none as a check box.
+        group->addAction(ta);
       }
       sub->actions()[0]->setChecked(true);
     } else {
@@ -389,7 +390,7 @@ void TMainForm::ConnectCommands() {
     return TPictureSource{bounds.Width + 2 * tree.BorderSize, bounds.Height + 2 * tree.BorderSize,
                           FDecTree->logicalDpiY(), [&tree](TCanvas& c) { tree.PaintTo(c); }};
   };
-  auto copyPicture = Slot([picture] { CopyPictureToClipboard(picture()); });
+  auto copyPicture = Slot([this, picture] { CopyPicture(this, picture(), Dialogs.Error); });
   auto exportPicture = Slot([this, picture] {
     const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::ExportPicture);
     const QString name = ExportPictureToFile(
@@ -781,7 +782,6 @@ void TMainForm::PopupMenuPopup() {
     const auto command = static_cast<TNodeCommand>(i);
     item(PopupItemName(command))->setEnabled(state.IsEnabled(command));
   }
-  // "Chance (numeric)" is outside the radio group: every mark is set here.
   if (state.CheckedType)
     for (int i = 0; i < NodeTypeItemCount; ++i) {
       const auto type = static_cast<TNodeTypeItem>(i);
@@ -797,9 +797,12 @@ void TMainForm::FilePrint() {
     TSettings settings(FStore);
     print = MakePrintSettings(settings.Landscape, settings.PageMargins);
   }
+  const TFileDialogFolder pdf = DialogFolder(TFileDialogFolder::PrintPdf);
+  print.ProposedPdf = pdf.ProposedFile(FDecTree->Tree().TreeRoot()->Caption, ".pdf");
   TPrintWindowDialogs dialogs = PrintDialogs;
   if (!dialogs.Help) dialogs.Help = [this] { OpenHelp(); };
   ShowPrintPreview(*this, print, dialogs);
+  if (!print.PrintedPdf.empty()) pdf.Remember(print.PrintedPdf);
   // Loaded afresh: whatever else was saved while the window was open stays.
   TSettings settings(FStore);
   settings.PageMargins = print.Margins;

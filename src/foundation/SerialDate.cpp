@@ -68,7 +68,9 @@ bool TryDecodeSerial(TDateTime serial, DecodedSerial& r) {
   // the scaled value could not be held in an integer.
   if (!std::isfinite(serial) || serial < -700000.0 || serial > 3000000.0) return false;
   auto ms = static_cast<int64_t>(RoundHalfEven(serial * static_cast<double>(MSecsPerDay)));
-  int64_t days = ms / MSecsPerDay; // toward zero, as the platform date wants
+  // Whole days toward zero: the fraction is the time of day on either side
+  // of day 0 (-1.25 is a day back at 06:00, not two days back at 18:00).
+  int64_t days = ms / MSecsPerDay;
   int64_t time = (ms < 0 ? -ms : ms) % MSecsPerDay;
   int64_t epochDays = days + SerialDateDelta;
   if (epochDays < 0 || epochDays > MaxDays) return false;

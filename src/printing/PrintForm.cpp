@@ -6,6 +6,8 @@
 #include "ui_PrintForm.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -45,9 +47,16 @@ bool RunPageSetupDialog(QWidget* parent, TPageMargins& margins) {
 bool RunPrintDialog(QWidget* parent) {
   QPrinter* printer = Printer().QtPrinter();
   if (!printer) return false;
+  auto* qt = dynamic_cast<TQtPrinter*>(&Printer());
   QPrintDialog dialog(printer, parent);
+  // On a CUPS printer the dialog's file box offers Qt's own name for the
+  // PDF output ("print.pdf"); ours goes there instead, should the user turn
+  // to that output. While the printer prints to a file, the box shows the
+  // printer's file already.
+  if (qt && !qt->PrintsToFile() && !qt->ProposedPdfFile().isEmpty())
+    if (auto* file = dialog.findChild<QLineEdit*>("filename")) file->setText(qt->ProposedPdfFile());
   const bool accepted = dialog.exec() == QDialog::Accepted;
-  if (auto* qt = dynamic_cast<TQtPrinter*>(&Printer())) qt->DialogClosed();
+  if (qt) qt->DialogClosed();
   return accepted;
 }
 
@@ -123,6 +132,8 @@ void TPrintForm::PrintToolButtonClick() {
     Guarded([this] { RenderPreview(true); });
     throw;
   }
+  if (auto* qt = dynamic_cast<TQtPrinter*>(&Printer()); qt && qt->PrintsToFile())
+    PrintedPdf = qt->PdfFileName();
   RenderPreview(true);
 }
 
@@ -168,6 +179,10 @@ void ShowPrintPreview(IPrintableForm& printable, TPrintSettings& settings,
   }
   TPrintForm form(printable, owner, dialogs);
   form.Margins = settings.Margins;
+  // Proposed once a window: a second print in it offers the file of the
+  // first.
+  if (auto* qt = dynamic_cast<TQtPrinter*>(&Printer()))
+    qt->ProposePdfFile(QFile::decodeName(QByteArray::fromStdString(settings.ProposedPdf)));
   TDeviceSettings orientation;
   orientation.Orientation = settings.Landscape ? 2 : 1;
   Printer().SetDeviceSettings(orientation);
@@ -177,6 +192,7 @@ void ShowPrintPreview(IPrintableForm& printable, TPrintSettings& settings,
     form.exec();
   settings.Margins = form.Margins;
   settings.Landscape = Printer().DeviceSettings().Orientation == 2;
+  settings.PrintedPdf = QFile::encodeName(form.PrintedPdf).toStdString();
 }
 
 } // namespace bw

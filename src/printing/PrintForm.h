@@ -45,6 +45,8 @@ public:
   TPrintPreview& Preview();
   // The page-setup dialog's margins.
   TPageMargins Margins;
+  // The PDF file last printed to; empty while none was.
+  QString PrintedPdf;
 
   // Has the printable window draw its pages into the preview.
   void RenderPreview(bool showMargins);

@@ -188,6 +188,12 @@ QString TQtPrinter::PdfFileName() const {
   return FSettings->outputFileName();
 }
 
+void TQtPrinter::ProposePdfFile(const QString& fileName) {
+  FProposedPdf = fileName;
+  // A file name would turn a CUPS printer into the PDF output.
+  if (PrintsToFile() && !fileName.isEmpty()) FSettings->setOutputFileName(fileName);
+}
+
 void TQtPrinter::DialogClosed() {
   if (FSettings->outputFormat() == QPrinter::NativeFormat && !FSettings->printerName().isEmpty())
     FCupsPrinter = FSettings->printerName();

@@ -133,6 +133,11 @@ public:
   void SelectPdfFile(const QString& fileName);
   bool PrintsToFile() const { return FCupsPrinter.isEmpty(); }
   QString PdfFileName() const;
+  // The PDF file the print dialog offers: the output's file while the
+  // printer prints to a file; kept for the dialog to offer when the user
+  // turns from a CUPS printer to the PDF output.
+  void ProposePdfFile(const QString& fileName);
+  const QString& ProposedPdfFile() const { return FProposedPdf; }
   // Takes the destination the print dialog left in the Qt printer.
   void DialogClosed();
 
@@ -142,6 +147,7 @@ private:
   TSubmitJob FSubmit;
   std::unique_ptr<QPrinter> FSettings;
   QString FCupsPrinter;
+  QString FProposedPdf;
   std::optional<int> FWrittenCode;
   std::optional<QPageSize> FWrittenSize;
   std::string FTitle;

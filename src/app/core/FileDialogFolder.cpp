@@ -2,6 +2,7 @@
 
 #include "app/core/Settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -30,6 +31,14 @@ std::string TFileDialogFolder::Start() const {
       if (auto last = key->ReadString(FValueName); last && IsFolder(*last)) return *last;
   const char* home = std::getenv("HOME");
   return home && *home ? home : "/";
+}
+
+std::string TFileDialogFolder::ProposedFile(const std::string& untitledName,
+                                            const std::string& extension) const {
+  std::string name = FTreeFileName.empty() ? untitledName : fs::path(FTreeFileName).stem().string();
+  std::replace(name.begin(), name.end(), '/', '-');
+  if (name.empty()) name = "Untitled";
+  return (fs::path(Start()) / (name + extension)).string();
 }
 
 void TFileDialogFolder::Remember(const std::string& chosenFileName) const {

@@ -17,6 +17,7 @@ public:
   static constexpr const char* SaveAs = "LastSaveAsFolder";
   static constexpr const char* ExportPicture = "LastExportPictureFolder";
   static constexpr const char* Workbook = "LastWorkbookFolder";
+  static constexpr const char* PrintPdf = "LastPdfFolder";
 
   // A dialog that remembers nothing: it starts in the home folder.
   TFileDialogFolder() = default;
@@ -26,6 +27,10 @@ public:
 
   // The first of the folders above that exists.
   std::string Start() const;
+  // The file a dialog that writes one proposes: the tree's name (its file's
+  // without the extension, else untitledName) with the extension, in
+  // Start(). A "/" in the name, which no file name holds, becomes "-".
+  std::string ProposedFile(const std::string& untitledName, const std::string& extension) const;
   // Keeps the folder of the file the user chose in the dialog.
   void Remember(const std::string& chosenFileName) const;
 

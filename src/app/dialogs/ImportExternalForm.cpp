@@ -360,6 +360,11 @@ void TImportExternalForm::AutoSizeGridColumns() {
 // ---- Restoring a reference -------------------------------------------------
 
 void TImportExternalForm::Restore(const std::string& reference) {
+  FToldOnce.emplace();
+  struct TEnd {
+    std::optional<QStringList>& Told;
+    ~TEnd() { Told.reset(); }
+  } end{FToldOnce};
   SetStep(1);
   std::string name;
   std::vector<std::string> args;
@@ -417,6 +422,10 @@ void TImportExternalForm::Restore(const std::string& reference) {
 // ---- Messages --------------------------------------------------------------
 
 void TImportExternalForm::ShowError(const QString& text) {
+  if (FToldOnce) {
+    if (FToldOnce->contains(text)) return;
+    FToldOnce->append(text);
+  }
   if (Dialogs.Error)
     Dialogs.Error(text);
   else

@@ -11,11 +11,13 @@
 #include "widgets/ParentedForm.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Ui {
@@ -93,6 +95,9 @@ private:
   std::unique_ptr<Ui::TImportExternalForm> FUi;
   TWorksheetGridModel* FGridModel;
   int FStep = 1;
+  // While a reference is restored: the errors told, so that the steps it
+  // takes tell each failure once.
+  std::optional<QStringList> FToldOnce;
   std::string FReference;
   Currency FValue = 0;
   // The workbook whose sheets were listed, kept open while its file is

@@ -80,6 +80,8 @@ TOverviewExternalDataForm::TOverviewExternalDataForm(TDecTree& tree, QWidget* pa
   QTreeWidget* list = FUi->OverviewListView;
   list->header()->setSectionsClickable(false);
   list->header()->setSectionsMovable(false);
+  // Columns fit to their contents measure every row, not only the first.
+  list->header()->setResizeContentsPrecision(-1);
   list->setColumnWidth(0, 80);
   list->setColumnWidth(1, 80);
   connect(FUi->RefreshButton, &QPushButton::clicked, this,
@@ -156,6 +158,10 @@ void TOverviewExternalDataForm::RefreshExternalData() {
   // Each workbook is read once in a refresh, however many payoffs it feeds.
   TWorkbookFiles workbooks(true);
   if (TDecTreeNode* root = FTree.TreeRoot()) AddNodeRows(root, workbooks);
+  // "Old Value" holds numbers only: as wide as the widest with its marker,
+  // and never narrower than its first 80 pixels.
+  u.OverviewListView->resizeColumnToContents(0);
+  u.OverviewListView->setColumnWidth(0, std::max(80, u.OverviewListView->columnWidth(0)));
   FitNewValueColumn(*u.OverviewListView);
   u.OverviewListView->resizeColumnToContents(2);
   u.OverviewListView->resizeColumnToContents(3);

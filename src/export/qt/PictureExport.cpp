@@ -57,6 +57,25 @@ auto WithMemoryMessage(const TPictureSource& source, F&& body) {
   }
 }
 
+// Runs the body under the busy cursor; an error it raises is shown.
+template <typename F>
+void ShowingErrors(QWidget* parent, const std::function<void(const QString&)>& show, F&& body) {
+  QString error;
+  {
+    TBusyCursor busy;
+    try {
+      body();
+    } catch (const std::exception& e) {
+      error = QString::fromUtf8(e.what());
+    }
+  }
+  if (error.isEmpty()) return;
+  if (show)
+    show(error);
+  else
+    QMessageBox::critical(parent, QGuiApplication::applicationDisplayName(), error);
+}
+
 } // namespace
 
 QImage RenderPicture(const TPictureSource& source) {
@@ -125,6 +144,11 @@ void CopyPictureToClipboard(const TPictureSource& source) {
   QGuiApplication::clipboard()->setMimeData(data.release());
 }
 
+void CopyPicture(QWidget* parent, const TPictureSource& source,
+                 const std::function<void(const QString& text)>& error) {
+  ShowingErrors(parent, error, [&] { CopyPictureToClipboard(source); });
+}
+
 std::unique_ptr<QFileDialog> MakePictureSaveDialog(QWidget* parent, const QString& folder) {
   auto dialog = std::make_unique<QFileDialog>(parent, QString(), folder);
   dialog->setAcceptMode(QFileDialog::AcceptSave);
@@ -152,22 +176,8 @@ QString ExportPictureToFile(QWidget* parent, const TPictureSource& source,
       name = dialog->selectedFiles().first();
   }
   if (name.isEmpty()) return name;
-
-  QString error;
-  {
-    TBusyCursor busy;
-    try {
-      WritePictureFile(QFile::encodeName(name).toStdString(), source);
-    } catch (const std::exception& e) {
-      error = QString::fromUtf8(e.what());
-    }
-  }
-  if (!error.isEmpty()) {
-    if (dialogs.Error)
-      dialogs.Error(error);
-    else
-      QMessageBox::critical(parent, QGuiApplication::applicationDisplayName(), error);
-  }
+  ShowingErrors(parent, dialogs.Error,
+                [&] { WritePictureFile(QFile::encodeName(name).toStdString(), source); });
   return name;
 }
 

@@ -33,6 +33,11 @@ std::unique_ptr<QMimeData> PictureMimeData(const TPictureSource& source);
 // Puts both on the clipboard in one go. After an error the clipboard keeps
 // what it had.
 void CopyPictureToClipboard(const TPictureSource& source);
+// Edit > Copy as picture: as above, with an error shown, not raised, as
+// Export picture shows it: through error, or a message box with the error
+// icon if unset.
+void CopyPicture(QWidget* parent, const TPictureSource& source,
+                 const std::function<void(const QString& text)>& error = {});
 
 // The save dialog, starting in folder: seven filters with GIF chosen, "gif"
 // added to a name without extension, and a question before an existing file

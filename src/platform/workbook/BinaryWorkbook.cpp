@@ -123,7 +123,8 @@ private:
   void ForEachCell(int index, F visit) {
     const std::string& name = FSheetNames[static_cast<size_t>(index)];
     auto damaged = [&] {
-      return WorkbookError("The worksheet '" + name + "' cannot be read: the workbook is damaged.");
+      return WorkbookError(FBudget.File() + " is damaged: its worksheet '" + name +
+                           "' cannot be read.");
     };
     if (freexl_select_active_worksheet(FFile.Handle, static_cast<unsigned short>(index)) !=
         FREEXL_OK)

@@ -55,7 +55,8 @@ public:
   // than limit bytes is refused; with head given, the reading stops there
   // instead, and head tells whether the part ended. A part that ends at
   // another size than its directory gives, or cannot be inflated, is
-  // damaged.
+  // damaged: a directory that claims more than the limit for a small part
+  // lies about the part, which is not too large.
   bool Read(const std::string& name, size_t limit, TPartBytes& out, TWorkbookBudget& budget,
             bool* head = nullptr) const {
     auto entry = FEntries.find(NameKey(name));
@@ -65,7 +66,6 @@ public:
     zip_stat_init(&st);
     if (zip_stat_index(FZip, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
       Damaged(budget, name, "has no readable directory entry");
-    if (!head && st.size > limit) TooLarge(budget, name, limit);
     std::unique_ptr<zip_file_t, TZipFileCloser> file(zip_fopen_index(FZip, index, 0));
     if (!file) Damaged(budget, name, "cannot be opened (" + ZipError(zip_get_error(FZip)) + ")");
     // One byte more than the limit tells a part beyond it.
@@ -207,7 +207,7 @@ ReadRelationships(const TZipArchive& zip, const std::string& part, TWorkbookBudg
 // ---- Sheet data ------------------------------------------------------------
 
 [[noreturn]] void Damaged() {
-  throw WorkbookError("The workbook holds a damaged XML part.");
+  throw MalformedXmlError();
 }
 
 bool ParseNumber(std::string_view text, double& value) {
@@ -275,8 +275,10 @@ public:
   // shared strings, to tell whether the sheet shows nothing: the parsing
   // stops at the first cell that shows something or at the end of the
   // sheet's data, and a shared text counts as something.
-  TSheetParser(TWorksheet& sheet, std::string_view sheetName, bool head = false)
-      : FSheet(sheet), FName(sheetName), FHead(head) {}
+  // file: the workbook as messages name it.
+  TSheetParser(TWorksheet& sheet, std::string_view file, std::string_view sheetName,
+               bool head = false)
+      : FSheet(sheet), FFile(file), FName(sheetName), FHead(head) {}
 
   // With head set: whether the parsing stopped before the end of the text.
   bool Parse(std::string_view xmlText) {
@@ -312,7 +314,8 @@ public:
 
 private:
   [[noreturn]] void Impossible(std::string_view ref) const {
-    throw WorkbookError("The worksheet '" + FName + "' holds a cell at the impossible position '" +
+    throw WorkbookError(FFile + " is damaged: its worksheet '" + FName +
+                        "' holds a cell at the impossible position '" +
                         std::string(ref.substr(0, 32)) + "'.");
   }
 
@@ -385,8 +388,9 @@ private:
       std::string_view v = FValue;
       auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), index);
       if (ec != std::errc() || p != v.data() + v.size() || index >= FSheet.SharedStringCount())
-        throw WorkbookError("The worksheet '" + FName + "' refers to a shared string '" +
-                            FValue.substr(0, 32) + "' that the workbook does not have.");
+        throw WorkbookError(FFile + " is damaged: its worksheet '" + FName +
+                            "' refers to a shared string '" + FValue.substr(0, 32) +
+                            "' that the workbook does not have.");
       FSheet.AddSharedText(row, column, index);
     } else if (type == "b") {
       FSheet.AddBoolean(row, column, FValue == "1" || FValue == "true");
@@ -401,6 +405,7 @@ private:
   }
 
   TWorksheet& FSheet;
+  std::string FFile;
   std::string FName;
   bool FHead;
   uint32_t FRow = 0;
@@ -429,8 +434,14 @@ protected:
     {
       TPartBytes bytes;
       if (part.empty() || !FZip->Read(part, FBudget.Limits().MaxPartSize, bytes, FBudget))
-        throw WorkbookError("The workbook has no part for the worksheet '" + name + "'.");
-      TSheetParser(*sheet, name).Parse(View(bytes));
+        throw WorkbookError(FBudget.File() + " is damaged: it has no part for the worksheet '" +
+                            name + "'.");
+      try {
+        TSheetParser(*sheet, FBudget.File(), name).Parse(View(bytes));
+      } catch (const MalformedXmlError&) {
+        throw WorkbookError(FBudget.File() + " is damaged: its worksheet '" + name +
+                            "' is no well-formed XML.");
+      }
     }
     sheet->Finish();
     FRead.emplace(part, sheet);
@@ -455,7 +466,8 @@ private:
         TPartBytes bytes;
         if (part.empty() || !FZip->Read(part, head, bytes, FBudget, &whole)) return false;
         TWorksheet sheet;
-        if (TSheetParser(sheet, {}, true).Parse(View(bytes)) || whole) return sheet.ShowsNothing();
+        if (TSheetParser(sheet, {}, {}, true).Parse(View(bytes)) || whole)
+          return sheet.ShowsNothing();
       } catch (const WorkbookError&) {
         // Damaged, beyond the limits, or cut off inside a tag by the piece.
         if (whole) return false;
@@ -526,10 +538,16 @@ private:
     if (!FShared) {
       TPartBytes bytes;
       if (!FSharedPart.empty() &&
-          FZip->Read(FSharedPart, FBudget.Limits().MaxPartSize, bytes, FBudget))
-        FShared = ParseSharedStrings(View(bytes), FBudget);
-      else
+          FZip->Read(FSharedPart, FBudget.Limits().MaxPartSize, bytes, FBudget)) {
+        try {
+          FShared = ParseSharedStrings(View(bytes), FBudget);
+        } catch (const MalformedXmlError&) {
+          throw WorkbookError(FBudget.File() + " is damaged: its part '" + FSharedPart +
+                              "' is no well-formed XML.");
+        }
+      } else {
         FShared = std::make_shared<TStringPool>();
+      }
     }
     return FShared;
   }

@@ -419,8 +419,18 @@ std::shared_ptr<const TWorksheet> TWorkbook::Worksheet(int index) {
   if (index < 0 || index >= WorksheetCount())
     throw ArgumentOutOfRangeException("Worksheet index out of range.");
   FSheets.resize(FSheetNames.size());
+  FSheetErrors.resize(FSheetNames.size());
   auto& sheet = FSheets[static_cast<size_t>(index)];
-  if (!sheet) sheet = ReadWorksheet(index);
+  auto& error = FSheetErrors[static_cast<size_t>(index)];
+  if (error) std::rethrow_exception(error);
+  if (!sheet) {
+    try {
+      sheet = ReadWorksheet(index);
+    } catch (const WorkbookError&) {
+      error = std::current_exception();
+      throw;
+    }
+  }
   return sheet;
 }
 
@@ -428,7 +438,9 @@ bool TWorkbook::WorksheetShowsNothing(int index) {
   if (index < 0 || index >= WorksheetCount())
     throw ArgumentOutOfRangeException("Worksheet index out of range.");
   FSheets.resize(FSheetNames.size());
+  FSheetErrors.resize(FSheetNames.size());
   if (const auto& sheet = FSheets[static_cast<size_t>(index)]) return sheet->ShowsNothing();
+  if (FSheetErrors[static_cast<size_t>(index)]) return false;
   try {
     return PeekShowsNothing(index);
   } catch (const WorkbookError&) {

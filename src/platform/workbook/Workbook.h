@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,9 +33,9 @@ public:
 
 // A workbook, or what was given as one, that cannot be used, with a message
 // for the user: a name of no file (a folder, a FIFO) or of a file that
-// cannot be read, a damaged workbook ("'<path>' is damaged: ..."), one
-// protected by a password or beyond the limits, a damaged worksheet, a
-// sheet or name it does not have.
+// cannot be read, a damaged workbook or worksheet ("'<path>' is damaged:
+// ..."), one protected by a password or beyond the limits, a sheet or name
+// it does not have.
 class WorkbookError : public Exception {
 public:
   using Exception::Exception;
@@ -249,7 +250,10 @@ public:
   // Case-insensitive, as the spreadsheet compares sheet names; -1 if none.
   int FindWorksheet(std::string_view name) const;
   // The sheet's cells, read at the first call and kept with the workbook.
-  // Raises WorkbookError for a damaged sheet or one beyond the limits.
+  // Raises WorkbookError for a damaged sheet or one beyond the limits; the
+  // same error at every later call, without reading the sheet again (a
+  // second reading would find the budget spent by the first, and give
+  // another reason).
   std::shared_ptr<const TWorksheet> Worksheet(int index);
   // Whether the sheet shows nothing (TWorksheet::ShowsNothing), told
   // without reading it: from the sheet when it has been read, else from as
@@ -277,6 +281,7 @@ protected:
   std::vector<std::string> FSheetNames;
   std::vector<TDefinedName> FNames;
   std::vector<std::shared_ptr<const TWorksheet>> FSheets;
+  std::vector<std::exception_ptr> FSheetErrors;
 };
 
 // Opens a workbook by its content (not its extension). The file is opened

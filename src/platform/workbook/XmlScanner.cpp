@@ -25,7 +25,7 @@ bool ValidCodePoint(uint32_t cp) {
 } // namespace
 
 void TXmlScanner::Malformed() const {
-  throw WorkbookError("The workbook holds a damaged XML part.");
+  throw MalformedXmlError();
 }
 
 size_t TXmlScanner::Find(std::string_view what, size_t from) const {

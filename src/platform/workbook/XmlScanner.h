@@ -5,6 +5,8 @@
 // ones and character references, and never reads past its text.
 #pragma once
 
+#include "platform/workbook/Workbook.h"
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -12,13 +14,21 @@
 
 namespace bw {
 
+// Markup that breaks off or is no XML. The reader of the part turns it into
+// a message that names the workbook and the part.
+class MalformedXmlError : public WorkbookError {
+public:
+  MalformedXmlError() : WorkbookError("The workbook holds a damaged XML part.") {}
+  const char* ClassName() const noexcept override { return "MalformedXmlError"; }
+};
+
 class TXmlScanner {
 public:
   enum TToken { tkEof, tkStart, tkEnd, tkText };
 
   explicit TXmlScanner(std::string_view xml) : FXml(xml) {}
 
-  // The next token; raises WorkbookError on markup that is not closed. An
+  // The next token; raises MalformedXmlError on markup that is not closed. An
   // empty-element tag gives tkStart and then tkEnd.
   TToken Next();
 

@@ -39,3 +39,17 @@ TEST(FileDialogFolder, TheTreesFolderThenTheDialogsLastThenHome) {
   EXPECT_EQ(titled.Start(), home);
   EXPECT_EQ(TFileDialogFolder().Start(), home);
 }
+
+// The tree's own name with the extension, in the dialog's start folder.
+TEST(FileDialogFolder, ProposesTheTreesNameInTheStartFolder) {
+  MemoryRegistryStore store;
+  TTempFolder dir;
+  const std::string home = std::getenv("HOME");
+  const TFileDialogFolder titled(store, TFileDialogFolder::PrintPdf, dir.File("shop.v2.bwk"));
+  EXPECT_EQ(titled.ProposedFile("Ignored", ".pdf"), dir.File("shop.v2.pdf"));
+  const TFileDialogFolder untitled(store, TFileDialogFolder::PrintPdf, "");
+  EXPECT_EQ(untitled.ProposedFile("Buy a/b test", ".pdf"), home + "/Buy a-b test.pdf");
+  EXPECT_EQ(untitled.ProposedFile("", ".pdf"), home + "/Untitled.pdf");
+  untitled.Remember(dir.File("out.pdf"));
+  EXPECT_EQ(untitled.ProposedFile("Shop", ".pdf"), dir.File("Shop.pdf"));
+}

@@ -289,6 +289,20 @@ TEST(ImportDialog, RefusesWhatNoPayoffHoldsAndTellsOfDamage) {
   EXPECT_EQ(e.Form.Step(), 5);
 }
 
+// A workbook whose defined name lies in a damaged sheet: restoring a
+// reference to that sheet reads the sheet once, and says so once.
+TEST(ImportDialog, ADamagedSheetBehindANameIsToldOnce) {
+  TTempFolder dir;
+  std::string path = dir.File("damaged.xlsx");
+  WriteZip(path, PackageParts({SheetXml(R"(<row r="1"><c r="A1"><v>1</v></row>)")}, {},
+                              R"(<definedName name="Rate">Sheet1!$A$1</definedName>)"));
+  Dialog d;
+  d.Form.Restore(Call(path, "Sheet1$A1"));
+  EXPECT_EQ(d.Told, QStringList{"error: '" + QString::fromStdString(path) +
+                                "' is damaged: its worksheet 'Sheet1' is no well-formed XML."});
+  EXPECT_EQ(d.Form.Step(), 5);
+}
+
 namespace {
 
 // A tree of the control with imported payoffs under its root.
@@ -419,4 +433,35 @@ TEST(ExternalDataOverview, RefreshesOnActivationButNotUnderItsOwnWindows) {
   EXPECT_EQ(form.RefreshCount(), 2);
   QTest::mouseClick(form.Form().RefreshButton, Qt::LeftButton);
   EXPECT_EQ(form.RefreshCount(), 3);
+}
+
+// "Old Value" shows a large value whole, beside the row's marker.
+TEST(ExternalDataOverview, OldValuesShowWhole) {
+  Overview o;
+  o.Add("Large", 1234567890124500, "Import: ");
+  TOverviewExternalDataForm form(o.Tree);
+  form.RefreshExternalData();
+  QTreeWidget* list = form.Form().OverviewListView;
+  const QString value = list->topLevelItem(0)->text(0);
+  EXPECT_EQ(value, "123,456,789,012.45");
+  EXPECT_GT(list->columnWidth(0), 16 + list->fontMetrics().horizontalAdvance(value));
+}
+
+// Both dialogs end in their footer band, with the buttons standing in it:
+// no empty space lies below its line.
+TEST(ExternalDataDialogs, TheButtonsStandInTheFooter) {
+  auto check = [](QWidget& form, QWidget* footer, std::initializer_list<QWidget*> buttons) {
+    EXPECT_EQ(footer->geometry().bottom(), form.rect().bottom()) << form.objectName().toStdString();
+    for (QWidget* button : buttons)
+      EXPECT_TRUE(
+          footer->geometry().contains(QRect(button->mapTo(&form, QPoint()), button->size())))
+          << button->objectName().toStdString();
+  };
+  Dialog d;
+  check(d.Form, d.U.BottomLine, {d.U.btnOK, d.U.btnCancel});
+  Overview o;
+  TOverviewExternalDataForm overview(o.Tree);
+  overview.show();
+  Ui::TOverviewExternalDataForm& u = overview.Form();
+  check(overview, u.BottomLine, {u.RefreshButton, u.OKButton, u.CancelButton});
 }

@@ -5,6 +5,7 @@
 #include "support/ChildProcess.h"
 #include "treefile/TreeFile.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -459,8 +460,13 @@ TEST(MainForm, TheNodeMenuTakesItsStateWhenItOpens) {
   EXPECT_EQ(w.Action("PopupTakeOptionMenuItem")->text(), "Toggle this option");
   EXPECT_TRUE(w.Action("PopupTypeMenuItem")->isEnabled());
   EXPECT_FALSE(w.Action("PopupMoveUpMenuItem")->isEnabled());
-  // "Chance (numeric)" stands outside the radio group; the marks follow the
-  // node all the same.
+  // The four are radio items of one group (no check box among them), and
+  // their marks follow the node.
+  const QActionGroup* group = w.Action("PopupTypeDecisionChooseOneMenuItem")->actionGroup();
+  ASSERT_TRUE(group && group->isExclusive());
+  for (const char* name : {"PopupTypeDecisionChooseMultipleMenuItem",
+                           "PopupTypeChancePercentMenuItem", "PopupTypeChanceNumericMenuItem"})
+    EXPECT_EQ(w.Action(name)->actionGroup(), group) << name;
   auto marked = [&w] {
     QString names;
     for (const char* name :
@@ -617,6 +623,13 @@ TEST(MainForm, PictureCommandsAreOnAndTakeTheWholeTreeWithItsMargin) {
   w.Ui().FileExportPictureMenuItem->trigger();
   EXPECT_EQ(QImage(name).size(), size);
   EXPECT_EQ(w.Messages.size(), 1);
+
+  // A tree wider than any bitmap can be: a plain message, as for a file.
+  w.Root()->Bounds.Width = 100000000;
+  w.Ui().EditCopyPictureMenuItem->trigger();
+  EXPECT_EQ(w.Messages.mid(1), QStringList{QString("Not enough memory for a picture of "
+                                                   "100000020 x %1 pixels.")
+                                               .arg(size.height())});
 }
 
 TEST(MainForm, HelpThatCannotBeOpenedSaysWhichFile) {

@@ -4,9 +4,12 @@
 #include "app/TreePrinting.h"
 #include "app/core/Settings.h"
 #include "printing/FakePrinter.h"
+#include "printing/PrintForm.h"
 #include "printing/PrintPreview.h"
 #include "printing/Printer.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -167,4 +170,40 @@ TEST(FilePrint, OpensThePrintWindowAndKeepsWhatTheUserLeftInTheSettings) {
   EXPECT_EQ(settings.PageMargins, MakePageMargins(1, 2, 3, 4));
   EXPECT_FALSE(settings.Landscape);
   EXPECT_TRUE(settings.CanCheckForAutoUpdate);
+}
+
+// Print to PDF proposes the tree's name in its folder, and a second print
+// in the same window the file of the first; an untitled tree's name, in the
+// folder last printed to.
+TEST(FilePrint, ProposesThePdfBesideTheTreeElseWhereTheLastWent) {
+  QTemporaryDir dir;
+  const QString trees = dir.filePath("trees"), pdfs = dir.filePath("pdfs");
+  ASSERT_TRUE(QDir().mkpath(trees) && QDir().mkpath(pdfs));
+  auto previous = SetPrinter(std::make_unique<TQtPrinter>([](auto&&...) {}));
+  Window w;
+  QStringList offered;
+  QString chosen;
+  w.Form->PrintDialogs.Print = [&](QWidget*) {
+    auto& qt = dynamic_cast<TQtPrinter&>(Printer());
+    offered << qt.PdfFileName();
+    qt.SelectPdfFile(chosen);
+    return true;
+  };
+  w.Form->PrintDialogs.Run = [](TPrintForm& form) {
+    form.show();
+    form.PrintToolButtonClick();
+    form.PrintToolButtonClick();
+    form.close();
+  };
+  w.SaveName = trees + "/shop.bwk";
+  w.Form->Form().FileSaveAsMenuItem->trigger();
+  chosen = pdfs + "/elsewhere.pdf";
+  w.Form->FilePrint();
+  w.Form->FileNew();
+  w.Form->FilePrint();
+  SetPrinter(std::move(previous));
+  EXPECT_EQ(offered,
+            QStringList({trees + "/shop.pdf", chosen,
+                         pdfs + "/" + QString::fromStdString(w.Root()->Caption) + ".pdf", chosen}));
+  EXPECT_TRUE(QFileInfo::exists(chosen));
 }

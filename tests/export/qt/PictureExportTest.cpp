@@ -185,6 +185,12 @@ TEST(PictureExport, APictureTooLargeIsAnErrorAndNeverAnEmptyResult) {
   QGuiApplication::clipboard()->setText("kept");
   EXPECT_THAT([] { CopyPictureToClipboard(Huge); }, noMemory);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
+  // Copy as picture shows it as Export picture does, and raises nothing.
+  QStringList errors;
+  CopyPicture(nullptr, Huge, [&](const QString& text) { errors << text; });
+  EXPECT_EQ(errors, QStringList{"Not enough memory for a picture of 1000000 x 1000000 pixels."});
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
+  EXPECT_FALSE(QApplication::overrideCursor());
 
   QTemporaryDir dir;
   for (const char* name : {"big.jpg", "big.gif", "big.bmp"}) {

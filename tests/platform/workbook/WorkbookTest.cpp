@@ -8,6 +8,7 @@
 
 #include <xlsxwriter.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -25,6 +26,7 @@
 
 using namespace bw;
 using namespace bw::test;
+using ::testing::ThrowsMessage;
 
 namespace {
 
@@ -297,24 +299,52 @@ TEST(Workbook, DamagedSheetsRaiseWhenRead) {
     }
     return std::string();
   };
+  // Each message names the file, as every other workbook message does.
+  const std::string isDamaged = "'" + dir.File("damaged.xlsx") + "' is damaged: ";
   const std::string oneString = "<sst><si><t>only</t></si></sst>";
   EXPECT_EQ(damaged(R"(<row r="1"><c r="A1" t="s"><v>1</v></c></row>)", oneString),
-            "The worksheet 'Sheet1' refers to a shared string '1' that the workbook does not "
-            "have.");
+            isDamaged + "its worksheet 'Sheet1' refers to a shared string '1' that the workbook "
+                        "does not have.");
   EXPECT_NE(damaged(R"(<row r="1"><c r="A1" t="s"><v>-1</v></c></row>)", oneString), "");
   EXPECT_EQ(damaged(R"(<row r="1"><c r="A0"><v>1</v></c></row>)"),
-            "The worksheet 'Sheet1' holds a cell at the impossible position 'A0'.");
+            isDamaged + "its worksheet 'Sheet1' holds a cell at the impossible position 'A0'.");
+  EXPECT_EQ(damaged(R"(<row r="1"><c r="A1"><v>1</v></row>)"),
+            isDamaged + "its worksheet 'Sheet1' is no well-formed XML.");
+  EXPECT_EQ(damaged(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)", "<sst><si><t>cut"),
+            isDamaged + "its part 'xl/sharedStrings.xml' is no well-formed XML.");
   for (const char* ref : {"XFE1", "A1048577", "1A", "AAAA1", "A", "A1x"})
     EXPECT_NE(damaged(std::string(R"(<row><c r=")") + ref + R"("><v>1</v></c></row>)"), "") << ref;
   EXPECT_NE(damaged(R"(<row r="0"><c><v>1</v></c></row>)"), "");
-  EXPECT_NE(damaged(R"(<row r="1"><c r="A1"><v>1</v></row>)"), "") << "a cell never closed";
   EXPECT_NE(damaged(R"(<row r="1"><c r="A1" t="s><v>1</v></c></row>)"), "");
 
   // A sheet whose part is missing.
   TParts parts = PackageParts({SheetXml("")});
   std::erase_if(parts, [](const auto& p) { return p.first == "xl/worksheets/sheet1.xml"; });
   WriteZip(dir.File("nosheet.xlsx"), parts);
-  EXPECT_THROW(OpenWorkbook(dir.File("nosheet.xlsx"))->Worksheet(0), WorkbookError);
+  EXPECT_THAT([&] { OpenWorkbook(dir.File("nosheet.xlsx"))->Worksheet(0); },
+              ThrowsMessage<WorkbookError>("'" + dir.File("nosheet.xlsx") +
+                                           "' is damaged: it has no part for the worksheet "
+                                           "'Sheet1'."));
+}
+
+// A sheet that failed is not read again: a second reading would find the
+// data budget spent by the first and give another reason.
+TEST(Workbook, ASheetThatFailedGivesTheSameReasonAgain) {
+  TTempFolder dir;
+  const std::string path = dir.File("big.xlsx");
+  std::string rows;
+  for (int r = 1; r <= 200; ++r)
+    rows += "<row r=\"" + std::to_string(r) + "\"><c><v>1</v></c></row>";
+  const std::string sheet = SheetXml(rows);
+  WriteZip(path, PackageParts({sheet}));
+  TWorkbookLimits limits;
+  limits.MaxWorkbookItems = 100;
+  limits.MaxWorkbookBytes = sheet.size() * 3 / 2;
+  std::unique_ptr<TWorkbook> book = OpenWorkbook(path, limits);
+  const std::string reason =
+      "'" + path + "' is too large to be read: it holds more than 100 cells and texts.";
+  for (int time = 0; time < 2; ++time)
+    EXPECT_THAT([&] { book->Worksheet(0); }, ThrowsMessage<WorkbookError>(reason)) << time;
 }
 
 TEST(Workbook, PartsAreReadOnlyUpToTheLimit) {
@@ -476,6 +506,21 @@ TEST(Workbook, APartThatBeliesItsDirectoryIsDamaged) {
                             }),
               damaged + std::to_string(claim) + " its directory gives.");
   }
+  // Beyond a part's limit, the claim alone makes no part too large: the
+  // workbook part of a few hundred bytes, claimed at 250,000,000 (past its
+  // 16 MiB), is damaged too.
+  std::string workbookPart;
+  for (const auto& [name, content] : PackageParts({SheetXml("")}))
+    if (name == "xl/workbook.xml") workbookPart = content;
+  WriteZip(path, PackageParts({SheetXml("")}));
+  std::string bytes = ReadFile(path);
+  ClaimPartSize(bytes, "xl/workbook.xml", 250000000u);
+  WriteFile(path, bytes);
+  EXPECT_THAT([&] { OpenWorkbook(path); },
+              ThrowsMessage<WorkbookError>("'" + path +
+                                           "' is damaged: its part 'xl/workbook.xml' inflates to " +
+                                           std::to_string(workbookPart.size()) +
+                                           " bytes, not the 250000000 its directory gives."));
 }
 
 // A workbook replaced while it is opened, as when a spreadsheet program
