@@ -238,6 +238,10 @@ void TDecTreeWidget::SetEditorError(const std::string& error) {
   ShowStatusText(Q(error));
 }
 
+void TDecTreeWidget::ShowStatus(const std::string& text) {
+  ShowStatusText(Q(text));
+}
+
 bool TDecTreeWidget::AskYesNo(const std::string& question) {
   if (AskHandler) return AskHandler(Q(question));
   return QMessageBox::question(this, Title(), Q(question), QMessageBox::Yes | QMessageBox::No) ==
@@ -325,6 +329,12 @@ bool TDecTreeWidget::event(QEvent* event) {
 
 bool TDecTreeWidget::eventFilter(QObject* watched, QEvent* event) {
   if (watched == FEditor) {
+    // The focus going to another widget or window ends the edit; a menu
+    // opening over it (the editor's own, the window's) does not: a command
+    // chosen there ends it itself.
+    if (event->type() == QEvent::FocusOut && FEditor->isVisible() &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+      FTree->HideInplaceEditor();
     if (event->type() == QEvent::ShortcutOverride) {
       // Undo and redo belong to the window's menu, not to the edit box: they
       // undo whole steps of the tree, the edit's own text included.

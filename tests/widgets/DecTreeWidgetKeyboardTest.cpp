@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QLocale>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -18,6 +19,15 @@ using ::testing::ElementsAre;
 namespace {
 
 class TreeWidgetKeys : public TreeWidgetTest {};
+
+// The last text the window's status bar was sent.
+struct StatusTips : QObject {
+  QString Last;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::StatusTip) Last = static_cast<QStatusTipEvent*>(event)->tip();
+    return false;
+  }
+};
 
 TEST_F(TreeWidgetKeys, InsertTypeEnterNamesBothNewChildren) {
   Key(Qt::Key_Insert);
@@ -227,13 +237,7 @@ TEST_F(TreeWidgetKeys, TypingOverAnElementReplacesItsValue) {
 // A payoff typed as the user's locale and the tree's currency write it;
 // text that is no number shows as refused, in the editor and the status bar.
 TEST_F(TreeWidgetKeys, NumbersAreTypedAsTheLocaleWritesThem) {
-  struct : QObject {
-    QString Last;
-    bool eventFilter(QObject*, QEvent* event) override {
-      if (event->type() == QEvent::StatusTip) Last = static_cast<QStatusTipEvent*>(event)->tip();
-      return false;
-    }
-  } tips;
+  StatusTips tips;
   Area->installEventFilter(&tips);
   BuildSmallTree();
   TDecTreeNode* a = Root()->Child(0);
@@ -261,14 +265,70 @@ TEST_F(TreeWidgetKeys, NumbersAreTypedAsTheLocaleWritesThem) {
     Key(Qt::Key_Return);
     EXPECT_FALSE(editor->isVisible());
   }
-  // In German a point is no decimal separator: the 1 typed before it stays.
-  EXPECT_EQ(typeOver("1.5"), 10000);
+  // In German a point is no decimal separator: the 1 typed before it is not
+  // kept either.
+  EXPECT_EQ(typeOver("1.5"), -12345000);
   EXPECT_EQ(editor->palette().color(QPalette::Text), QColor(Qt::red));
   EXPECT_EQ(tips.Last, "Invalid number");
   Key(Qt::Key_Escape);
   EXPECT_EQ(a->Payoff, -12345000);
   EXPECT_NE(editor->palette().color(QPalette::Text), QColor(Qt::red));
   EXPECT_EQ(tips.Last, "");
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+// However the edit ends, text that is no number leaves the node as the edit
+// found it: while the editor is red and after a click on empty canvas or
+// the focus going to another widget; no undo step holds what was typed on
+// the way. A valid text still applies at once and stays.
+TEST_F(TreeWidgetKeys, TextThatIsNoNumberIsTakenBackHoweverTheEditEnds) {
+  StatusTips tips;
+  Area->installEventFilter(&tips);
+  QLineEdit other(Area.get());
+  other.setGeometry(600, 0, 80, 20); // away from the tree and the blank
+  other.show();
+  BuildSmallTree();
+  TDecTreeNode* a = Root()->Child(0);
+  a->Payoff = 70000;
+  Tree().Options.ShowPayoff = true;
+  Tree().Recalculate();
+  std::vector<Currency> undoSteps; // a's payoff in each step
+  Tree().OnSaveUndo = [&](TDecTree&, const std::string&) { undoSteps.push_back(a->Payoff); };
+  const QStringList english = {"250k", "1,5", "12x", "0,125"};
+  const std::pair<QLocale, QStringList> typed[] = {
+      {QLocale(QLocale::English, QLocale::UnitedKingdom), english},
+      {QLocale(QLocale::English, QLocale::UnitedStates), english},
+      {QLocale(QLocale::German, QLocale::Germany), {"250k", "1,234.5", "12x", "0.125"}}};
+  for (const auto& [locale, texts] : typed)
+    for (const QString& text : texts)
+      for (bool click : {true, false}) {
+        SCOPED_TRACE(locale.name().toStdString() + " " + text.toStdString());
+        QLocale::setDefault(locale);
+        Widget->ApplySystemLocale();
+        Widget->setFocus();
+        Tree().SelectNode(a, htPayoff);
+        Type(text);
+        ASSERT_TRUE(Widget->InplaceEdit()->isVisible());
+        EXPECT_EQ(a->Payoff, 70000);
+        EXPECT_EQ(Root()->Value, 7);
+        EXPECT_EQ(tips.Last, "Invalid number");
+        if (click)
+          Click(Blank());
+        else
+          other.setFocus();
+        EXPECT_FALSE(Widget->InplaceEdit()->isVisible());
+        EXPECT_EQ(a->Payoff, 70000);
+        EXPECT_EQ(Root()->Value, 7);
+        EXPECT_EQ(tips.Last, "Invalid number: the edit was taken back");
+      }
+  EXPECT_EQ(undoSteps, std::vector<Currency>(24, 70000));
+
+  Widget->setFocus();
+  Tree().SelectNode(a, htPayoff);
+  Type("250");
+  EXPECT_EQ(a->Payoff, 2500000);
+  other.setFocus();
+  EXPECT_EQ(a->Payoff, 2500000);
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 

@@ -8,10 +8,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -169,6 +173,59 @@ TEST(MainForm, FilesOpenSaveAndFailWithTheirMessages) {
   EXPECT_FALSE(w.Form->IsModified());
   EXPECT_FALSE(w.Ui().EditUndoMenuItem->isEnabled());
   EXPECT_EQ(w.Tree().GetSelectedNodes()[0], w.Root());
+}
+
+// Text typed in place that is no number never reaches a file or the undo
+// history: Ctrl+S and closing the window end the edit as Esc does.
+TEST(MainForm, SaveAndCloseTakeBackAnEditThatIsNoNumber) {
+  QTemporaryDir dir;
+  const QStringList english = {"250k", "1,5", "12x", "0,125"};
+  const std::pair<QLocale, QStringList> typed[] = {
+      {QLocale(QLocale::English, QLocale::UnitedKingdom), english},
+      {QLocale(QLocale::English, QLocale::UnitedStates), english},
+      {QLocale(QLocale::German, QLocale::Germany), {"250k", "1,234.5", "12x", "0.125"}}};
+  int saved = 0;
+  for (const auto& [locale, texts] : typed)
+    for (const QString& text : texts)
+      for (bool closing : {false, true}) {
+        SCOPED_TRACE(locale.name().toStdString() + " " + text.toStdString());
+        QLocale::setDefault(locale);
+        TestWindow w;
+        w.Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
+        w.AddSubnodes(w.Root());
+        TDecTreeNode* a = w.Root()->Child(0);
+        const Guid id = a->Id;
+        a->Payoff = 70000;
+        w.Tree().SelectNode(a, htPayoff);
+        w.Form->DecTreeWidget().setFocus();
+        for (QChar c : text)
+          QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        ASSERT_TRUE(w.Form->DecTreeWidget().InplaceEdit()->isVisible());
+        EXPECT_EQ(a->Payoff, 70000);
+        w.SaveName = dir.filePath(QString("tree%1.bwk").arg(saved++));
+        w.Answer = 1; // save on closing
+        if (closing)
+          EXPECT_TRUE(w.Form->close());
+        else
+          QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+        EXPECT_FALSE(w.Form->DecTreeWidget().InplaceEdit()->isVisible());
+        EXPECT_EQ(a->Payoff, 70000);
+        EXPECT_EQ(w.Form->findChild<QLabel*>("StatusPanel3")->text(),
+                  "Invalid number: the edit was taken back");
+        QFile file(w.SaveName);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray xml = file.readAll();
+        EXPECT_EQ(xml.count("<Payoff>7</Payoff>"), 1) << xml.toStdString();
+        // Every step back holds a's payoff from before the edit, or no a.
+        while (w.Ui().EditUndoMenuItem->isEnabled()) {
+          w.Ui().EditUndoMenuItem->trigger();
+          if (const TDecTreeNode* n = w.Root()->FindNodeById(id)) {
+            EXPECT_TRUE(n->Payoff == 70000 || n->Payoff == 0) << n->Payoff;
+          }
+        }
+      }
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 // Save as into a folder that cannot take the file: the window keeps the
