@@ -31,6 +31,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QShowEvent>
@@ -38,6 +39,8 @@
 #include <QStatusTipEvent>
 #include <QUrl>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 namespace bw {
 
@@ -173,6 +176,29 @@ void SetHint(QAction* action, const QString& hint) {
   action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
+// The last panel of the status bar: its text wraps at the panel's width,
+// and the bar grows to show all of it, however little room the value
+// panels leave.
+class TWrappingPanel : public QLabel {
+public:
+  using QLabel::QLabel;
+  QSize sizeHint() const override { return FitHeight(QLabel::sizeHint()); }
+  QSize minimumSizeHint() const override { return FitHeight(QLabel::minimumSizeHint()); }
+
+protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width()) updateGeometry();
+  }
+
+private:
+  // As high as the text needs at the width the panel has.
+  QSize FitHeight(QSize size) const {
+    size.setHeight(heightForWidth(width()));
+    return size;
+  }
+};
+
 // A slot whose body runs through Guarded: no exception unwinds into Qt.
 template <typename F>
 auto Slot(F body) {
@@ -286,7 +312,7 @@ void TMainForm::CreateStatusPanels() {
   const int widths[] = {120, 130, 120, 50};
   const Id hints[] = {SHintMin, SHintCurrent, SHintMax};
   for (int i = 0; i < 4; ++i) {
-    auto* panel = new QLabel(texts[i], this);
+    QLabel* panel = i < 3 ? new QLabel(texts[i], this) : new TWrappingPanel(texts[i], this);
     panel->setObjectName(QString("StatusPanel%1").arg(i));
     panel->setAlignment(i < 3 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
     panel->setFrameShape(QFrame::Panel);
@@ -302,6 +328,7 @@ void TMainForm::CreateStatusPanels() {
       statusBar()->addWidget(panel);
     } else {
       panel->setMinimumWidth(widths[i]);
+      panel->setWordWrap(true);
       statusBar()->addWidget(panel, 1);
     }
     FPanels[i] = panel;

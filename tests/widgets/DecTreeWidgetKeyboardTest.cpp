@@ -317,6 +317,7 @@ TEST_F(TreeWidgetKeys, TextThatIsNoNumberIsTakenBackHoweverTheEditEnds) {
         else
           other.setFocus();
         EXPECT_FALSE(Widget->InplaceEdit()->isVisible());
+        EXPECT_EQ(Focus(), click ? static_cast<QWidget*>(Widget) : &other);
         EXPECT_EQ(a->Payoff, 70000);
         EXPECT_EQ(Root()->Value, 7);
         EXPECT_EQ(tips.Last, "Invalid number: the edit was taken back");

@@ -19,6 +19,8 @@
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidgetAction>
@@ -226,6 +228,31 @@ TEST(MainForm, SaveAndCloseTakeBackAnEditThatIsNoNumber) {
         }
       }
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+// The last panel of the status bar shows a long or multi-line text whole,
+// however little room the value panels leave it.
+TEST(MainForm, TheStatusBarShowsLongTextsWhole) {
+  TestWindow w;
+  w.Form->resize(400, 300);
+  QApplication::processEvents();
+  const int oneLine = w.Form->statusBar()->height();
+  auto* panel = w.Form->findChild<QLabel*>("StatusPanel3");
+  const QString tooMany =
+      QString::fromStdString(UIStringsComponent::Str(UIStringsComponent::STooManyOptions));
+  for (const QString& text : {QString("Invalid number: the edit was taken back"),
+                              tooMany + "\n" + tooMany, QString("short")}) {
+    QStatusTipEvent tip(text);
+    QApplication::sendEvent(w.Form.get(), &tip);
+    // The panel, the bar and the window lay out in turn.
+    for (int i = 0; i < 3; ++i)
+      QApplication::processEvents();
+    const QRect room = panel->contentsRect();
+    const QRect needed = panel->fontMetrics().boundingRect(room, Qt::TextWordWrap, text);
+    EXPECT_LE(needed.height(), room.height()) << text.toStdString();
+    EXPECT_LE(needed.width(), room.width()) << text.toStdString();
+  }
+  EXPECT_EQ(w.Form->statusBar()->height(), oneLine);
 }
 
 // Save as into a folder that cannot take the file: the window keeps the
