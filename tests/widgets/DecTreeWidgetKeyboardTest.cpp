@@ -254,6 +254,9 @@ TEST_F(TreeWidgetKeys, NumbersAreTypedAsTheLocaleWritesThem) {
       {gb, "\u00A3", "1 500", 15000000},
       {gb, "\u00A3", "-\u00A35", -50000},
       {gb, "\u00A3", "\u00A3 1,234,567.50", 12345675000},
+      // Exactly, where a double would be off by ten-thousandths.
+      {gb, "\u00A3", "469,258,060,182,053.52", 4692580601820535200},
+      {gb, "\u00A3", "549755813888.0001", 5497558138880001},
       {de, "\u20AC", "-1.234,5 \u20AC", -12345000}};
   for (const auto& [locale, symbol, text, payoff] : typed) {
     QLocale::setDefault(locale);
