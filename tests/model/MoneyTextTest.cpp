@@ -168,7 +168,8 @@ TEST(NumberText, TypedNumbers) {
 }
 
 // Amounts are read as money exactly, beyond what a double holds to the
-// ten-thousandth; only a number with an exponent goes through a double.
+// ten-thousandth, a half to the even neighbour; only a number with an
+// exponent goes through a double.
 TEST(NumberText, TypedMoneyIsExact) {
   const std::pair<std::string, Currency> exact[] = {{"469,258,060,182,053.52", 4692580601820535200},
                                                     {"549755813888.0001", 5497558138880001},
@@ -178,12 +179,10 @@ TEST(NumberText, TypedMoneyIsExact) {
                                                     {"1.5e3", 15000000}};
   for (const auto& [text, expected] : exact) {
     Currency value = -42;
-    EXPECT_TRUE(TryTextToMoney(text, English, "\u00A3", value)) << text;
-    EXPECT_EQ(value, expected) << text;
+    EXPECT_TRUE(TryTextToMoney(text, English, "\u00A3", value) && value == expected) << text;
   }
-  Currency value = -42;
-  EXPECT_TRUE(TryTextToMoney("1.234,5678 \u20AC", German, "\u20AC", value));
-  EXPECT_EQ(value, 12345678);
+  Currency value;
+  EXPECT_TRUE(TryTextToMoney("1.234,5678 \u20AC", German, "\u20AC", value) && value == 12345678);
   for (const char* text : {"922,337,203,685,477.5808", "1e16", "0,125", "12x"})
     EXPECT_FALSE(TryTextToMoney(text, English, "", value)) << text;
 }

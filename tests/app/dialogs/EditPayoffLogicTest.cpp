@@ -179,25 +179,18 @@ TEST(EditPayoffLogic, ABrokenIncomeCostSourceOpensWithTheStoredPayoff) {
 // Amounts beyond what a double holds to the ten-thousandth are typed,
 // stored as income and cost, and opened again exactly.
 TEST(EditPayoffLogic, TypedAmountsAreStoredExactly) {
-  for (const auto& [text, exact] :
+  for (auto [text, exact] :
        {std::pair<QString, Currency>{"469,258,060,182,053.52", 4692580601820535200},
-        {"549755813888.0001", 5497558138880001}}) {
-    SCOPED_TRACE(text.toStdString());
-    Payoff value("", 0);
-    value.Type(TPayoffMode::Value, TPayoffEdit::Direct, text);
-    TEditPayoffDialogResult r;
-    ASSERT_TRUE(value.Logic.Confirm(r));
-    EXPECT_EQ(r.Payoff, exact);
-    Payoff pair("", 0);
-    pair.Type(TPayoffMode::IncomeCost, TPayoffEdit::Payoff, text);
-    ASSERT_TRUE(pair.Logic.Confirm(r));
-    EXPECT_EQ(r.Payoff, exact);
-    // Opened again and confirmed: nothing moves, with four decimals shown.
-    TEditPayoffLogic again;
-    again.Load(r.PayoffSource, 4, r.Payoff);
-    TEditPayoffDialogResult same;
-    ASSERT_TRUE(again.Confirm(same));
-    EXPECT_EQ(same.Payoff, exact);
-    EXPECT_EQ(same.PayoffSource, r.PayoffSource);
-  }
+        {"549755813888.0001", 5497558138880001}})
+    for (TPayoffEdit edit : {TPayoffEdit::Direct, TPayoffEdit::Payoff}) {
+      Payoff typed("", 0);
+      typed.Type(edit == TPayoffEdit::Direct ? TPayoffMode::Value : TPayoffMode::IncomeCost, edit,
+                 text);
+      TEditPayoffDialogResult r, again;
+      ASSERT_TRUE(typed.Logic.Confirm(r));
+      typed.Logic.Load(r.PayoffSource, 4, r.Payoff);
+      ASSERT_TRUE(typed.Logic.Confirm(again));
+      EXPECT_EQ(r.Payoff, exact) << text.toStdString();
+      EXPECT_EQ(again.Payoff, exact) << r.PayoffSource;
+    }
 }

