@@ -31,6 +31,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QShowEvent>
@@ -38,6 +39,8 @@
 #include <QStatusTipEvent>
 #include <QUrl>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 namespace bw {
 
@@ -173,6 +176,29 @@ void SetHint(QAction* action, const QString& hint) {
   action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
+// The last panel of the status bar: its text wraps at the panel's width,
+// and the bar grows to show all of it, however little room the value
+// panels leave.
+class TWrappingPanel : public QLabel {
+public:
+  using QLabel::QLabel;
+  QSize sizeHint() const override { return FitHeight(QLabel::sizeHint()); }
+  QSize minimumSizeHint() const override { return FitHeight(QLabel::minimumSizeHint()); }
+
+protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width()) updateGeometry();
+  }
+
+private:
+  // As high as the text needs at the width the panel has.
+  QSize FitHeight(QSize size) const {
+    size.setHeight(heightForWidth(width()));
+    return size;
+  }
+};
+
 // A slot whose body runs through Guarded: no exception unwinds into Qt.
 template <typename F>
 auto Slot(F body) {
@@ -267,6 +293,15 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
   }
 }
 
+std::function<void()> TMainForm::Command(std::function<void()> body) {
+  return [this, body = std::move(body)] {
+    Guarded([&] {
+      FDecTree->Tree().HideInplaceEditor();
+      body();
+    });
+  };
+}
+
 TMainForm::~TMainForm() {
   TEditPayoffForm::ImportExternalDialog = nullptr;
   ClearUndoRedo(true, true);
@@ -277,7 +312,7 @@ void TMainForm::CreateStatusPanels() {
   const int widths[] = {120, 130, 120, 50};
   const Id hints[] = {SHintMin, SHintCurrent, SHintMax};
   for (int i = 0; i < 4; ++i) {
-    auto* panel = new QLabel(texts[i], this);
+    QLabel* panel = i < 3 ? new QLabel(texts[i], this) : new TWrappingPanel(texts[i], this);
     panel->setObjectName(QString("StatusPanel%1").arg(i));
     panel->setAlignment(i < 3 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
     panel->setFrameShape(QFrame::Panel);
@@ -293,6 +328,7 @@ void TMainForm::CreateStatusPanels() {
       statusBar()->addWidget(panel);
     } else {
       panel->setMinimumWidth(widths[i]);
+      panel->setWordWrap(true);
       statusBar()->addWidget(panel, 1);
     }
     FPanels[i] = panel;
@@ -346,9 +382,8 @@ void TMainForm::CreatePopupMenus() {
 }
 
 void TMainForm::ConnectCommands() {
-  auto on = [this](QAction* a, auto f) { connect(a, &QAction::triggered, this, Slot(f)); };
+  auto on = [this](QAction* a, auto f) { connect(a, &QAction::triggered, this, Command(f)); };
   auto open = [this] {
-    FDecTree->Tree().HideInplaceEditor();
     if (!SavePrompt()) return;
     const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::Open);
     const QString start = Q(folder.Start());
@@ -370,7 +405,7 @@ void TMainForm::ConnectCommands() {
   on(FUi->SaveToolBarButton, [this] { SaveFile(false); });
   on(FUi->FileSaveAsMenuItem, [this] { SaveFile(true); });
   on(FUi->FileExitMenuItem, [this] { close(); });
-  on(FUi->FileExternalDataMenuItem, [this] { Guarded([this] { FileExternalData(); }); });
+  on(FUi->FileExternalDataMenuItem, [this] { FileExternalData(); });
   on(FUi->EditUndoMenuItem, [this] { EditUndo(); });
   on(FUi->UndoToolButton, [this] { EditUndo(); });
   on(FUi->EditRedoMenuItem, [this] { EditRedo(); });
@@ -379,8 +414,8 @@ void TMainForm::ConnectCommands() {
   on(FUi->ViewDontshowpayoffMenuItem, [this] { SwitchMode(false); });
   on(FUi->ViewHighlightclonesMenuItem, [this] { ToggleHighlightClones(); });
   on(FUi->HelpHelpMenuItem, [this] { OpenHelp(); });
-  on(FUi->FilePrintMenuItem, Slot([this] { FilePrint(); }));
-  on(FUi->PrintToolButton, Slot([this] { FilePrint(); }));
+  on(FUi->FilePrintMenuItem, [this] { FilePrint(); });
+  on(FUi->PrintToolButton, [this] { FilePrint(); });
 
   // Pictures of the whole tree: its laid-out extent with the margin on every
   // side, drawn as for paper (no selected boxes, buttons or comment marks).
@@ -390,13 +425,13 @@ void TMainForm::ConnectCommands() {
     return TPictureSource{bounds.Width + 2 * tree.BorderSize, bounds.Height + 2 * tree.BorderSize,
                           FDecTree->logicalDpiY(), [&tree](TCanvas& c) { tree.PaintTo(c); }};
   };
-  auto copyPicture = Slot([this, picture] { CopyPicture(this, picture(), Dialogs.Error); });
-  auto exportPicture = Slot([this, picture] {
+  auto copyPicture = [this, picture] { CopyPicture(this, picture(), Dialogs.Error); };
+  auto exportPicture = [this, picture] {
     const TFileDialogFolder folder = DialogFolder(TFileDialogFolder::ExportPicture);
     const QString name = ExportPictureToFile(
         this, picture(), {Dialogs.PictureFileName, Dialogs.Error}, Q(folder.Start()));
     if (!name.isEmpty()) folder.Remember(U(QFileInfo(name).absoluteFilePath()));
-  });
+  };
   on(FUi->EditCopyPictureMenuItem, copyPicture);
   on(FUi->CopyPictureToolButton, copyPicture);
   on(FUi->FileExportPictureMenuItem, exportPicture);
@@ -411,13 +446,12 @@ void TMainForm::ConnectCommands() {
   connect(FUi->FileMenuItem, &QMenu::aboutToShow, this, Slot([this] { UpdateRecentFileMenu(); }));
 
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  connect(help, &QShortcut::activated, this, Slot([this] { OpenHelp(); }));
+  connect(help, &QShortcut::activated, this, Command([this] { OpenHelp(); }));
 
   // The node menu and Edit > Optimize decisions. Comment and Edit Payoff
   // (advanced) are connected with their dialogs.
   auto node = [this](QAction* a, auto command) {
-    connect(a, &QAction::triggered, this,
-            [this, command] { Guarded([&] { ((*FCommands).*command)(); }); });
+    connect(a, &QAction::triggered, this, Command([this, command] { ((*FCommands).*command)(); }));
   };
   auto item = [this](TNodeCommand c) { return FPopupMenu->findChild<QAction*>(PopupItemName(c)); };
   node(item(TNodeCommand::Edit), &TNodeCommands::Edit);
@@ -436,7 +470,7 @@ void TMainForm::ConnectCommands() {
   for (int i = 0; i < NodeTypeItemCount; ++i) {
     const auto type = static_cast<TNodeTypeItem>(i);
     connect(FPopupMenu->findChild<QAction*>(PopupTypeItemName(type)), &QAction::triggered, this,
-            [this, type] { Guarded([&] { FCommands->ChangeType(type); }); });
+            Command([this, type] { FCommands->ChangeType(type); }));
   }
 }
 
@@ -518,7 +552,6 @@ void TMainForm::SetFileName(const std::string& fileName, bool removeOld) {
 void TMainForm::FileNew() {
   if (!SavePrompt()) return;
   TDecTree& tree = FDecTree->Tree();
-  tree.HideInplaceEditor();
   // A new tree cannot be undone: both stacks are emptied.
   ClearUndoRedo(true, true);
   ResetToNewTree(tree, UserLocaleCurrency());
@@ -594,7 +627,6 @@ void TMainForm::ShowError(const QString& text) {
 
 void TMainForm::FileExternalData() {
   TDecTree& tree = FDecTree->Tree();
-  tree.HideInplaceEditor();
   auto saveUndo = [this](const std::string& caption) { SaveUndo(caption); };
   TCursorPause pause; // the overview shows its own while it reads
   if (Dialogs.ExternalDataOverview)
@@ -605,7 +637,6 @@ void TMainForm::FileExternalData() {
 
 bool TMainForm::SaveFile(bool saveAs) {
   TDecTree& tree = FDecTree->Tree();
-  tree.HideInplaceEditor();
   const bool naming = saveAs || FFileName.empty();
   std::string fileName = FFileName;
   if (naming) {
@@ -687,7 +718,6 @@ void TMainForm::EditRedo() {
 void TMainForm::ExchangeWithHistory(bool undo) {
   if (undo ? !FUndo.CanUndo() : !FUndo.CanRedo()) return;
   TDecTree& tree = FDecTree->Tree();
-  tree.HideInplaceEditor();
   TTreeOptions options = tree.Options;
   auto live = tree.ExchangeRoot(nullptr);
   tree.ExchangeRoot(undo ? FUndo.Undo(std::move(live), options)
@@ -744,7 +774,7 @@ void TMainForm::LevelsPopupMenuPopup() {
   for (int level = 1; level <= levels; ++level) {
     QAction* item = FLevelsPopupMenu->addAction(Q(FormatStr(Str(SLevel), level)));
     item->setData(level);
-    connect(item, &QAction::triggered, this, Slot([this, level] {
+    connect(item, &QAction::triggered, this, Command([this, level] {
               SaveUndo(Str(SUndoExpandCollapseLevels));
               FDecTree->Tree().SetVisibleLevels(level);
               DrawLevelsGlyph(level);
@@ -830,7 +860,7 @@ void TMainForm::UpdateRecentFileMenu() {
     // The path itself, not parsed back from the caption.
     entry->setData(Q(files[static_cast<size_t>(i)]));
     connect(entry, &QAction::triggered, this,
-            Slot([this, entry] { OpenDroppedOrRecent(U(entry->data().toString())); }));
+            Command([this, entry] { OpenDroppedOrRecent(U(entry->data().toString())); }));
     menu->insertAction(FUi->FileExitMenuItem, entry);
     FHistoryActions.push_back(entry);
   }

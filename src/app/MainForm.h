@@ -124,6 +124,10 @@ protected:
   void dropEvent(QDropEvent* event) override;
 
 private:
+  // Every command of the window runs through this: an open in-place edit
+  // ends first, as the tree control ends it (a text that is no number is
+  // taken back), then the body runs guarded.
+  std::function<void()> Command(std::function<void()> body);
   // The live tree goes onto the other stack; the top of this one comes back.
   void ExchangeWithHistory(bool undo);
   void CreateStatusPanels();

@@ -13,7 +13,7 @@ namespace bw {
 
 void TMainForm::ConnectDialogCommands() {
   auto on = [this](QAction* action, auto body) {
-    connect(action, &QAction::triggered, this, [body] { Guarded(body); });
+    connect(action, &QAction::triggered, this, Command(body));
   };
   const TSaveUndo saveUndo = [this](const std::string& caption) { SaveUndo(caption); };
   TDecTree& tree = FDecTree->Tree();
@@ -49,10 +49,8 @@ void TMainForm::ConnectDialogCommands() {
       return result;
     });
   });
-  on(FUi->FilePropertiesMenuItem, [this, &tree, saveUndo] {
-    tree.HideInplaceEditor();
-    TTreePropertiesForm::Execute(tree, FFileName, saveUndo, this);
-  });
+  on(FUi->FilePropertiesMenuItem,
+     [this, &tree, saveUndo] { TTreePropertiesForm::Execute(tree, FFileName, saveUndo, this); });
   on(FUi->HelpAboutMenuItem, [] { ShowAboutBox(); });
 
   // Edit > Format...: a dialog that applies nothing yet, so its item is

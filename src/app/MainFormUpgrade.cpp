@@ -46,17 +46,14 @@ void TMainForm::CreateAutoUpgrader() {
     // A menu shows no status text for a greyed item by itself.
     FUi->ToolsMenuItem->installEventFilter(this);
   }
-  connect(FUi->ToolsCheckUpdatesMenuItem, &QAction::triggered, this, [this] {
-    Guarded([this] {
-      // A check the user asked for reports everything, for the rest of the
-      // run.
-      FAutoUpgrader->ShowMessages = AllUpgraderMessages;
-      FAutoUpgrader->CheckUpdate(false);
-    });
-  });
-  connect(FUi->ToolsOptionsMenuItem, &QAction::triggered, this, [this] {
-    Guarded([this] { TOptionsForm::Execute(FStore, !UpdateInfoURL().empty(), this); });
-  });
+  connect(FUi->ToolsCheckUpdatesMenuItem, &QAction::triggered, this, Command([this] {
+            // A check the user asked for reports everything, for the rest of
+            // the run.
+            FAutoUpgrader->ShowMessages = AllUpgraderMessages;
+            FAutoUpgrader->CheckUpdate(false);
+          }));
+  connect(FUi->ToolsOptionsMenuItem, &QAction::triggered, this,
+          Command([this] { TOptionsForm::Execute(FStore, !UpdateInfoURL().empty(), this); }));
 }
 
 void TMainForm::AutoCheckForUpdates() {

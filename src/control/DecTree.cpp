@@ -41,14 +41,20 @@ std::string FixedPayoffText(Currency payoff, const TTreeOptions& options,
   return bw::FormatMoney(payoff, plain, ungrouped);
 }
 
-// A number typed in place, also as money: the empty text is 0, and a
-// number beyond what a payoff holds counts as none, for payoffs and weights
-// alike.
-bool ReadTypedNumber(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
-                     double& value, Currency& money) {
+// A probability typed in place: the empty text is 0, and a number beyond
+// what a payoff holds counts as none, as it does for payoffs.
+bool ReadTypedProbability(std::string_view text, const TMoneyLocale& locale, double& value) {
   value = 0;
-  return (TrimBlanks(text).empty() || TryTextToFloat(text, locale, unit, value)) &&
-         TryDoubleToCurrency(value, money);
+  Currency unused;
+  return (TrimBlanks(text).empty() || TryTextToFloat(text, locale, "%", value)) &&
+         TryDoubleToCurrency(value, unused);
+}
+
+// An amount typed in place, exactly: the empty text is 0.
+bool ReadTypedMoney(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                    Currency& money) {
+  money = 0;
+  return TrimBlanks(text).empty() || TryTextToMoney(text, locale, unit, money);
 }
 
 } // namespace
@@ -449,16 +455,14 @@ bool TDecTree::ApplyEditorText(const std::string& text) {
     break;
   case htProbability: {
     double probability;
-    Currency unused;
-    if (!ReadTypedNumber(text, Locale, "%", probability, unused)) return false;
+    if (!ReadTypedProbability(text, Locale, probability)) return false;
     n->Probability = probability;
     break;
   }
   case htPayoff: {
     // With or without the tree's currency symbol.
-    double unused;
     Currency payoff;
-    if (!ReadTypedNumber(text, Locale, Options.CurrencySymbol, unused, payoff)) return false;
+    if (!ReadTypedMoney(text, Locale, Options.CurrencySymbol, payoff)) return false;
     n->Payoff = payoff;
     break;
   }
@@ -470,12 +474,12 @@ bool TDecTree::ApplyEditorText(const std::string& text) {
     break;
   case htIndicatorMultiBudget: {
     // Whole currency units; the empty text is no limit.
-    double budget = -1;
+    Currency budget = -10000;
     if (!TrimBlanks(text).empty() &&
-        !(TryTextToFloat(text, Locale, Options.CurrencySymbol, budget) &&
-          budget == std::trunc(budget) && budget >= INT32_MIN && budget <= INT32_MAX))
+        !(TryTextToMoney(text, Locale, Options.CurrencySymbol, budget) && budget % 10000 == 0 &&
+          budget / 10000 >= INT32_MIN && budget / 10000 <= INT32_MAX))
       return false;
-    n->DecisionMultiBudget = static_cast<int>(budget);
+    n->DecisionMultiBudget = static_cast<int>(budget / 10000);
     break;
   }
   default:
@@ -531,35 +535,37 @@ void TDecTree::InplaceEditChange(const std::string& text) {
     canvas.Font = {DefaultFont, colors::Black};
     FView->SetEditorWidth(canvas.TextWidth(text) + 4);
   }
+  // Text that is no number leaves the node as it was when the edit began,
+  // not as the last number typed on the way: that is what is drawn and
+  // rolled back, and what stays when the edit ends.
   const bool taken = ApplyEditorText(text);
   SetEditorInvalid(!taken);
-  if (taken) Recalculate();
+  if (taken || RestoreSavedValue()) Recalculate();
   FollowEditor(text);
 }
 
-void TDecTree::RestoreSavedValue() {
+bool TDecTree::RestoreSavedValue() {
   TDecTreeNode* n = FEditedNode;
+  auto restore = [](auto& field, const auto& saved) {
+    if (field == saved) return false;
+    field = saved;
+    return true;
+  };
   switch (FEditedElement) {
   case htBox:
-    n->Caption = FSavedCaption;
-    break;
+    return restore(n->Caption, FSavedCaption);
   case htProbability:
-    n->Probability = FSavedProbability;
-    break;
+    return restore(n->Probability, FSavedProbability);
   case htPayoff:
-    n->Payoff = FSavedPayoff;
-    break;
+    return restore(n->Payoff, FSavedPayoff);
   case htIndicatorCaption:
-    n->DecisionCaption = FSavedDecisionCaption;
-    break;
+    return restore(n->DecisionCaption, FSavedDecisionCaption);
   case htIndicatorOwner:
-    n->DecisionOwner = FSavedDecisionOwner;
-    break;
+    return restore(n->DecisionOwner, FSavedDecisionOwner);
   case htIndicatorMultiBudget:
-    n->DecisionMultiBudget = FSavedBudget;
-    break;
+    return restore(n->DecisionMultiBudget, FSavedBudget);
   default:
-    break;
+    return false;
   }
 }
 
@@ -644,9 +650,15 @@ bool TDecTree::InplaceEditKeyDown(TKey key, TShiftState shift) {
 
 void TDecTree::HideInplaceEditor() {
   if (!FView) return;
-  // The node keeps the last number that was taken.
+  // Every way an edit ends but Enter and Esc comes here. A valid text was
+  // applied at its last keystroke and stays. A text that is no number left
+  // the node as the edit found it (InplaceEditChange): the edit is taken
+  // back, as Esc takes it back, and the status bar says so in place of the
+  // editor's error.
+  const bool takenBack = FEditorInvalid;
   SetEditorInvalid(false);
   if (FView->EditorVisible()) FView->HideEditor();
+  if (takenBack) FView->ShowStatus(Str(SEditTakenBack));
 }
 
 void TDecTree::AddSubnodes(bool toParent) {

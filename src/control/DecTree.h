@@ -64,6 +64,9 @@ public:
   // The editor's text was refused: shown as invalid, with the error in the
   // window's status bar. The empty error takes that back.
   virtual void SetEditorError(const std::string& error) = 0;
+  // A message of the control in the window's status bar, until the next
+  // one or the next hint.
+  virtual void ShowStatus(const std::string& text) = 0;
 
   // Modal questions and notices.
   virtual bool AskYesNo(const std::string& question) = 0;
@@ -139,10 +142,14 @@ public:
   bool EditElement(bool advanced, int index);
   void AddSubnodes(bool toParent);
   void DeleteSelectedNodes(bool confirm);
+  // Ends an open in-place edit, however it ends but by Enter or Esc: a
+  // click, the focus leaving, a command, the tree being replaced. A text
+  // that is no number is taken back, as Esc takes it back, and the status
+  // bar says so.
   void HideInplaceEditor();
   // The editor's text changed by the user. A number that cannot be read
-  // leaves the node as it was, and the editor says so until the text is a
-  // number again.
+  // leaves the node as it was when the edit began, and the editor says so
+  // until the text is a number again.
   void InplaceEditChange(const std::string& text);
   // Keys in the editor; True when consumed. Enter does not end an edit
   // whose text was refused.
@@ -178,7 +185,8 @@ private:
   bool ApplyEditorText(const std::string& text);
   void SetEditorInvalid(bool invalid);
   void FollowEditor(const std::string& text);
-  void RestoreSavedValue();
+  // True when the node held another value.
+  bool RestoreSavedValue();
   bool IsApplicable(TNodeElementType type) const;
   void MoveSelection(TKey key);
   // Brings the selected element of the first selected node into view.

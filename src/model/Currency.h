@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace bw {
 
@@ -16,6 +18,15 @@ bool TryDoubleToCurrency(double value, Currency& result);
 Currency DoubleToCurrency(double value);
 // The same, clamped to the Currency range (NaN gives 0): for display only.
 Currency DoubleToCurrencySaturated(double value);
+
+// A plain decimal in invariant notation ("-12.34567", "+7.", ".5", blanks
+// around it): its exact value in ten-thousandths, a half rounded to the even
+// neighbour, with no double in between. False for any other form (an
+// exponent, separators) and for a value outside the range.
+bool TryDecimalToCurrency(std::string_view text, Currency& result);
+// The value written exactly as such a decimal, with up to four decimals and
+// no trailing zeros ("-1500", "0.0001").
+std::string CurrencyToDecimal(Currency value);
 
 inline double CurrencyToDouble(Currency value) {
   return static_cast<double>(value) / CurrencyScale;

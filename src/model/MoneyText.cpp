@@ -99,6 +99,7 @@ bool ReadUnsignedNumber(std::string_view text, const TMoneyLocale& locale, std::
   };
   size_t run = DigitsAt(text);
   size_t digits = run;
+  const bool leadingZero = run > 0 && text.front() == '0';
   take(0, run);
   // Separators stand between whole groups: "12,345" but not "1,5", which
   // may be a decimal typed with the wrong separator.
@@ -109,7 +110,9 @@ bool ReadUnsignedNumber(std::string_view text, const TMoneyLocale& locale, std::
     const size_t separator = GroupSeparatorAt(text, locale);
     if (separator == 0) break;
     const size_t next = DigitsAt(text.substr(separator));
-    if (next != group || (first && run > group)) return false;
+    // A first group as the program writes it: one to three digits, not
+    // starting with 0 ("0,125" and "1234,567" are no numbers).
+    if (next != group || (first && (run > group || leadingZero))) return false;
     take(separator, next);
     run = next;
     digits += next;
@@ -183,8 +186,12 @@ std::string FloatToText(double value, const TMoneyLocale& locale) {
   return text;
 }
 
-bool TryTextToFloat(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
-                    double& value) {
+namespace {
+
+// The typed number in invariant notation ("-1234.5", "1e3"); false when
+// text is no number as TryTextToFloat describes it.
+bool NormaliseTyped(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                    std::string& invariant) {
   unit = TrimTyped(unit);
   text = TrimTyped(text);
   bool negative = false;
@@ -215,8 +222,26 @@ bool TryTextToFloat(std::string_view text, const TMoneyLocale& locale, std::stri
     }
     text = TrimTyped(text);
   }
-  std::string invariant = negative ? "-" : "";
-  return ReadUnsignedNumber(text, locale, invariant) && TryInvariantStrToFloat(invariant, value);
+  invariant = negative ? "-" : "";
+  return ReadUnsignedNumber(text, locale, invariant);
+}
+
+} // namespace
+
+bool TryTextToFloat(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                    double& value) {
+  std::string invariant;
+  return NormaliseTyped(text, locale, unit, invariant) && TryInvariantStrToFloat(invariant, value);
+}
+
+bool TryTextToMoney(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                    Currency& value) {
+  std::string invariant;
+  if (!NormaliseTyped(text, locale, unit, invariant)) return false;
+  // Plain decimals exactly; an exponent through a double.
+  if (invariant.find('e') == std::string::npos) return TryDecimalToCurrency(invariant, value);
+  double number;
+  return TryInvariantStrToFloat(invariant, number) && TryDoubleToCurrency(number, value);
 }
 
 bool SameFloat(double a, double b) {

@@ -38,12 +38,20 @@ std::string FloatToText(double value, const TMoneyLocale& locale);
 // separator differs from its decimal separator); an exponent ("1E-7"); and
 // around the number the unit (a currency symbol, "%", or nothing) and a
 // sign, each at most once, before or after the number in either order, or
-// parentheses for a negative amount; blanks around each part. So every
+// parentheses for a negative amount; blanks around each part. A first
+// group has one to three digits and does not start with 0. So every
 // money text that FormatMoney writes reads back as its amount. False for
 // any other text, for the empty text, and for a number beyond the range of
 // a double; "inf" and "nan" are no numbers.
 bool TryTextToFloat(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
                     double& value);
+
+// The same text read as money, exactly: a plain decimal becomes its
+// ten-thousandths with no double in between (a half to the even
+// neighbour), a number with an exponent goes through a double. False also
+// for an amount beyond a Currency.
+bool TryTextToMoney(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                    Currency& value);
 
 // Equal within 0.0001, the boundary included.
 bool SameFloat(double a, double b);

@@ -74,6 +74,7 @@ constexpr Entry Table[] = {
                          "2000000 nodes or 2000 levels."},
     {STooManyOptions, "More than 40 options: the best options within the budget are not searched"},
     {SInvalidNumber, "Invalid number"},
+    {SEditTakenBack, "Invalid number: the edit was taken back"},
 };
 
 static_assert(std::is_sorted(std::begin(Table), std::end(Table),

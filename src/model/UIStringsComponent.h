@@ -63,6 +63,7 @@ enum Id : int {
   SCloneTreeTooLarge = 65120,
   STooManyOptions = 65121,
   SInvalidNumber = 65122,
+  SEditTakenBack = 65123,
 };
 
 // The text of an id; an unknown id gives the empty text.

@@ -62,62 +62,8 @@ bool StrToFlag(std::string_view text, std::string_view element) {
 }
 
 std::string MoneyToStr(Currency value) {
-  // The ten-thousandths as they are: no Double in between, which would keep
-  // only 15 significant digits.
-  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  char buf[32];
-  char* end = std::to_chars(buf, buf + sizeof buf, magnitude / 10000).ptr;
-  if (uint64_t fraction = magnitude % 10000) {
-    *end++ = '.';
-    for (uint64_t unit = 1000; fraction != 0; unit /= 10) {
-      *end++ = static_cast<char>('0' + fraction / unit);
-      fraction %= unit;
-    }
-  }
-  return (value < 0 ? "-" : "") + std::string(buf, end);
+  return CurrencyToDecimal(value);
 }
-
-namespace {
-
-// A plain decimal ("-12.34567"): its exact value in ten-thousandths, a half
-// rounded to the even neighbour. False when the text has another form or the
-// value lies outside the range.
-bool TryDecimalToCurrency(std::string_view text, Currency& result) {
-  text = TrimBlanks(text);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  size_t point = text.find('.');
-  std::string_view whole = text.substr(0, point);
-  std::string_view fraction = point == std::string_view::npos ? "" : text.substr(point + 1);
-  auto digits = [](std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction)) return false;
-  while (!whole.empty() && whole.front() == '0')
-    whole.remove_prefix(1);
-  if (whole.size() > 15) return false;
-  unsigned __int128 units = 0; // at most 19 digits: no overflow
-  for (char c : whole)
-    units = units * 10 + static_cast<unsigned>(c - '0');
-  for (size_t i = 0; i < 4; ++i)
-    units = units * 10 + (i < fraction.size() ? static_cast<unsigned>(fraction[i] - '0') : 0);
-  if (fraction.size() > 4) {
-    char next = fraction[4];
-    bool beyond = fraction.find_first_not_of('0', 5) != std::string_view::npos;
-    if (next > '5' || (next == '5' && (beyond || units % 2 == 1))) ++units;
-  }
-  using Wide = unsigned __int128;
-  const Wide limit = negative ? Wide(INT64_MAX) + 1 : Wide(INT64_MAX);
-  if (units > limit) return false;
-  result = negative ? static_cast<Currency>(0 - static_cast<uint64_t>(units))
-                    : static_cast<Currency>(units);
-  return true;
-}
-
-} // namespace
 
 Currency StrToMoney(std::string_view text) {
   Currency result;

@@ -222,8 +222,11 @@ void TDecTreeWidget::SetEditorWidth(int width) {
 }
 
 void TDecTreeWidget::HideEditor() {
+  // The focus comes back to the control, but not when the edit ends
+  // because the user gave it to another widget.
+  const bool giveBack = FEditor->hasFocus() || !isActiveWindow();
   FEditor->hide();
-  setFocus();
+  if (giveBack) setFocus();
 }
 
 void TDecTreeWidget::SetEditorText(const std::string& text) {
@@ -236,6 +239,10 @@ void TDecTreeWidget::SetEditorError(const std::string& error) {
   colours.setColor(QPalette::Text, error.empty() ? palette().color(QPalette::Text) : Qt::red);
   FEditor->setPalette(colours);
   ShowStatusText(Q(error));
+}
+
+void TDecTreeWidget::ShowStatus(const std::string& text) {
+  ShowStatusText(Q(text));
 }
 
 bool TDecTreeWidget::AskYesNo(const std::string& question) {
@@ -325,6 +332,14 @@ bool TDecTreeWidget::event(QEvent* event) {
 
 bool TDecTreeWidget::eventFilter(QObject* watched, QEvent* event) {
   if (watched == FEditor) {
+    // The focus going to another widget or window ends the edit; a menu
+    // opening over it (the editor's own, the window's) does not: a command
+    // chosen there ends it itself.
+    if (event->type() == QEvent::FocusOut && FEditor->isVisible()) {
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason)
+        FTree->HideInplaceEditor();
+    }
     if (event->type() == QEvent::ShortcutOverride) {
       // Undo and redo belong to the window's menu, not to the edit box: they
       // undo whole steps of the tree, the edit's own text included.

@@ -46,6 +46,7 @@ public:
   bool EditorVisible() const override { return FEditor->isVisible(); }
   void SetEditorText(const std::string& text) override;
   void SetEditorError(const std::string& error) override;
+  void ShowStatus(const std::string& text) override;
   void ScrollIntoView(const TNodeRect& rect) override;
   bool AskYesNo(const std::string& question) override;
   void ShowInformation(const std::string& text) override;

@@ -561,24 +561,34 @@ TEST(DecTree, TextThatIsNoNumberIsRefusedInPlace) {
   t.Tree.InplaceEditChange("-\u00A37,500");
   EXPECT_EQ(t.A->Payoff, -75000000);
   EXPECT_EQ(t.View.EditorError, "");
-  t.Tree.InplaceEditChange("x");
+  // While refused, the node holds its value from before the edit, rolled
+  // back as such.
+  t.Tree.InplaceEditChange("-\u00A37,500x");
+  EXPECT_EQ(t.A->Payoff, 50000);
+  EXPECT_EQ(t.Root()->Value, 5);
   t.Tree.InplaceEditKeyDown(TKey::Escape, {});
   EXPECT_EQ(t.A->Payoff, 50000);
   EXPECT_EQ(t.View.EditorError, "");
 
-  // So are probabilities; a budget is whole. Closed from outside, an edit
-  // keeps the last number taken.
+  // So are probabilities; a budget is whole. Ended from outside, an edit
+  // keeps a number and takes back what is none, saying so.
   t.Select({w}, htProbability);
   t.Tree.EditElement(false, 0);
-  t.Tree.InplaceEditChange("abc");
+  t.Tree.InplaceEditChange("4");
+  t.Tree.InplaceEditChange("4,5");
   EXPECT_EQ(w->Probability, 50);
-  t.Select({m}, htIndicatorMultiBudget);
-  t.Tree.EditElement(false, 0);
-  t.Tree.InplaceEditChange("\u00A3 1,000");
-  t.Tree.InplaceEditChange("12.5");
   t.Tree.HideInplaceEditor();
-  EXPECT_EQ(m->DecisionMultiBudget, 1000);
-  EXPECT_EQ(t.View.EditorError, "");
+  EXPECT_EQ(w->Probability, 50);
+  EXPECT_EQ(t.View.StatusText, "Invalid number: the edit was taken back");
+  t.Select({m}, htIndicatorMultiBudget);
+  for (const char* text : {"\u00A3 1,000", "12.5"}) {
+    t.Tree.EditElement(false, 0);
+    t.Tree.InplaceEditChange(text);
+    t.Tree.HideInplaceEditor();
+    EXPECT_EQ(m->DecisionMultiBudget, 1000);
+    EXPECT_EQ(t.View.EditorError, "");
+  }
+  EXPECT_EQ(t.View.Count("status Invalid number: the edit was taken back"), 2);
 }
 
 TEST(DecTree, TypedCaptionWidensThenFollowsTheBox) {

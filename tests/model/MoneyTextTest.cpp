@@ -151,17 +151,40 @@ TEST(NumberText, TypedNumbers) {
           {"1,5", "1234,567", "1,,000", ",500", "1,000,", "1.234,5", "\u00A35",
            "--5", "-5-",      "(-5)",   "1e",   ".",      "inf",     "-INF",
            "nan", "",         "  ",     "0x10", "1e400",  "\u0661",  std::string(400, '9')});
+  // No formatter writes a first group of 0 or one that starts with 0.
+  refuses(English, "", {"0,125", "00,125", "012,345", "0,125.5", "-0,125", "0 125"});
   reads(English, "\u00A3", {{"\u00A3 1,234.50", 1234.5}, {"\u00A39000", 9000}, {"-\u00A35", -5}});
   reads(English, "\u00A3", {{"5\u00A3-", -5}, {"(\u00A3 5)", -5}});
   refuses(English, "\u00A3", {"\u00A35\u00A3", "$5", "\u00A3", "5 \u00A3 5"});
   reads(English, "%", {{"12.5 %", 12.5}, {"%7", 7}});
   reads(German, "\u20AC", {{"1.234,5 \u20AC", 1234.5}, {"1.500", 1500}, {"1,5E2", 150}});
   reads(German, "kr.", {{"-1.234,5 kr.", -1234.5}});
-  refuses(German, "", {"1.5", "1,234.5", "NaN", "12abc"});
+  refuses(German, "", {"1.5", "1,234.5", "NaN", "12abc", "0.125", "250k"});
+  reads(German, "", {{"3.141", 3141}, {"0,125", 0.125}});
   reads(French, "", {{"1 234\u202F567,5", 1234567.5}});
   reads(ArabicPoint, "", {{"3\u066B5", 3.5}});
   reads(C, "", {{"1234.5", 1234.5}});
   refuses(C, "", {"1,234", "1 234"});
+}
+
+// Amounts are read as money exactly, beyond what a double holds to the
+// ten-thousandth, a half to the even neighbour; only a number with an
+// exponent goes through a double.
+TEST(NumberText, TypedMoneyIsExact) {
+  const std::pair<std::string, Currency> exact[] = {{"469,258,060,182,053.52", 4692580601820535200},
+                                                    {"549755813888.0001", 5497558138880001},
+                                                    {"-\u00A3922,337,203,685,477.5808", INT64_MIN},
+                                                    {"0.00005", 0},
+                                                    {"0.00015", 2},
+                                                    {"1.5e3", 15000000}};
+  for (const auto& [text, expected] : exact) {
+    Currency value = -42;
+    EXPECT_TRUE(TryTextToMoney(text, English, "\u00A3", value) && value == expected) << text;
+  }
+  Currency value;
+  EXPECT_TRUE(TryTextToMoney("1.234,5678 \u20AC", German, "\u20AC", value) && value == 12345678);
+  for (const char* text : {"922,337,203,685,477.5808", "1e16", "0,125", "12x"})
+    EXPECT_FALSE(TryTextToMoney(text, English, "", value)) << text;
 }
 
 // What the program writes reads back as the amount it shows, in every

@@ -32,6 +32,7 @@ public:
   TNodeRect EditorRect;
   std::string EditorText;
   std::string EditorError;
+  std::string StatusText;
   std::vector<TPropertyMenuItem> MenuItems;
   TPoint MenuAt{-1, -1};
   TPoint PopupAt{-1, -1};
@@ -79,6 +80,10 @@ public:
   void SetEditorError(const std::string& error) override {
     EditorError = error;
     Log.push_back("editor-error " + error);
+  }
+  void ShowStatus(const std::string& text) override {
+    StatusText = text;
+    Log.push_back("status " + text);
   }
 
   bool AskYesNo(const std::string& question) override {

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QLocale>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -18,6 +19,15 @@ using ::testing::ElementsAre;
 namespace {
 
 class TreeWidgetKeys : public TreeWidgetTest {};
+
+// The last text the window's status bar was sent.
+struct StatusTips : QObject {
+  QString Last;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::StatusTip) Last = static_cast<QStatusTipEvent*>(event)->tip();
+    return false;
+  }
+};
 
 TEST_F(TreeWidgetKeys, InsertTypeEnterNamesBothNewChildren) {
   Key(Qt::Key_Insert);
@@ -227,13 +237,7 @@ TEST_F(TreeWidgetKeys, TypingOverAnElementReplacesItsValue) {
 // A payoff typed as the user's locale and the tree's currency write it;
 // text that is no number shows as refused, in the editor and the status bar.
 TEST_F(TreeWidgetKeys, NumbersAreTypedAsTheLocaleWritesThem) {
-  struct : QObject {
-    QString Last;
-    bool eventFilter(QObject*, QEvent* event) override {
-      if (event->type() == QEvent::StatusTip) Last = static_cast<QStatusTipEvent*>(event)->tip();
-      return false;
-    }
-  } tips;
+  StatusTips tips;
   Area->installEventFilter(&tips);
   BuildSmallTree();
   TDecTreeNode* a = Root()->Child(0);
@@ -250,6 +254,9 @@ TEST_F(TreeWidgetKeys, NumbersAreTypedAsTheLocaleWritesThem) {
       {gb, "\u00A3", "1 500", 15000000},
       {gb, "\u00A3", "-\u00A35", -50000},
       {gb, "\u00A3", "\u00A3 1,234,567.50", 12345675000},
+      // Exactly, where a double would be off by ten-thousandths.
+      {gb, "\u00A3", "469,258,060,182,053.52", 4692580601820535200},
+      {gb, "\u00A3", "549755813888.0001", 5497558138880001},
       {de, "\u20AC", "-1.234,5 \u20AC", -12345000}};
   for (const auto& [locale, symbol, text, payoff] : typed) {
     QLocale::setDefault(locale);
@@ -261,14 +268,60 @@ TEST_F(TreeWidgetKeys, NumbersAreTypedAsTheLocaleWritesThem) {
     Key(Qt::Key_Return);
     EXPECT_FALSE(editor->isVisible());
   }
-  // In German a point is no decimal separator: the 1 typed before it stays.
-  EXPECT_EQ(typeOver("1.5"), 10000);
+  // In German a point is no decimal separator: the 1 typed before it is not
+  // kept either.
+  EXPECT_EQ(typeOver("1.5"), -12345000);
   EXPECT_EQ(editor->palette().color(QPalette::Text), QColor(Qt::red));
   EXPECT_EQ(tips.Last, "Invalid number");
   Key(Qt::Key_Escape);
   EXPECT_EQ(a->Payoff, -12345000);
   EXPECT_NE(editor->palette().color(QPalette::Text), QColor(Qt::red));
   EXPECT_EQ(tips.Last, "");
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+// Text that is no number leaves the node as the edit found it, while red
+// and after a click on empty canvas or the focus going to another widget
+// (which keeps it) or window; no undo step holds what was typed on the way.
+TEST_F(TreeWidgetKeys, TextThatIsNoNumberIsTakenBackHoweverTheEditEnds) {
+  StatusTips tips;
+  Area->installEventFilter(&tips);
+  QLineEdit other(Area.get());
+  other.setGeometry(600, 0, 80, 20); // away from the tree and the blank
+  other.show();
+  QWidget window;
+  window.show();
+  BuildSmallTree();
+  TDecTreeNode* a = Root()->Child(0);
+  a->Payoff = 70000;
+  std::vector<Currency> undoSteps; // a's payoff in each step
+  Tree().OnSaveUndo = [&](TDecTree&, const std::string&) { undoSteps.push_back(a->Payoff); };
+  const QStringList english = {"250k", "1,5", "12x", "0,125"};
+  const std::pair<QLocale, QStringList> typed[] = {
+      {QLocale(QLocale::English, QLocale::UnitedKingdom), english},
+      {QLocale(QLocale::English, QLocale::UnitedStates), english},
+      {QLocale(QLocale::German, QLocale::Germany), {"250k", "1,234.5", "12x", "0.125"}}};
+  for (const auto& [locale, texts] : typed)
+    for (const QString& text : texts)
+      for (QWidget* end : {static_cast<QWidget*>(Widget), static_cast<QWidget*>(&other), &window}) {
+        SCOPED_TRACE(locale.name().toStdString() + " " + text.toStdString());
+        QLocale::setDefault(locale);
+        Widget->ApplySystemLocale();
+        Reactivate();
+        Widget->setFocus();
+        Tree().SelectNode(a, htPayoff);
+        Type(text);
+        EXPECT_EQ(a->Payoff, 70000);
+        if (end == &window)
+          QApplication::setActiveWindow(&window);
+        else
+          end == Widget ? Click(Blank()) : other.setFocus();
+        EXPECT_FALSE(Widget->InplaceEdit()->isVisible());
+        EXPECT_EQ(Area->focusWidget(), end == &other ? end : Widget);
+        EXPECT_EQ(a->Payoff, 70000);
+        EXPECT_EQ(tips.Last, "Invalid number: the edit was taken back");
+      }
+  EXPECT_EQ(undoSteps, std::vector<Currency>(36, 70000));
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 

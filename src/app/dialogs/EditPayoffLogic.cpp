@@ -16,6 +16,12 @@ namespace {
 const QString InvalidNumber =
     QString::fromStdString(UIStringsComponent::Str(UIStringsComponent::SInvalidNumber));
 
+// The amount of a negative payoff as a cost; the lowest Currency has no
+// positive counterpart and gives the highest.
+Currency Negated(Currency value) {
+  return value == INT64_MIN ? INT64_MAX : -value;
+}
+
 // income - cost; false when the difference leaves the Currency range.
 bool Difference(Currency income, Currency cost, Currency& difference) {
   return !__builtin_sub_overflow(income, cost, &difference);
@@ -27,10 +33,14 @@ bool Difference(Currency income, Currency cost, Currency& difference) {
 bool ReadIncomeCost(const std::string& text, Currency& income, Currency& cost) {
   const size_t colon = text.find(':');
   if (colon == std::string::npos) return false;
-  double incomeValue, costValue;
-  return TryInvariantStrToFloat(std::string_view(text).substr(0, colon), incomeValue) &&
-         TryInvariantStrToFloat(std::string_view(text).substr(colon + 1, 10000), costValue) &&
-         TryDoubleToCurrency(incomeValue, income) && TryDoubleToCurrency(costValue, cost);
+  // Plain decimals exactly, other invariant forms through a double.
+  auto read = [](std::string_view number, Currency& money) {
+    double value;
+    return TryDecimalToCurrency(number, money) ||
+           (TryInvariantStrToFloat(number, value) && TryDoubleToCurrency(value, money));
+  };
+  return read(std::string_view(text).substr(0, colon), income) &&
+         read(std::string_view(text).substr(colon + 1, 10000), cost);
 }
 
 // A result panel's number read back: the text after "= " without the
@@ -44,29 +54,24 @@ bool ReadPanel(const TResultPanel& panel, Currency& value) {
 } // namespace
 
 QString TEditPayoffLogic::Fixed(Currency value) const {
-  return FixedText(CurrencyToDouble(value), FDecimals);
-}
-
-QString TEditPayoffLogic::Fixed(double value) const {
-  return FixedText(value, FDecimals);
+  return MoneyFixedText(value, FDecimals);
 }
 
 QString TEditPayoffLogic::Number(Currency value) const {
-  return "= " + NumberText(CurrencyToDouble(value), FDecimals);
+  return "= " + MoneyNumberText(value, FDecimals);
 }
 
 void TEditPayoffLogic::Load(const std::string& source, int decimals, Currency payoff) {
   FState = {};
   FDecimals = decimals;
   std::string rest = source;
-  const double value = CurrencyToDouble(payoff);
   Currency income = 0, cost = 0, difference = 0;
 
   if (rest.empty()) {
     ModeClick(TPayoffMode::Value);
     SetEditText(TPayoffEdit::Direct, Fixed(payoff));
-    SetEditText(TPayoffEdit::Payoff, Fixed(payoff >= 0 ? value : 0.0));
-    SetEditText(TPayoffEdit::Cost, Fixed(payoff >= 0 ? 0.0 : -value));
+    SetEditText(TPayoffEdit::Payoff, Fixed(payoff >= 0 ? payoff : Currency{0}));
+    SetEditText(TPayoffEdit::Cost, Fixed(payoff >= 0 ? Currency{0} : Negated(payoff)));
     FState.ImportResultPanel.Text = Number(Currency{0});
   } else if (StartsWith(rest, IncomeCostPrefix, true)) {
     if (ReadIncomeCost(rest, income, cost) && Difference(income, cost, difference)) {
@@ -91,7 +96,7 @@ void TEditPayoffLogic::Load(const std::string& source, int decimals, Currency pa
     if (payoff > 0)
       SetEditText(TPayoffEdit::Payoff, Fixed(payoff));
     else
-      SetEditText(TPayoffEdit::Cost, Fixed(std::fabs(value)));
+      SetEditText(TPayoffEdit::Cost, Fixed(Negated(payoff)));
   }
   // Any other source: the initial texts stay.
   ModeClick(FState.Mode);
@@ -121,9 +126,8 @@ void TEditPayoffLogic::NumberEditChange(TPayoffEdit sender) {
       FState.DirectPanel = {Number(v), false};
       FState.OkEnabled = true;
       if (sender == TPayoffEdit::Direct) {
-        const double d = CurrencyToDouble(v);
-        SetEditText(TPayoffEdit::Payoff, Fixed(v >= 0 ? d : 0.0));
-        SetEditText(TPayoffEdit::Cost, Fixed(v >= 0 ? 0.0 : -d));
+        SetEditText(TPayoffEdit::Payoff, Fixed(v >= 0 ? v : Currency{0}));
+        SetEditText(TPayoffEdit::Cost, Fixed(v >= 0 ? Currency{0} : Negated(v)));
       }
     } else {
       FState.DirectPanel = {InvalidNumber, true};
@@ -152,10 +156,9 @@ void TEditPayoffLogic::ImportChosen(const TImportExternalDialogResult& chosen) {
   const Currency value = chosen.Value;
   FState.ImportResultPanel = {Number(value), false};
   FState.OkEnabled = true;
-  const double v = CurrencyToDouble(value);
   SetEditText(TPayoffEdit::Direct, Fixed(value));
-  SetEditText(TPayoffEdit::Payoff, Fixed(v <= 0 ? 0.0 : v));
-  SetEditText(TPayoffEdit::Cost, Fixed(v <= 0 ? std::fabs(v) : 0.0));
+  SetEditText(TPayoffEdit::Payoff, Fixed(value <= 0 ? Currency{0} : value));
+  SetEditText(TPayoffEdit::Cost, Fixed(value <= 0 ? Negated(value) : Currency{0}));
 }
 
 bool TEditPayoffLogic::Confirm(TEditPayoffDialogResult& result) const {
@@ -170,8 +173,8 @@ bool TEditPayoffLogic::Confirm(TEditPayoffDialogResult& result) const {
     if (!TryTextToCurrency(FState.PayoffEdit, income) ||
         !TryTextToCurrency(FState.CostEdit, cost) || !Difference(income, cost, payoff))
       return false;
-    source = std::string(IncomeCostPrefix) + FloatToInvariantStr(CurrencyToDouble(income)) + ":" +
-             FloatToInvariantStr(CurrencyToDouble(cost));
+    source =
+        std::string(IncomeCostPrefix) + CurrencyToDecimal(income) + ":" + CurrencyToDecimal(cost);
     break;
   }
   case TPayoffMode::Import:

@@ -83,7 +83,6 @@ public:
 private:
   void NumberEditChange(TPayoffEdit sender);
   QString Fixed(Currency value) const;
-  QString Fixed(double value) const;
   QString Number(Currency value) const;
   void SetPair(double value, bool zeroIsCost);
 

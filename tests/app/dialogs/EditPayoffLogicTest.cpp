@@ -111,11 +111,16 @@ TEST(EditPayoffLogic, ImportedAndAdvancedPayoffsAreReadBackFromTheirPanels) {
   advanced.Logic.ModeClick(TPayoffMode::Value);
   EXPECT_EQ(Shown(advanced.Logic), "Value 7.00 [7.00 - 0] = 7.00 | = 0 -> 70000");
 
-  // The panel shows the largest payoff with fifteen digits, rounded up
-  // beyond what a payoff holds: OK refuses it instead of wrapping.
+  // The panel shows the largest payoff exactly to the tree's decimals. With
+  // none it rounds up beyond what a payoff holds: OK refuses it instead of
+  // wrapping.
   Payoff edge("Import: X", std::numeric_limits<Currency>::max());
-  EXPECT_EQ(Shown(edge.Logic), "Import 922337203685478.00 [922337203685478.00 - 0] = "
-                               "922,337,203,685,478.00 | = 922,337,203,685,478.00 -> refused");
+  EXPECT_EQ(Shown(edge.Logic), "Import 922337203685477.58 [922337203685477.58 - 0] = "
+                               "922,337,203,685,477.58 | = 922,337,203,685,477.58 -> "
+                               "9223372036854775800 Import: X");
+  edge.Logic.Load("Import: X", 0, std::numeric_limits<Currency>::max());
+  EXPECT_EQ(Shown(edge.Logic), "Import 922337203685478 [922337203685478 - 0] = "
+                               "922,337,203,685,478 | = 922,337,203,685,478 -> refused");
 }
 
 TEST(EditPayoffLogic, AnInvalidNumberKeepsOkDisabledUntilAValidModeAndNumber) {
@@ -169,4 +174,23 @@ TEST(EditPayoffLogic, ABrokenIncomeCostSourceOpensWithTheStoredPayoff) {
         "Income-Cost: nan:0", "Income-Cost: 900000000000000:-900000000000000"})
     EXPECT_EQ(Shown(Payoff(source, 50000).Logic), "Value 5.00 [5.00 - 0.00] = 5.00 | = 0 -> 50000")
         << source;
+}
+
+// Amounts beyond what a double holds to the ten-thousandth are typed,
+// stored as income and cost, and opened again exactly.
+TEST(EditPayoffLogic, TypedAmountsAreStoredExactly) {
+  for (auto [text, exact] :
+       {std::pair<QString, Currency>{"469,258,060,182,053.52", 4692580601820535200},
+        {"549755813888.0001", 5497558138880001}})
+    for (TPayoffEdit edit : {TPayoffEdit::Direct, TPayoffEdit::Payoff}) {
+      Payoff typed("", 0);
+      typed.Type(edit == TPayoffEdit::Direct ? TPayoffMode::Value : TPayoffMode::IncomeCost, edit,
+                 text);
+      TEditPayoffDialogResult r, again;
+      ASSERT_TRUE(typed.Logic.Confirm(r));
+      typed.Logic.Load(r.PayoffSource, 4, r.Payoff);
+      ASSERT_TRUE(typed.Logic.Confirm(again));
+      EXPECT_EQ(r.Payoff, exact) << text.toStdString();
+      EXPECT_EQ(again.Payoff, exact) << r.PayoffSource;
+    }
 }

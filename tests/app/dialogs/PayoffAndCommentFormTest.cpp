@@ -94,14 +94,13 @@ TEST(EditPayoffForm, ExecuteHandsBackTheResultOnOkOnly) {
     ExpectOpenThenCancel(ui);
   });
   EXPECT_FALSE(result.Changed);
-  // An imported payoff whose shown number no payoff holds.
-  result = RunPayoff(
-      [](Ui::TEditPayoffForm& ui) {
-        QTest::mouseClick(ui.OKButton, Qt::LeftButton);
-        ExpectOpenThenCancel(ui);
-      },
-      "Import: X", std::numeric_limits<Currency>::max());
-  EXPECT_FALSE(result.Changed);
+  // The largest imported payoff shows exactly, to the tree's decimals, and
+  // OK takes what it shows.
+  result =
+      RunPayoff([](Ui::TEditPayoffForm& ui) { QTest::mouseClick(ui.OKButton, Qt::LeftButton); },
+                "Import: X", std::numeric_limits<Currency>::max());
+  EXPECT_TRUE(result.Changed);
+  EXPECT_EQ(result.Payoff, 9223372036854775800);
 }
 
 TEST(EditPayoffForm, TheImportRowWaitsForTheImportDialog) {

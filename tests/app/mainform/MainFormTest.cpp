@@ -9,13 +9,18 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
+#include <QLocale>
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidgetAction>
@@ -170,6 +175,65 @@ TEST(MainForm, FilesOpenSaveAndFailWithTheirMessages) {
   EXPECT_FALSE(w.Form->IsModified());
   EXPECT_FALSE(w.Ui().EditUndoMenuItem->isEnabled());
   EXPECT_EQ(w.Tree().GetSelectedNodes()[0], w.Root());
+}
+
+// Text typed in place that is no number never reaches a file: Ctrl+S and
+// closing the window (saving) take the edit back first.
+TEST(MainForm, SaveAndCloseTakeBackAnEditThatIsNoNumber) {
+  QTemporaryDir dir;
+  const QStringList english = {"250k", "1,5", "12x", "0,125"};
+  const std::pair<QLocale, QStringList> typed[] = {
+      {QLocale(QLocale::English, QLocale::UnitedKingdom), english},
+      {QLocale(QLocale::English, QLocale::UnitedStates), english},
+      {QLocale(QLocale::German, QLocale::Germany), {"250k", "1,234.5", "12x", "0.125"}}};
+  for (const auto& [locale, texts] : typed)
+    for (const QString& text : texts)
+      for (bool closing : {false, true}) {
+        SCOPED_TRACE(locale.name().toStdString() + " " + text.toStdString());
+        QLocale::setDefault(locale);
+        TestWindow w;
+        w.Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
+        w.AddSubnodes(w.Root());
+        w.Root()->Child(0)->Payoff = 70000;
+        w.Tree().SelectNode(w.Root()->Child(0), htPayoff);
+        w.Form->DecTreeWidget().setFocus();
+        for (QChar c : text)
+          QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        w.SaveName = dir.filePath("tree.bwk");
+        w.Answer = 1; // save on closing
+        closing ? (void)w.Form->close()
+                : QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+        EXPECT_EQ(w.Form->findChild<QLabel*>("StatusPanel3")->text(),
+                  "Invalid number: the edit was taken back");
+        QFile file(w.SaveName);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().count("<Payoff>7</Payoff>"), 1);
+      }
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+// The last panel of the status bar shows a long or multi-line text whole,
+// however little room the value panels leave it, and shrinks back after.
+TEST(MainForm, TheStatusBarShowsLongTextsWhole) {
+  TestWindow w;
+  w.Form->resize(400, 300);
+  QApplication::processEvents();
+  const int oneLine = w.Form->statusBar()->height();
+  auto* panel = w.Form->findChild<QLabel*>("StatusPanel3");
+  const QString tooMany =
+      QString::fromStdString(UIStringsComponent::Str(UIStringsComponent::STooManyOptions));
+  for (const QString& text : {QString("Invalid number: the edit was taken back"),
+                              tooMany + "\n" + tooMany, QString("short")}) {
+    QStatusTipEvent tip(text);
+    QApplication::sendEvent(w.Form.get(), &tip);
+    for (int i = 0; i < 3; ++i) // the panel, the bar and the window lay out in turn
+      QApplication::processEvents();
+    const QRect room = panel->contentsRect();
+    EXPECT_TRUE(room.contains(panel->fontMetrics().boundingRect(room, Qt::TextWordWrap, text)))
+        << text.toStdString();
+  }
+  EXPECT_EQ(w.Form->statusBar()->height(), oneLine);
 }
 
 // Save as into a folder that cannot take the file: the window keeps the

@@ -72,8 +72,11 @@ TEST_F(NumberTexts, MoneyIsRoundedTiesToEvenAndMustFitACurrency) {
   Currency c = 7;
   EXPECT_TRUE(TryTextToCurrency("12.3456", c));
   EXPECT_EQ(c, 123456);
+  // Exactly a half, read without a double: to the even neighbour.
   EXPECT_TRUE(TryTextToCurrency("0.00005", c));
-  EXPECT_EQ(c, 1);
+  EXPECT_EQ(c, 0);
+  EXPECT_TRUE(TryTextToCurrency("0.00015", c));
+  EXPECT_EQ(c, 2);
   EXPECT_TRUE(TryTextToCurrency("-922337203685477", c));
   EXPECT_EQ(c, -9223372036854770000);
   c = 7;

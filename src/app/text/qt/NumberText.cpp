@@ -60,16 +60,41 @@ QString NumberText(double value, int decimals) {
   return Format(value, decimals, true);
 }
 
-bool TryTextToFloat(const QString& text, double& value) {
+namespace {
+
+TMoneyLocale Separators() {
   const QLocale locale;
-  const TMoneyLocale separators{.ThousandSeparator = locale.groupSeparator().toStdString(),
-                                .DecimalSeparator = locale.decimalPoint().toStdString()};
-  return TryTextToFloat(text.toStdString(), separators, {}, value);
+  return {.ThousandSeparator = locale.groupSeparator().toStdString(),
+          .DecimalSeparator = locale.decimalPoint().toStdString()};
+}
+
+QString MoneyText(Currency value, int decimals, bool groups) {
+  TTreeOptions plain;
+  plain.CurrencySymbol.clear();
+  plain.CurrencyDecimals = ClampTextDecimals(decimals);
+  plain.CurrencyPosFormat = 0; // "1"
+  plain.CurrencyNegFormat = 1; // "-1"
+  TMoneyLocale locale = Separators();
+  if (!groups) locale.GroupSize = 0;
+  return QString::fromStdString(FormatMoney(value, plain, locale));
+}
+
+} // namespace
+
+QString MoneyFixedText(Currency value, int decimals) {
+  return MoneyText(value, decimals, false);
+}
+
+QString MoneyNumberText(Currency value, int decimals) {
+  return MoneyText(value, decimals, true);
+}
+
+bool TryTextToFloat(const QString& text, double& value) {
+  return TryTextToFloat(text.toStdString(), Separators(), {}, value);
 }
 
 bool TryTextToCurrency(const QString& text, Currency& value) {
-  double parsed;
-  return TryTextToFloat(text, parsed) && TryDoubleToCurrency(parsed, value);
+  return TryTextToMoney(text.toStdString(), Separators(), {}, value);
 }
 
 } // namespace bw

@@ -17,14 +17,19 @@ int ClampTextDecimals(int decimals);
 // group separators ("1234.50"), Number has them ("1,234.50").
 QString FixedText(double value, int decimals);
 QString NumberText(double value, int decimals);
+// The same for an amount of money, from its ten-thousandths exactly (no
+// double in between), rounded to `decimals` with ties away from zero.
+QString MoneyFixedText(Currency value, int decimals);
+QString MoneyNumberText(Currency value, int decimals);
 
 // A typed number in the locale's notation, read as the tree's in-place
 // editor reads it (TryTextToFloat of the model), without a unit: blanks
 // around it, a sign, group separators between whole groups and an exponent
 // are allowed; "inf", "nan", overflow and anything else are not.
 bool TryTextToFloat(const QString& text, double& value);
-// The same, made money (round(x * 10000), ties to even); false also when
-// the amount does not fit a Currency.
+// The same, made money exactly (TryTextToMoney of the model: a decimal
+// never goes through a double); false also when the amount does not fit a
+// Currency.
 bool TryTextToCurrency(const QString& text, Currency& value);
 
 } // namespace bw
