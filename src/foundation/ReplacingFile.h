@@ -17,9 +17,9 @@ public:
   uint64_t Value() const;
 
 private:
-  uint64_t FLanes[4] = {0x9E3779B185EBCA87ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
-                        0x85EBCA77C2B2AE63ull};
-  unsigned char FTail[32] = {};
+  uint64_t FLanes[4] = {0x1D8E4E27C47D124Full, 0x2D358DCCAA6C78A5ull, 0x8BB84B93962EACC9ull,
+                        0x4B33A62ED433D4A3ull};
+  unsigned char FTail[64] = {};
   size_t FTailSize = 0;
   uint64_t FTotal = 0;
 };
