@@ -571,6 +571,31 @@ TEST_F(TreeFileSave, KeepsOwnerAndGroupWhereItMay) {
   EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
+// A file just written cannot be told from a write in the same instant by
+// its times: the save and the open record its state with the hash of all
+// its bytes, and agree, also where the document parser reads it (another
+// encoding), so that a save after an open asks nothing.
+TEST_F(TreeFileSave, OpenAndSaveRecordTheSameStateWithTheBytesHash) {
+  const TFileIdentity written =
+      WriteTreeFile(Path, *Tree.Root, Tree.Context.Options, Tree.Font);
+  TTreeContext context;
+  const TFileIdentity read = ReadTreeFile(Path, &context, TFontSpec{}).Identity;
+  EXPECT_TRUE(written.Hashed);
+  EXPECT_EQ(read, written);
+  EXPECT_FALSE(FileChangedSince(Path, read));
+
+  std::string latin1 = ReadBytes(Path);
+  latin1.replace(0, latin1.find("?>"), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"");
+  WriteBytes(Path, latin1);
+  const TFileIdentity other = ReadTreeFile(Path, &context, TFontSpec{}).Identity;
+  EXPECT_TRUE(other.Hashed);
+  EXPECT_EQ(other.Hash, [&] {
+    TContentHash hash;
+    hash.Add(latin1.data(), latin1.size());
+    return hash.Value();
+  }());
+}
+
 TEST(TreeFileMessages, BreakLinesWhereTheWindowShowsThem) {
   EXPECT_EQ(FileNotFoundMessage("/a/b.bwk"), "File '/a/b.bwk' does not exist.");
   EXPECT_EQ(OpenErrorMessage("/a/b.bwk", "why"), "Error opening file: /a/b.bwk\n\nwhy");
