@@ -70,8 +70,7 @@ int OpenForReading(const std::string& path) {
 
 // The whole file; with identity given, also the state of the file read and,
 // where its times cannot tell a later write, the hash of the bytes.
-PugiBuffer ReadWholeFile(const std::string& path, size_t& size,
-                         TFileIdentity* identity = nullptr) {
+PugiBuffer ReadWholeFile(const std::string& path, size_t& size, TFileIdentity* identity = nullptr) {
   int fd = OpenForReading(path);
   FdCloser closer{fd};
   struct stat st {};

@@ -157,7 +157,8 @@ std::string Acl(std::initializer_list<std::array<uint32_t, 3>> entries) {
   acl[0] = 2;
   for (const auto& [tag, rights, id] : entries)
     for (uint32_t v : {tag | rights << 16, id})
-      for (int i = 0; i < 4; ++i) acl += static_cast<char>(v >> (8 * i));
+      for (int i = 0; i < 4; ++i)
+        acl += static_cast<char>(v >> (8 * i));
   return acl;
 }
 
@@ -309,8 +310,7 @@ TEST(ReplacingFile, ConcurrentSavesOfOneFileNeverFail) {
     const std::string text = Read(path);
     ++reads;
     const char fill = text.empty() ? '?' : text.back();
-    if (text.size() != Size || fill < 'a' || fill > 'c' || text[0] != '0' + (fill - 'a'))
-      ++broken;
+    if (text.size() != Size || fill < 'a' || fill > 'c' || text[0] != '0' + (fill - 'a')) ++broken;
   }
   std::string messages;
   char buffer[512];

@@ -576,8 +576,7 @@ TEST_F(TreeFileSave, KeepsOwnerAndGroupWhereItMay) {
 // its bytes, and agree, also where the document parser reads it (another
 // encoding), so that a save after an open asks nothing.
 TEST_F(TreeFileSave, OpenAndSaveRecordTheSameStateWithTheBytesHash) {
-  const TFileIdentity written =
-      WriteTreeFile(Path, *Tree.Root, Tree.Context.Options, Tree.Font);
+  const TFileIdentity written = WriteTreeFile(Path, *Tree.Root, Tree.Context.Options, Tree.Font);
   TTreeContext context;
   const TFileIdentity read = ReadTreeFile(Path, &context, TFontSpec{}).Identity;
   EXPECT_TRUE(written.Hashed);
