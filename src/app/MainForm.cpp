@@ -578,6 +578,8 @@ void TMainForm::OpenFile(const std::string& fileName) {
     FRecentFiles.RemoveFile(fileName);
     return;
   }
+  // A failed open leaves the document as it was, its modified state too.
+  const bool wasModified = IsModified();
   SaveUndo(Str(SLoadFile));
   tree.HideInplaceEditor();
   try {
@@ -602,18 +604,22 @@ void TMainForm::OpenFile(const std::string& fileName) {
       if (check) FileExternalData();
     }
   } catch (const Exception& e) {
-    OpenFailed(fileName, e.Message());
+    OpenFailed(fileName, e.Message(), wasModified);
   } catch (const std::bad_alloc&) {
-    OpenFailed(fileName, "Not enough memory to open the file");
+    OpenFailed(fileName, "Not enough memory to open the file", wasModified);
   } catch (const std::exception& e) {
-    OpenFailed(fileName, e.what());
+    OpenFailed(fileName, e.what(), wasModified);
   }
 }
 
-void TMainForm::OpenFailed(const std::string& fileName, const std::string& reason) {
+void TMainForm::OpenFailed(const std::string& fileName, const std::string& reason,
+                           bool wasModified) {
   // Nothing of the file was applied; the undo brings back the tree and
-  // options of before and marks the document modified, as any undo does.
-  if (FUndo.CanUndo() && FUndo.UndoMessage() == Str(SLoadFile)) EditUndo();
+  // options of before, and the document is as modified as it was.
+  if (FUndo.CanUndo() && FUndo.UndoMessage() == Str(SLoadFile)) {
+    EditUndo();
+    SetModified(wasModified);
+  }
   ClearUndoRedo(false, true);
   ShowError(Q(OpenErrorMessage(fileName, reason)));
 }

@@ -78,7 +78,7 @@ public:
   void SetModified(bool value);
   void SetFileName(const std::string& fileName, bool removeOld);
   void OpenFile(const std::string& fileName);
-  void OpenFailed(const std::string& fileName, const std::string& reason);
+  void OpenFailed(const std::string& fileName, const std::string& reason, bool wasModified);
   bool SaveFile(bool saveAs);
   void FileNew();
   // File > External data: every imported payoff read again.

@@ -16,7 +16,7 @@ constexpr size_t BufferSize = size_t{1} << 20;
 
 } // namespace
 
-TOutputFile::TOutputFile(const std::string& path) : Replacing(path) {
+TOutputFile::TOutputFile(const std::string& path) : Replacing(path, TReplacingKind::Picture) {
   // The stream has a descriptor of its own, so that closing it leaves the
   // temporary file open for Commit.
   int fd = ::fcntl(Replacing.Fd(), F_DUPFD_CLOEXEC, 0);

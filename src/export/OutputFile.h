@@ -1,7 +1,9 @@
 // A picture file written with every failure reported. The bytes go to a
 // private temporary file beside the target, which replaces the target only
 // at Commit: after an error on the way a file of that name keeps what it
-// held, and no half picture stays behind.
+// held, and no half picture stays behind. Where the file cannot be replaced
+// (a folder that does not allow new files, a bind-mounted file) or has other
+// names, it is written in place.
 #pragma once
 
 #include "foundation/ReplacingFile.h"

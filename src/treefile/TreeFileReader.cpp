@@ -68,11 +68,14 @@ int OpenForReading(const std::string& path) {
   return fd;
 }
 
-PugiBuffer ReadWholeFile(const std::string& path, size_t& size) {
+// The whole file; with identity given, also the state of the file read and,
+// where its times cannot tell a later write, the hash of the bytes.
+PugiBuffer ReadWholeFile(const std::string& path, size_t& size, TFileIdentity* identity = nullptr) {
   int fd = OpenForReading(path);
   FdCloser closer{fd};
   struct stat st {};
   if (::fstat(fd, &st) != 0) throw TreeFileError("Cannot read the file: " + ErrnoText(errno));
+  if (identity) *identity = FileIdentityOf(fd);
   // The size is a hint: the file may change while it is read.
   size_t capacity = static_cast<size_t>(st.st_size) + 1;
   PugiBuffer buffer = PugiAlloc(capacity);
@@ -93,6 +96,12 @@ PugiBuffer ReadWholeFile(const std::string& path, size_t& size) {
     used += static_cast<size_t>(n);
   }
   size = used;
+  if (identity && TimesCannotTell(*identity)) {
+    TContentHash hash;
+    hash.Add(buffer.get(), used);
+    identity->Hashed = true;
+    identity->Hash = hash.Value();
+  }
   return buffer;
 }
 
@@ -657,8 +666,9 @@ const auto BranchNameViews = NameViews(BranchElementNames);
 class TByteStream {
 public:
   // A file read in blocks; a small file in one.
-  TByteStream(int fd, size_t sizeHint)
-      : FFd(fd), FCapacity(std::clamp(sizeHint + 1, size_t(4096), BlockSize)) {
+  // With a hash given, every byte read from the file goes into it.
+  TByteStream(int fd, size_t sizeHint, TContentHash* hash = nullptr)
+      : FFd(fd), FHash(hash), FCapacity(std::clamp(sizeHint + 1, size_t(4096), BlockSize)) {
     FStorage.reset(new char[FCapacity]);
     FData = FStorage.get();
   }
@@ -716,12 +726,24 @@ private:
         FEof = true;
         return false;
       }
+      if (FHash) FHash->Add(FStorage.get() + FEnd, static_cast<size_t>(n));
       FEnd += static_cast<size_t>(n);
       return true;
     }
   }
 
+public:
+  // Reads what the reader left of the file, so that the hash has it all.
+  void ReadToEnd() {
+    while (!FEof) {
+      FPos = FEnd;
+      Refill();
+    }
+  }
+
+private:
   int FFd = -1;
+  TContentHash* FHash = nullptr;
   std::unique_ptr<char[]> FStorage;
   const char* FData = nullptr;
   size_t FCapacity = 0, FPos = 0, FEnd = 0;
@@ -1279,10 +1301,27 @@ TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
         identity = FileIdentityOf(fd);
         size = static_cast<size_t>(identity.Size);
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        TByteStream in(fd, size);
-        return TStreamReader(in, tree).Read(tree, previousFont);
+        // Where the file's times cannot tell a later write of the same size,
+        // the bytes read are hashed for the comparison before a save.
+        TContentHash hash;
+        const bool hashing = TimesCannotTell(identity);
+        TByteStream in(fd, size, hashing ? &hash : nullptr);
+        TTreeFileContents read = TStreamReader(in, tree).Read(tree, previousFont);
+        if (hashing) {
+          in.ReadToEnd();
+          identity.Hashed = true;
+          identity.Hash = hash.Value();
+        }
+        return read;
       },
-      [&] { return ReadTreeFileWithDocument(path, tree, previousFont); });
+      [&] {
+        // Read again from the start: the state is that of this reading.
+        PugiBuffer buffer = ReadWholeFile(path, size, &identity);
+        return ParseContents(
+            std::move(buffer), size,
+            [&](const pugi::xml_parse_result& r) { return ErrorPlace(path, r); }, tree,
+            previousFont);
+      });
   ReleaseFreedMemory(size);
   contents.Identity = identity;
   return contents;

@@ -1,11 +1,23 @@
 #include "foundation/ReplacingFile.h"
 
+#include "foundation/Exceptions.h"
+#include "support/Unprivileged.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace bw {
 namespace {
@@ -37,6 +49,348 @@ TEST(FileIdentity, AWriteInPlaceIsAChangeAMissingFileIsNot) {
   std::filesystem::remove(path);
   EXPECT_FALSE(FileChangedSince(path, known));
   std::filesystem::remove_all(dir);
+}
+
+// ---- The replacing file --------------------------------------------------------
+
+// A folder of its own, removed afterwards.
+struct Folder {
+  std::string Path;
+  Folder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "bw-replace-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    Path = pattern;
+  }
+  ~Folder() {
+    std::error_code ec;
+    std::filesystem::permissions(Path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(Path, ec);
+  }
+  std::string File(const std::string& name) const { return Path + "/" + name; }
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(Path))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Put(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+TFileIdentity Save(const std::string& path, const std::string& bytes,
+                   TReplacingKind kind = TReplacingKind::TreeFile) {
+  TReplacingFile file(path, kind);
+  file.Write(bytes.data(), bytes.size());
+  return file.Commit();
+}
+
+std::string SaveError(const std::string& path, TReplacingKind kind) {
+  try {
+    Save(path, "new", kind);
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return "saved";
+}
+
+uint64_t HashOf(const std::string& bytes) {
+  TContentHash hash;
+  // In two pieces, as a file is read in blocks.
+  hash.Add(bytes.data(), bytes.size() / 3);
+  hash.Add(bytes.data() + bytes.size() / 3, bytes.size() - bytes.size() / 3);
+  return hash.Value();
+}
+
+// The state after a save asks nothing, also for three saves in a row. A
+// write of the same size whose modification time is put back is seen by the
+// change time; where the times cannot tell (a file system that keeps whole
+// seconds, a write in the same instant), by the hash of the bytes.
+TEST(FileIdentity, ChangesThatKeepTheSizeAreSeenOwnSavesAreNot) {
+  Folder dir;
+  const std::string path = dir.File("tree.bwk");
+  TFileIdentity known;
+  for (const char* text : {"first", "secnd", "third"}) {
+    EXPECT_FALSE(FileChangedSince(path, known));
+    known = Save(path, text);
+    EXPECT_TRUE(known.Hashed);
+    EXPECT_EQ(known.Hash, HashOf(text));
+    EXPECT_TRUE(TimesCannotTell(known));
+  }
+  EXPECT_FALSE(FileChangedSince(path, known));
+
+  // touch -r: the modification time of before, the size of before.
+  Put(path, "other");
+  const timespec times[2] = {{known.ModifiedSeconds, known.ModifiedNanoseconds},
+                             {known.ModifiedSeconds, known.ModifiedNanoseconds}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  EXPECT_TRUE(FileChangedSince(path, known));
+
+  // Times alike: the bytes decide.
+  TFileIdentity alike = FileIdentityOf(path);
+  alike.Hashed = true;
+  alike.Hash = HashOf("third");
+  EXPECT_TRUE(FileChangedSince(path, alike));
+  alike.Hash = HashOf("other");
+  EXPECT_FALSE(FileChangedSince(path, alike));
+  // Whole seconds cannot tell; times with a fraction, seconds ago, can.
+  alike.ModifiedNanoseconds = alike.ChangedNanoseconds = 0;
+  EXPECT_TRUE(TimesCannotTell(alike));
+  alike.ModifiedSeconds = alike.ChangedSeconds = 1000000000;
+  alike.ChangedNanoseconds = 5;
+  EXPECT_FALSE(TimesCannotTell(alike));
+  EXPECT_NE(HashOf("abc"), HashOf("abd"));
+  EXPECT_NE(HashOf(std::string(100, 'x')), HashOf(std::string(101, 'x')));
+}
+
+// An ACL as the system stores it: version 2, then tag, rights and id.
+std::string Acl(std::initializer_list<std::array<uint32_t, 3>> entries) {
+  std::string acl(4, '\0');
+  acl[0] = 2;
+  for (const auto& [tag, rights, id] : entries)
+    for (uint32_t v : {tag | rights << 16, id})
+      for (int i = 0; i < 4; ++i)
+        acl += static_cast<char>(v >> (8 * i));
+  return acl;
+}
+
+std::string AclOf(const std::string& path) {
+  char buffer[512];
+  ssize_t n = getxattr(path.c_str(), "system.posix_acl_access", buffer, sizeof buffer);
+  return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+// The temporary file shows nothing to others while it is written: 0600,
+// without an ACL. Whole, it gets the old file's group, ACL and mode, so that
+// an ACL narrower for the group than its mask stays so; a file without an
+// ACL does not take one from the folder's default.
+TEST(ReplacingFile, TheTemporaryFileIsPrivateUntilWholeThenTakesGroupAclAndMode) {
+  Folder dir;
+  const std::string path = dir.File("tree.bwk");
+  Put(path, "old");
+  const gid_t group = geteuid() == 0 ? 4322 : getegid();
+  ASSERT_EQ(chown(path.c_str(), geteuid(), group), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  constexpr uint32_t UserObj = 1, User = 2, GroupObj = 4, Mask = 0x10, Other = 0x20, None = ~0u;
+  const std::string acl = Acl({{UserObj, 6, None},
+                               {User, 6, 4323},
+                               {GroupObj, 0, None},
+                               {Mask, 6, None},
+                               {Other, 0, None}});
+  const bool acls =
+      setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0;
+
+  struct stat st {};
+  {
+    TReplacingFile file(path);
+    file.Write("new", 3);
+    const std::vector<std::string> entries = dir.Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    const std::string temp = dir.File(entries[0]);
+    ASSERT_EQ(stat(temp.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(AclOf(temp), "");
+    file.Commit();
+  }
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_gid, group);
+  EXPECT_EQ(Read(path), "new");
+  if (!acls) GTEST_SKIP() << "the file system keeps no ACLs";
+  EXPECT_EQ(AclOf(path), acl);
+  EXPECT_EQ(st.st_mode & 07777, 0660u);
+
+  // A default ACL of the folder is not the old file's.
+  ASSERT_EQ(removexattr(path.c_str(), "system.posix_acl_access"), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  ASSERT_EQ(setxattr(dir.Path.c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0), 0);
+  Save(path, "newer");
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(AclOf(path), "");
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+// Another user's link in a sticky, world-writable folder is refused as the
+// system refuses to follow it, also one to a file not yet there; nothing is
+// written where it leads.
+TEST(ReplacingFile, TheSystemFollowsLinksWithItsRules) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  if (Read("/proc/sys/fs/protected_symlinks").substr(0, 1) != "1")
+    GTEST_SKIP() << "fs.protected_symlinks is off: the system follows every link";
+  Folder shared, own;
+  ASSERT_EQ(chmod(shared.Path.c_str(), 01777), 0);
+  const std::string victim = own.File("tree.bwk"), missing = own.File("new.bwk");
+  Put(victim, "mine");
+  const std::string link = shared.File("tree.bwk"), dangling = shared.File("new.bwk");
+  ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+  ASSERT_EQ(symlink(missing.c_str(), dangling.c_str()), 0);
+  constexpr uid_t Other = 4324;
+  ASSERT_EQ(lchown(link.c_str(), Other, Other), 0);
+  ASSERT_EQ(lchown(dangling.c_str(), Other, Other), 0);
+  for (TReplacingKind kind : {TReplacingKind::TreeFile, TReplacingKind::Picture}) {
+    EXPECT_EQ(SaveError(link, kind), "Cannot write '" + link + "': Permission denied");
+    EXPECT_EQ(SaveError(dangling, kind), "Cannot write '" + dangling + "': Permission denied");
+  }
+  EXPECT_EQ(Read(victim), "mine");
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_EQ(own.Entries(), std::vector<std::string>{"tree.bwk"});
+  // The user's own link is followed.
+  ASSERT_EQ(lchown(link.c_str(), 0, 0), 0);
+  EXPECT_EQ(SaveError(link, TReplacingKind::TreeFile), "saved");
+  EXPECT_EQ(Read(victim), "new");
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int ConcurrentSaves = 200;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr int ConcurrentSaves = 200;
+#else
+constexpr int ConcurrentSaves = 1000;
+#endif
+#else
+constexpr int ConcurrentSaves = 1000;
+#endif
+
+// Three processes save one file at once: none fails, none removes another's
+// temporary file, and the file is always whole, one of the versions saved.
+TEST(ReplacingFile, ConcurrentSavesOfOneFileNeverFail) {
+  Folder dir;
+  const std::string path = dir.File("tree.bwk");
+  constexpr size_t Size = 4096;
+  auto version = [&](int process, int save) {
+    std::string text = std::to_string(process) + ":" + std::to_string(save) + ":";
+    return text + std::string(Size - text.size(), static_cast<char>('a' + process));
+  };
+  Save(path, version(0, -1));
+  int errors[2];
+  ASSERT_EQ(pipe(errors), 0);
+  std::vector<pid_t> children;
+  for (int process = 0; process < 3; ++process) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(errors[0]);
+      for (int save = 0; save < ConcurrentSaves; ++save) {
+        try {
+          Save(path, version(process, save));
+        } catch (const Exception& e) {
+          const std::string message = e.Message() + "\n";
+          (void)!write(errors[1], message.data(), message.size());
+          _exit(1);
+        }
+      }
+      _exit(0);
+    }
+    children.push_back(child);
+  }
+  close(errors[1]);
+  // Whole versions only, read while the saves run.
+  int reads = 0, broken = 0, ended = 0, failed = 0;
+  std::vector<bool> done(children.size());
+  auto running = [&] {
+    for (size_t i = 0; i < children.size(); ++i) {
+      int status = 0;
+      if (!done[i] && waitpid(children[i], &status, WNOHANG) == children[i]) {
+        done[i] = true;
+        ++ended;
+        failed += !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+      }
+    }
+    return ended < static_cast<int>(children.size());
+  };
+  while (running() || reads == 0) {
+    const std::string text = Read(path);
+    ++reads;
+    const char fill = text.empty() ? '?' : text.back();
+    if (text.size() != Size || fill < 'a' || fill > 'c' || text[0] != '0' + (fill - 'a')) ++broken;
+  }
+  std::string messages;
+  char buffer[512];
+  for (ssize_t n; (n = read(errors[0], buffer, sizeof buffer)) > 0;)
+    messages.append(buffer, static_cast<size_t>(n));
+  close(errors[0]);
+  EXPECT_EQ(messages, "");
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(broken, 0) << "of " << reads;
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
+}
+
+// A picture whose file cannot be replaced is written in place, reaching
+// every name of the file: other hard links, a folder that allows no new
+// files, a bind-mounted file. A tree file is refused there, saying why; with
+// other hard links it is replaced, and the other names keep the old tree.
+TEST(ReplacingFile, PicturesAreWrittenInPlaceWhereTheFileCannotBeReplaced) {
+  Folder dir;
+  const std::string picture = dir.File("tree.gif"), other = dir.File("copy.gif");
+  Put(picture, "old");
+  ASSERT_EQ(link(picture.c_str(), other.c_str()), 0);
+  Save(picture, "new picture", TReplacingKind::Picture);
+  EXPECT_EQ(Read(other), "new picture");
+  Save(picture, "new tree");
+  EXPECT_EQ(Read(picture), "new tree");
+  EXPECT_EQ(Read(other), "new picture");
+
+  // The folder is handed to an ordinary user and closed to new files.
+  const std::string locked = test::AsOrdinaryUser(dir.Path, [&] {
+    if (chmod(dir.Path.c_str(), 0555) != 0) return std::string("(chmod)");
+    const std::string tree = SaveError(other, TReplacingKind::TreeFile);
+    const std::string pictureSaved = SaveError(other, TReplacingKind::Picture);
+    chmod(dir.Path.c_str(), 0755);
+    return tree + "|" + pictureSaved + "|" + Read(other);
+  });
+  EXPECT_EQ(locked, "The folder '" + dir.Path + "' does not allow new files, so '" + other +
+                        "' cannot be replaced safely.|saved|new");
+
+  // A file bind-mounted over another, in a mount namespace of its own.
+  const std::string mounted = dir.File("mounted.gif"), source = dir.File("source.gif");
+  Put(mounted, "under");
+  Put(source, "old");
+  const std::string bound = test::InChildProcess([&] {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        mount(source.c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr) != 0)
+      return std::string("(no mount)");
+    const std::string tree = SaveError(mounted, TReplacingKind::TreeFile);
+    const std::string pictureSaved = SaveError(mounted, TReplacingKind::Picture);
+    return tree + "|" + pictureSaved + "|" + Read(source);
+  });
+  if (bound == "(no mount)") GTEST_SKIP() << "cannot bind-mount a file here";
+  EXPECT_EQ(bound, "The file '" + mounted +
+                       "' is a bind mount, which cannot be renamed over, so it cannot be "
+                       "replaced safely.|saved|new");
+  EXPECT_EQ(Read(mounted), "under");
+}
+
+// Temporary files are named by what they hold; a stale one, left by a save
+// or an export that was killed, goes at the next save or export into the
+// folder, whatever its target, unless a live write holds it.
+TEST(ReplacingFile, TemporaryFilesAreNamedByWhatTheyHoldAndStaleOnesGo) {
+  Folder dir;
+  {
+    TReplacingFile file(dir.File("tree.gif"), TReplacingKind::Picture);
+    const std::vector<std::string> entries = dir.Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].rfind(".tree.gif.bwk-export-", 0), 0u) << entries[0];
+  }
+  const std::string hex(32, 'b');
+  const std::string stalePicture = ".big.gif.bwk-export-" + hex + ".tmp";
+  const std::string staleTree = ".old.bwk.bwk-save-" + hex + ".tmp";
+  const std::string live = ".live.bwk.bwk-save-" + hex + ".tmp";
+  for (const std::string& name : {stalePicture, staleTree, live})
+    Put(dir.File(name), "x");
+  int held = open(dir.File(live).c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  Save(dir.File("tree.bwk"), "tree");
+  close(held);
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{live, "tree.bwk"}));
 }
 
 } // namespace

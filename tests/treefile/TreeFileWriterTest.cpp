@@ -503,8 +503,8 @@ TEST_F(TreeFileSave, AKilledSaveLeaksNothingAndIsCleanedUp) {
   EXPECT_EQ(st.st_size, 100);
   EXPECT_EQ(ReadBytes(Path), "old");
 
-  // Only our own stale files go: not one a running save holds (locked),
-  // not one of another file, not one of another name.
+  // Only our own stale files go, those of other files in the folder too:
+  // not one a running save holds (locked), not one of another name.
   const std::string hex(32, 'a');
   std::string running = Dir.File(".tree.bwk.bwk-save-" + hex + ".tmp");
   std::string otherFile = Dir.File(".other.bwk.bwk-save-" + hex + ".tmp");
@@ -518,8 +518,7 @@ TEST_F(TreeFileSave, AKilledSaveLeaksNothingAndIsCleanedUp) {
   close(held);
   EXPECT_EQ(ReadBytes(Path), ExpectedSmallTree());
   EXPECT_EQ(FolderEntries(),
-            (std::vector<std::string>{".other.bwk.bwk-save-" + hex + ".tmp",
-                                      ".tree.bwk.bwk-save-" + std::string(32, 'A') + ".tmp",
+            (std::vector<std::string>{".tree.bwk.bwk-save-" + std::string(32, 'A') + ".tmp",
                                       ".tree.bwk.bwk-save-" + hex + ".tmp", "tree.bwk"}));
 }
 
@@ -570,6 +569,30 @@ TEST_F(TreeFileSave, KeepsOwnerAndGroupWhereItMay) {
   EXPECT_EQ(st.st_uid, Nobody);
   EXPECT_EQ(st.st_gid, Nobody);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+// A file just written cannot be told from a write in the same instant by
+// its times: the save and the open record its state with the hash of all
+// its bytes, and agree, also where the document parser reads it (another
+// encoding), so that a save after an open asks nothing.
+TEST_F(TreeFileSave, OpenAndSaveRecordTheSameStateWithTheBytesHash) {
+  const TFileIdentity written = WriteTreeFile(Path, *Tree.Root, Tree.Context.Options, Tree.Font);
+  TTreeContext context;
+  const TFileIdentity read = ReadTreeFile(Path, &context, TFontSpec{}).Identity;
+  EXPECT_TRUE(written.Hashed);
+  EXPECT_EQ(read, written);
+  EXPECT_FALSE(FileChangedSince(Path, read));
+
+  std::string latin1 = ReadBytes(Path);
+  latin1.replace(0, latin1.find("?>"), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"");
+  WriteBytes(Path, latin1);
+  const TFileIdentity other = ReadTreeFile(Path, &context, TFontSpec{}).Identity;
+  EXPECT_TRUE(other.Hashed);
+  EXPECT_EQ(other.Hash, [&] {
+    TContentHash hash;
+    hash.Add(latin1.data(), latin1.size());
+    return hash.Value();
+  }());
 }
 
 TEST(TreeFileMessages, BreakLinesWhereTheWindowShowsThem) {

@@ -153,7 +153,8 @@ TEST(MainForm, FilesOpenSaveAndFailWithTheirMessages) {
   EXPECT_EQ(w.Form->RecentFileList().Files().front(), w.SaveName.toStdString());
   EXPECT_FALSE(w.Form->IsModified());
 
-  // A broken file: the error, the tree of before, modified, nothing to redo.
+  // A broken file: the error, the tree of before, as modified as it was
+  // (File > New then asks nothing), nothing to redo.
   QString broken = dir.filePath("broken.bwk");
   {
     QFile f(broken);
@@ -164,9 +165,18 @@ TEST(MainForm, FilesOpenSaveAndFailWithTheirMessages) {
   EXPECT_TRUE(w.Messages.back().startsWith("Error opening file: " + broken + "\n\n"))
       << w.Messages.back().toStdString();
   EXPECT_EQ(w.Root()->Child(0)->Caption, "first");
-  EXPECT_TRUE(w.Form->IsModified());
+  EXPECT_FALSE(w.Form->IsModified());
   EXPECT_FALSE(w.Ui().EditRedoMenuItem->isEnabled());
   EXPECT_EQ(w.Form->FileName(), w.SaveName.toStdString());
+  w.Root()->Child(0)->Caption = "changed";
+  w.Form->SaveUndo("Edit Title");
+  const size_t shown = w.Messages.size();
+  w.Form->OpenFile(broken.toStdString());
+  EXPECT_EQ(w.Root()->Child(0)->Caption, "changed");
+  EXPECT_TRUE(w.Form->IsModified());
+  EXPECT_TRUE(w.Ui().EditUndoMenuItem->isEnabled());
+  EXPECT_EQ(w.Messages.size(), shown + 1);
+  w.Root()->Child(0)->Caption = "first";
 
   // The saved file opens again, unmodified and with nothing to undo.
   w.Form->FileNew();
