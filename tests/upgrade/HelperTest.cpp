@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/wait.h>
 #include <thread>
@@ -129,26 +131,40 @@ TEST_F(Folder, OnlyADownloadOfOursReplacesAFileOfOurs) {
 TEST_F(Folder, ALinkSwappedInMeanwhileIsNeverChangedOrMoved) {
   const fs::path victim = Root / "key";
   Write(victim, "the user's key", fs::perms(0600));
-  const std::string target = (Root / "prog").string();
-  const std::string download = target + TempSuffix;
+  const fs::path target = Root / "prog";
+  const fs::path names[] = {target.string() + TempSuffix, target.string() + ".other"};
   std::atomic<bool> stop{false};
+  // The two names trade places as fast as the system allows: one is a link
+  // to the victim, the other a download of ours.
   std::thread swapper([&] {
-    const std::string link = download + ".link", file = download + ".file";
-    while (!stop.load()) {
-      symlink(victim.c_str(), link.c_str());
-      rename(link.c_str(), download.c_str());
-      if (FILE* f = std::fopen(file.c_str(), "w")) std::fclose(f);
-      rename(file.c_str(), download.c_str());
-    }
+    while (!stop.load())
+      renameat2(AT_FDCWD, names[0].c_str(), AT_FDCWD, names[1].c_str(), RENAME_EXCHANGE);
   });
-  for (int i = 0; i < 20000 && Mode(victim) == 0600; ++i) {
-    // The target keeps a mode the download would be given.
-    if (fs::is_symlink(target)) fs::remove(target);
-    if (!fs::exists(target)) Write(target, "old", fs::perms(0755));
-    ReplaceWithDownload(target);
+  int installed = 0;
+  for (int i = 0; i < 50000 && Mode(victim) == 0600; ++i) {
+    if (fs::is_symlink(target)) fs::remove(target); // a link moved into place
+    if (!fs::exists(fs::symlink_status(target))) Write(target, "old", fs::perms(0755));
+    bool link = false, file = false;
+    for (const fs::path& name : names) {
+      const auto status = fs::symlink_status(name);
+      link = link || fs::is_symlink(status);
+      file = file || fs::is_regular_file(status);
+    }
+    for (const fs::path& name : names) {
+      if (fs::exists(fs::symlink_status(name))) continue;
+      if (!link) {
+        symlink(victim.c_str(), name.c_str());
+        link = true;
+      } else if (!file) {
+        close(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
+        file = true;
+      }
+    }
+    installed += ReplaceWithDownload(target.string());
   }
   stop = true;
   swapper.join();
+  EXPECT_GT(installed, 0);
   EXPECT_EQ(Mode(victim), 0600u);
   EXPECT_EQ(ReadAll(victim), "the user's key");
 }
