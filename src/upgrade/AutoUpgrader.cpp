@@ -232,7 +232,9 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
     FDownloaded = 0;
     FCompleted = false;
     FRunDownloads.clear();
-    // A partial or old download never reaches the helper.
+    // A partial or old download never reaches the helper, nor does a helper
+    // of an earlier run still waiting install anything of this one.
+    StopHelper();
     DeleteTempFiles();
     if (Wizard.Enabled) ShowWizard(*this);
   } else {

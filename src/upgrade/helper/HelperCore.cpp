@@ -154,6 +154,12 @@ bool ReplaceWithDownload(const std::string& target, std::string* reason) {
       why = std::strerror(errno);
       return false;
     }
+    // A swap in the last instant moved something else into place: never
+    // reported as installed.
+    if (lstat(target.c_str(), &now) != 0 || now.st_dev != got.st_dev || now.st_ino != got.st_ino) {
+      why = "the download was replaced while it was installed";
+      return false;
+    }
     return true;
   }();
   if (reason) *reason = done ? std::string() : why;
