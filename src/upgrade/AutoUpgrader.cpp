@@ -404,12 +404,12 @@ void TauAutoUpgrader::LostFile(int errorCode, const std::string& refused) {
   if (OnLostFile) OnLostFile(this, URL, errorCode, cont);
   if (ShowMessages.Has(mLostFile) && !refused.empty()) {
     // The file arrived; the folder it goes to would not take it.
-    const std::string target = FCurrentTarget.substr(
-        0, FCurrentTarget.size() - std::string(helper::TempSuffix).size());
-    cont = ShowUpgraderMessage(FormatUpgraderText(FolderRefusedText,
-                                                  {target.substr(0, target.rfind('/') + 1),
-                                                   BaseName(target), refused}),
-                               mbYesNo, miWarning) == maYes;
+    const std::string target =
+        FCurrentTarget.substr(0, FCurrentTarget.size() - std::string(helper::TempSuffix).size());
+    cont = ShowUpgraderMessage(
+               FormatUpgraderText(FolderRefusedText, {target.substr(0, target.rfind('/') + 1),
+                                                      BaseName(target), refused}),
+               mbYesNo, miWarning) == maYes;
   } else if (ShowMessages.Has(mLostFile)) {
     cont = ShowUpgraderMessage(
                FormatUpgraderString(msgLostFile, {GetURLFileName()}), mbYesNo, miWarning,

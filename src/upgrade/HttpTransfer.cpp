@@ -353,9 +353,10 @@ HttpTransfer::Outcome HttpTransfer::RunHttp() {
       // No usable response: refused, unreachable, malformed, a redirect to
       // another protocol or in a loop, silent, or too slow.
       curl_off_t connected = 0;
-      StoppedAnswering = rc == CURLE_OPERATION_TIMEDOUT &&
-                         curl_easy_getinfo(easy.H, CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK &&
-                         connected > 0;
+      StoppedAnswering =
+          rc == CURLE_OPERATION_TIMEDOUT &&
+          curl_easy_getinfo(easy.H, CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK &&
+          connected > 0;
       Status = -1;
       return Outcome::Ended;
     }

@@ -18,8 +18,8 @@ std::string PrivateUpgradeFolder(const std::string& tempFolder, std::string* err
   const std::string pattern = folder;
   auto fail = [&](int code) {
     if (error)
-      *error = "The upgrade's private folder " + pattern + " could not be made: " +
-               std::strerror(code) + ".";
+      *error = "The upgrade's private folder " + pattern +
+               " could not be made: " + std::strerror(code) + ".";
     return std::string();
   };
   if (tempFolder.empty()) return fail(ENOENT);

@@ -470,9 +470,9 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   AnsweredBoxes boxes;
   qputenv(helper::ReportVariable, QByteArray::fromStdString(report));
   U->ReportInstall();
-  EXPECT_EQ(boxes.Texts, Strings{"The update could not be installed completely: " +
-                                 (Prog / "docs" / "notes.txt").string() +
-                                 ": a link stands in its place"});
+  EXPECT_EQ(boxes.Texts,
+            Strings{"The update could not be installed completely: " +
+                    (Prog / "docs" / "notes.txt").string() + ": a link stands in its place"});
   EXPECT_FALSE(qEnvironmentVariableIsSet(helper::ReportVariable));
   EXPECT_FALSE(HasTemp(Prog));
   EXPECT_FALSE(fs::exists(HandOver));
