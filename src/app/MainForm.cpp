@@ -595,14 +595,15 @@ void TMainForm::OpenFile(const std::string& fileName) {
     tree.SelectNode(tree.TreeRoot(), htBox);
     tree.Recalculate();
     ScrollToRoot();
-    if (tree.TreeRoot()->HasImportedPayoffs()) {
-      bool check;
-      {
-        TCursorPause pause; // no hourglass over the question
-        check = AskYesNo(Q(Str(SAskCheckExternalData)));
-      }
-      if (check) FileExternalData();
-    }
+    if (tree.TreeRoot()->HasImportedPayoffs())
+      WhenShown([this] {
+        bool check;
+        {
+          TCursorPause pause; // no hourglass over the question
+          check = AskYesNo(Q(Str(SAskCheckExternalData)));
+        }
+        if (check) FileExternalData();
+      });
   } catch (const Exception& e) {
     OpenFailed(fileName, e.Message(), wasModified);
   } catch (const std::bad_alloc&) {

@@ -169,6 +169,11 @@ private:
   bool FDisabledTipShown = false;
   void CreateAutoUpgrader();
   void ScheduleStartupUpdateCheck();
+  // Runs a call that asks the user now when the window shows, else once it
+  // is on the screen: a question of the start-up comes over the window.
+  void WhenShown(std::function<void()> call);
+  void RunStartupCalls();
+  std::vector<std::function<void()>> FStartupCalls;
   TFileHistory FRecentFiles;
   TUndoHistory FUndo;
   std::unique_ptr<TNodeCommands> FCommands;

@@ -11,6 +11,9 @@
 #include <QCoreApplication>
 #include <QProcess>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <dirent.h>
 #include <unistd.h>
 
@@ -72,9 +75,6 @@ TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
 
   const auto helper = EmbeddedUpgradeHelper();
   RegisterEmbeddedResource("AUUPG", "AUUPG", helper.data(), helper.size());
-  // A helper left by an earlier upgrade has done its work.
-  const std::string folder = PrivateUpgradeFolder(GetTempFolder());
-  if (!folder.empty()) unlink((folder + UpgraderFileName).c_str());
 
   const DateTime today = DateTime::Now();
   VersionDate = VersionDateToStr(today.Year(), today.Month(), today.Day());
@@ -182,7 +182,10 @@ void TauAutoUpgrader::ProcessInfoFile(const std::string& bytes) {
       } else if (FUpgradeMethod == umRedirectToURL) {
         // Only web pages are opened, never a file or a program.
         const std::string address = FFiles.GetItemName(0);
-        if (IsWebAddress(address)) OpenURL(address, true);
+        if (IsWebAddress(address))
+          OpenURL(address, true);
+        else
+          ShowUpgraderMessage(FormatUpgraderText(PageRefusedText, {address}), mbOK, miWarning);
       } else {
         DownloadNextFile(true);
       }
@@ -229,7 +232,9 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
     FDownloaded = 0;
     FCompleted = false;
     FRunDownloads.clear();
-    // A partial or old download never reaches the helper.
+    // A partial or old download never reaches the helper, nor does a helper
+    // of an earlier run still waiting install anything of this one.
+    StopHelper();
     DeleteTempFiles();
     if (Wizard.Enabled) ShowWizard(*this);
   } else {
@@ -287,12 +292,17 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
     AbortUpgrade(false);
     return;
   }
+  // The helper is started first: completion is told only once it runs.
+  FCompleted = true;
+  if (!StartHelper("")) {
+    FCompleted = false;
+    return;
+  }
   if (TauAutoUpgraderWizardForm* w = UpgraderWizard()) {
     w->SetCompleted();
     WaitWithMessageLoop(FWaitEvent, 0, true);
     if (FAborted) return;
   }
-  FCompleted = true;
   bool restart = true;
   if (OnEndUpgrade) OnEndUpgrade(this, restart);
   if (restart) RestartApplication("");
@@ -326,7 +336,7 @@ void TauAutoUpgrader::HTTPDone(TauStream* data) {
   // A listed file must have gone to its file; one kept in memory was not
   // written and is lost, never reported complete.
   if (data || GetFileSize64(FCurrentTarget) < 0) {
-    LostFile(StatusCode());
+    LostFile(StatusCode(), OutputFileRefused());
     return;
   }
   if (FFileTime != 0) SetFileDateTimes(FCurrentTarget, FFileTime, FFileTime, -1);
@@ -385,17 +395,26 @@ void TauAutoUpgrader::HTTPDoneWithoutData() {
     NoInfoFile();
     return;
   }
-  LostFile(StatusCode());
+  LostFile(StatusCode(), OutputFileRefused());
 }
 
-void TauAutoUpgrader::LostFile(int errorCode) {
+void TauAutoUpgrader::LostFile(int errorCode, const std::string& refused) {
   DeleteCurrentDownload();
   bool cont = false;
   if (OnLostFile) OnLostFile(this, URL, errorCode, cont);
-  if (ShowMessages.Has(mLostFile))
+  if (ShowMessages.Has(mLostFile) && !refused.empty()) {
+    // The file arrived; the folder it goes to would not take it.
+    const std::string target =
+        FCurrentTarget.substr(0, FCurrentTarget.size() - std::string(helper::TempSuffix).size());
+    cont = ShowUpgraderMessage(
+               FormatUpgraderText(FolderRefusedText, {target.substr(0, target.rfind('/') + 1),
+                                                      BaseName(target), refused}),
+               mbYesNo, miWarning) == maYes;
+  } else if (ShowMessages.Has(mLostFile)) {
     cont = ShowUpgraderMessage(
                FormatUpgraderString(msgLostFile, {GetURLFileName()}), mbYesNo, miWarning,
                LoadUpgraderString(msgError) + " #" + std::to_string(errorCode)) == maYes;
+  }
   if (cont)
     DownloadNextFile(false);
   else
@@ -404,6 +423,18 @@ void TauAutoUpgrader::LostFile(int errorCode) {
 
 void TauAutoUpgrader::HTTPNoResponse() {
   if (!FInfoFileMode) DeleteCurrentDownload();
+  if (StoppedAnswering()) {
+    // Reached, then silent: the connection was lost, not the host.
+    if (OnConnLost) OnConnLost(this);
+    if (FStartedByTimer) {
+      FTimerSuspended = false;
+      UpdateTimer();
+    } else if (ShowMessages.Has(mConnLost)) {
+      ShowUpgraderMessage(LoadUpgraderString(msgConnLost) + "\n\n" + URL, mbOK, miError);
+    }
+    StopUpgrade(false);
+    return;
+  }
   const std::string host = GetURLHostName();
   if (OnHostUnreachable) OnHostUnreachable(this, URL, host);
   if (FStartedByTimer) {
@@ -436,6 +467,7 @@ void TauAutoUpgrader::StopUpgrade(bool force) {
 void TauAutoUpgrader::AbortUpgrade(bool force) {
   FAborted = true;
   StopUpgrade(force);
+  StopHelper();
   DeleteTempFiles();
   if (OnAborted) OnAborted(this);
 }
@@ -466,33 +498,68 @@ void TauAutoUpgrader::DeleteTempFiles() {
 
 void TauAutoUpgrader::RestartApplication(const std::string& params) {
   if (!FCompleted) DeleteTempFiles();
-  const std::string p =
-      params.empty() ? FRestartParams + static_cast<char>('0' + FUpgradeMethod) : params;
-  if (!LaunchUpgradeHelper(p)) {
-    // Nothing was handed over: the program stays, and so does nothing of
-    // this run.
-    DeleteTempFiles();
-    if (OnAborted) OnAborted(this);
-    return;
-  }
+  if (!StartHelper(params)) return;
   if (OnDoOwnCloseAppMethod)
     OnDoOwnCloseAppMethod(this);
   else
     CloseApplication();
 }
 
-bool TauAutoUpgrader::LaunchUpgradeHelper(const std::string& params) {
-  std::string folder =
-      HandOverFolder.empty() ? PrivateUpgradeFolder(GetTempFolder()) : HandOverFolder;
-  if (folder.empty()) return false;
+bool TauAutoUpgrader::StartHelper(const std::string& params) {
+  if (FHelperLaunched) return true;
+  const std::string p =
+      params.empty() ? FRestartParams + static_cast<char>('0' + FUpgradeMethod) : params;
+  std::string why;
+  if (LaunchUpgradeHelper(p, why)) return true;
+  // Nothing was handed over: the program stays as it is, and so does
+  // nothing of this run.
+  FAborted = true;
+  StopUpgrade(false);
+  DeleteTempFiles();
+  ShowUpgraderMessage(FormatUpgraderText(HelperNotStartedText, {why}), mbOK, miError);
+  if (OnAborted) OnAborted(this);
+  return false;
+}
+
+void TauAutoUpgrader::StopHelper() {
+  if (!FHelperLaunched) return;
+  // The helper still waits for this program to end: once it is gone,
+  // nothing of the abandoned run is installed.
+  if (FHelperPid > 0) kill(FHelperPid, SIGKILL);
+  FHelperPid = 0;
+  FHelperLaunched = false;
+  if (HandOverFolder.empty())
+    RemovePrivateUpgradeFolder(FHelperFolder);
+  else
+    unlink((FHelperFolder + UpgraderQueueFileName).c_str());
+  FHelperFolder.clear();
+}
+
+bool TauAutoUpgrader::LaunchUpgradeHelper(const std::string& params, std::string& why) {
+  std::string folder = HandOverFolder;
+  if (folder.empty()) {
+    folder = PrivateUpgradeFolder(GetTempFolder(), &why);
+    if (folder.empty()) return false;
+  }
   if (folder.back() != '/') folder += '/';
   const std::string helperFile = folder + UpgraderFileName;
   const std::string queueFile = folder + UpgraderQueueFileName;
+  auto fail = [&](std::string text) {
+    why = std::move(text);
+    if (HandOverFolder.empty())
+      RemovePrivateUpgradeFolder(folder);
+    else
+      unlink(queueFile.c_str());
+    return false;
+  };
   // A queue of an earlier run is never acted on.
   unlink(queueFile.c_str());
   TauMemoryStream helper;
-  if (!ResourceToStream("AUUPG", "AUUPG", &helper)) return false;
-  if (!WritePrivateFile(helperFile, helper.Data().data(), helper.Data().size(), 0700)) return false;
+  if (!ResourceToStream("AUUPG", "AUUPG", &helper))
+    return fail("The upgrade helper is missing from this program.");
+  if (!WritePrivateFile(helperFile, helper.Data().data(), helper.Data().size(), 0700))
+    return fail("The upgrade helper could not be written to " + helperFile + ": " +
+                std::strerror(errno) + ".");
   FFiles.SaveValuesToFile(queueFile);
 
   QProcess process;
@@ -503,12 +570,23 @@ bool TauAutoUpgrader::LaunchUpgradeHelper(const std::string& params) {
                      QString::number(WaitPid > 0 ? WaitPid : QCoreApplication::applicationPid()));
   process.setProcessEnvironment(environment);
   process.setWorkingDirectory(Q(folder));
-  if (!process.startDetached()) {
-    unlink(queueFile.c_str());
-    return false;
-  }
+  qint64 pid = 0;
+  if (!process.startDetached(&pid))
+    return fail("The upgrade helper " + helperFile +
+                " could not be started: " + process.errorString().toStdString() + ".");
   FHelperLaunched = true;
+  FHelperPid = static_cast<pid_t>(pid);
+  FHelperFolder = folder;
   return true;
+}
+
+void TauAutoUpgrader::ReportInstall() {
+  const std::optional<helper::InstallReport> report = TakeInstallReport();
+  if (!report || report->Refused.empty()) return;
+  std::string text;
+  for (const auto& [file, reason] : report->Refused)
+    text += (text.empty() ? "" : "\n") + FormatUpgraderText(IncompleteInstallText, {file, reason});
+  ShowUpgraderMessage(text, mbOK, miWarning);
 }
 
 void TauAutoUpgrader::UpdateTimer() {

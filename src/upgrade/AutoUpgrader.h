@@ -10,6 +10,7 @@
 #include "upgrade/HttpClient.h"
 #include "upgrade/InfoFile.h"
 #include "upgrade/MessageLoopWait.h"
+#include "upgrade/PrivateFolder.h"
 #include "upgrade/UpgraderWindows.h"
 
 #include <QObject>
@@ -47,9 +48,6 @@ struct TauAutoUpgraderInfo {
   std::string UpgradeMsg;
 };
 
-// The names of the hand-over files in the user's private folder.
-inline constexpr const char* UpgraderFileName = "Rurarori4.exe";
-inline constexpr const char* UpgraderQueueFileName = "UpgraderQueue.txt";
 // Information files larger than this are not read.
 inline constexpr int64_t MaxInfoFileSize = 1 << 20;
 
@@ -126,8 +124,13 @@ public:
   bool CheckUpdate(bool wait);
   // Stops the run and deletes its downloaded files.
   void AbortUpgrade(bool force) override;
-  // Hands the downloaded files to the helper and closes the program.
+  // Hands the downloaded files to the helper and closes the program; when
+  // the helper cannot start, says why and the program stays.
   void RestartApplication(const std::string& params);
+  // In the program the helper started again: when the helper left a report
+  // that it refused files, says which and why; clears away what the helper
+  // left either way.
+  void ReportInstall();
   // A transfer or an upgrade run (question, wizard) is under way.
   bool UpgradeBusy() const;
   bool HelperLaunched() const { return FHelperLaunched; }
@@ -147,14 +150,21 @@ private:
   // when it is refused.
   std::string ResolveTarget(const std::string& address, const std::string& value) const;
   void StopUpgrade(bool force);
-  bool LaunchUpgradeHelper(const std::string& params);
+  // Starts the helper (once per run), or says why it could not and ends
+  // the run.
+  bool StartHelper(const std::string& params);
+  bool LaunchUpgradeHelper(const std::string& params, std::string& why);
+  // Ends a started helper of a run abandoned after all, and its hand-over.
+  void StopHelper();
   void UpdateTimer();
   void TimerFired();
   void SetInfoFileMode(bool on);
   // Every ".uTMP" of the program's folder and of this run's targets.
   void DeleteTempFiles();
   void DeleteCurrentDownload();
-  void LostFile(int errorCode);
+  // A listed file that did not come, or that its folder refused (the
+  // system's reason).
+  void LostFile(int errorCode, const std::string& refused = {});
   void NoInfoFile();
   std::string Folder() const;
   std::string Program() const;
@@ -188,6 +198,8 @@ private:
   // The listed files of this run that came down whole.
   int FDownloaded = 0;
   bool FHelperLaunched = false;
+  pid_t FHelperPid = 0;
+  std::string FHelperFolder;
   TauWaitHandle FWaitEvent;
   // The ".uTMP" files this run may have written.
   std::vector<std::string> FRunDownloads;

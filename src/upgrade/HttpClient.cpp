@@ -46,6 +46,14 @@ std::string TauCustomHTTP::RefusedRedirect() const {
   return FTransfer ? FTransfer->RefusedRedirect : std::string();
 }
 
+bool TauCustomHTTP::StoppedAnswering() const {
+  return FTransfer && FTransfer->StoppedAnswering;
+}
+
+std::string TauCustomHTTP::OutputFileRefused() const {
+  return FTransfer ? FTransfer->OutputRefused : std::string();
+}
+
 bool TauCustomHTTP::Active() const {
   return FTransfer && FTransfer->Active;
 }

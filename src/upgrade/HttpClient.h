@@ -120,6 +120,12 @@ public:
   // The address of a redirect that the last transfer refused to follow;
   // empty when none. Read it in the transfer's completion events.
   std::string RefusedRedirect() const;
+  // Whether the last transfer ended because the server, once reached,
+  // stopped answering; read it in the completion events.
+  bool StoppedAnswering() const;
+  // The system's reason why the last transfer's output file could not be
+  // opened; empty when it was. Read it in the completion events.
+  std::string OutputFileRefused() const;
   // The worker runs a transfer body (until its completion has run).
   bool Busy() const { return FThread.Running(); }
   // A transfer was started and is not yet cleaned up.

@@ -130,6 +130,11 @@ bool DecodeLoginInfo(const std::vector<uint8_t>& data, std::string& user, std::s
 
 bool CrackURLParts(const std::string& url, TauURLParts& parts, bool decode) {
   std::string address = url.find("://") == std::string::npos ? "http://" + url : url;
+  // libcurl's encoding turns a blank of the query into "+", which then could
+  // not be told from a "+" of the address: blanks are escaped here, as
+  // libcurl would escape them anywhere else.
+  for (size_t at = address.find(' '); at != std::string::npos; at = address.find(' ', at + 3))
+    address.replace(at, 1, "%20");
   UrlHandle handle(curl_url(), &curl_url_cleanup);
   if (!handle || curl_url_set(handle.get(), CURLUPART_URL, address.c_str(),
                               CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE) != CURLUE_OK)

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace bw {
@@ -351,6 +352,11 @@ HttpTransfer::Outcome HttpTransfer::RunHttp() {
     if (!ps.ResponseDone || rc == CURLE_OPERATION_TIMEDOUT) {
       // No usable response: refused, unreachable, malformed, a redirect to
       // another protocol or in a loop, silent, or too slow.
+      curl_off_t connected = 0;
+      StoppedAnswering =
+          rc == CURLE_OPERATION_TIMEDOUT &&
+          curl_easy_getinfo(easy.H, CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK &&
+          connected > 0;
       Status = -1;
       return Outcome::Ended;
     }
@@ -573,9 +579,10 @@ HttpTransfer::Stop HttpTransfer::OpenDataStream() {
     std::unique_ptr<TauFileStream> file;
     try {
       file = std::make_unique<TauFileStream>(S.OutputFileName, true, ResumeStart == 0);
-    } catch (const FCreateError&) {
+    } catch (const FCreateError& e) {
       // An output file that cannot be opened ends the transfer without
       // data; the data never goes silently to memory instead.
+      OutputRefused = std::error_code(e.Code, std::generic_category()).message();
       return Stop::NoData;
     }
     if (ResumeStart != 0 && file->Seek(ResumeStart) != ResumeStart) {

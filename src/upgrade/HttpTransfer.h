@@ -111,6 +111,11 @@ public:
   // A redirect to an address of another scheme, or from https to http
   // without ioIgnoreRedirectToHTTP, is refused: this address.
   std::string RefusedRedirect;
+  // The server was reached but stopped answering (it sent nothing, or too
+  // little for too long).
+  bool StoppedAnswering = false;
+  // The system's reason when the output file could not be opened.
+  std::string OutputRefused;
 
   // The data stream, shared by the body and the user-interface thread.
   std::mutex StreamLock;

@@ -1,26 +1,54 @@
 #include "upgrade/PrivateFolder.h"
 
+#include "upgrade/helper/HelperCore.h"
+
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace bw {
 
-std::string PrivateUpgradeFolder(const std::string& tempFolder) {
-  if (tempFolder.empty()) return {};
+std::string PrivateUpgradeFolder(const std::string& tempFolder, std::string* error) {
   std::string folder = tempFolder;
-  if (folder.back() != '/') folder += '/';
-  folder += "brantwick-upgrade-" + std::to_string(getuid());
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  folder += "brantwick-upgrade-XXXXXX";
+  const std::string pattern = folder;
+  auto fail = [&](int code) {
+    if (error)
+      *error = "The upgrade's private folder " + pattern +
+               " could not be made: " + std::strerror(code) + ".";
+    return std::string();
+  };
+  if (tempFolder.empty()) return fail(ENOENT);
+  // A name of our own making, created by us alone: a name someone else made
+  // first never stands in the way.
+  if (!mkdtemp(folder.data())) return fail(errno);
   struct stat st;
-  if (lstat(folder.c_str(), &st) != 0) return {};
-  if (!S_ISDIR(st.st_mode) || st.st_uid != getuid()) return {};
-  if ((st.st_mode & 077) != 0) {
-    // Ours, but open to others: close it before anything goes in.
-    if (chmod(folder.c_str(), 0700) != 0) return {};
+  if (lstat(folder.c_str(), &st) != 0) return fail(errno);
+  if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 077) != 0) {
+    // Not what mkdtemp promises (a file system that ignores owners and
+    // modes): nothing goes in.
+    rmdir(folder.c_str());
+    return fail(EPERM);
   }
   return folder + "/";
+}
+
+void RemovePrivateUpgradeFolder(const std::string& folder) {
+  if (folder.empty()) return;
+  std::string path = folder;
+  while (path.size() > 1 && path.back() == '/')
+    path.pop_back();
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() ||
+      (st.st_mode & 077) != 0)
+    return;
+  for (const char* name : {UpgraderFileName, UpgraderQueueFileName, helper::ReportFileName})
+    unlink((path + "/" + name).c_str());
+  rmdir(path.c_str());
 }
 
 bool WritePrivateFile(const std::string& path, const void* data, size_t size, mode_t mode) {
@@ -44,6 +72,54 @@ bool WritePrivateFile(const std::string& path, const void* data, size_t size, mo
   ok = close(fd) == 0 && ok;
   if (!ok) unlink(path.c_str());
   return ok;
+}
+
+namespace {
+
+bool IsOwnRegularFile(const struct stat& st) {
+  return S_ISREG(st.st_mode) && st.st_uid == geteuid();
+}
+
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+} // namespace
+
+std::optional<helper::InstallReport> TakeInstallReport() {
+  const char* named = std::getenv(helper::ReportVariable);
+  if (!named || !*named) return std::nullopt;
+  const std::string path = named;
+  // Read once: programs started from here do not see it.
+  unsetenv(helper::ReportVariable);
+  if (path.find('/') == std::string::npos) return std::nullopt;
+  const std::string folder = FolderOf(path);
+  std::string text;
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && IsOwnRegularFile(st) && st.st_size <= (1 << 20)) {
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) != 0;) {
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) break;
+      text.append(buffer, static_cast<size_t>(n));
+    }
+  } else {
+    close(fd);
+    return std::nullopt;
+  }
+  close(fd);
+  helper::InstallReport report = helper::ParseInstallReport(text);
+  // What the helper refused stays as a download beside its target: this
+  // user's own downloads go, anything else under that name stays.
+  for (const auto& refused : report.Refused) {
+    const std::string download = refused.first + helper::TempSuffix;
+    struct stat d;
+    if (lstat(download.c_str(), &d) == 0 && IsOwnRegularFile(d)) unlink(download.c_str());
+  }
+  RemovePrivateUpgradeFolder(folder);
+  return report;
 }
 
 } // namespace bw

@@ -3,17 +3,34 @@
 // share, where someone could put a file or a link of theirs in their place.
 #pragma once
 
+#include "upgrade/helper/HelperCore.h"
+
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
 namespace bw {
 
-// tempFolder (with a trailing "/") followed by "brantwick-upgrade-" and the
-// user's number, with a trailing "/": created with mode 0700 when missing.
-// Empty when the folder cannot be made, or when what is there is not a
-// folder of this user (a link, another owner), or others may enter it.
-std::string PrivateUpgradeFolder(const std::string& tempFolder);
+// The names of the hand-over files in the private folder.
+inline constexpr const char* UpgraderFileName = "Rurarori4.exe";
+inline constexpr const char* UpgraderQueueFileName = "UpgraderQueue.txt";
+
+// A new folder in tempFolder, named "brantwick-upgrade-" and six characters
+// chosen at random (as mkdtemp does), with mode 0700, with a trailing "/".
+// Empty when none can be made or what was made is not a folder of this
+// user's alone; error then tells so, naming the folder.
+std::string PrivateUpgradeFolder(const std::string& tempFolder, std::string* error = nullptr);
+// Deletes the hand-over files and the folder itself, when it is a private
+// folder of this user's; anything else in it keeps the folder.
+void RemovePrivateUpgradeFolder(const std::string& folder);
+
+// The report the helper named in the environment to the program it started
+// again, read once: the variable is removed, the downloads the helper
+// refused (when they are this user's files) are deleted, and so are the
+// report and its private folder. Nothing when there is no report or it is
+// not a file of this user's.
+std::optional<helper::InstallReport> TakeInstallReport();
 
 // Writes a file anew: an existing one is removed first, then the file is
 // created exclusively without following a link and given the mode. False

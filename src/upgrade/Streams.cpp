@@ -78,7 +78,7 @@ TauFileStream::TauFileStream(const std::string& fileName, bool clearAttributes, 
     }
   }
   if (FHandle < 0)
-    throw FCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
+    throw FCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error), error);
 }
 
 TauFileStream::~TauFileStream() {

@@ -44,7 +44,9 @@ private:
 // The file could not be opened or created.
 class FCreateError : public Exception {
 public:
-  using Exception::Exception;
+  FCreateError(std::string message, int code) : Exception(std::move(message)), Code(code) {}
+  // The system's error number.
+  int Code;
   const char* ClassName() const noexcept override { return "EFCreateError"; }
 };
 

@@ -109,6 +109,21 @@ inline constexpr const char* UnsafeTargetText =
 // No listed file was downloaded, so nothing is installed:
 inline constexpr const char* NothingInstalledText =
     "No file of the update could be installed. The program stays as it is.";
+// The helper could not be started (why); nothing is installed:
+inline constexpr const char* HelperNotStartedText =
+    "The update cannot be installed: %s\n\nThe program stays as it is.";
+// In the program started again, for each file the helper refused (the
+// file and why):
+inline constexpr const char* IncompleteInstallText =
+    "The update could not be installed completely: %s: %s";
+// The folder a listed file goes to refused it (the folder, the file and
+// the system's reason; Yes skips it):
+inline constexpr const char* FolderRefusedText =
+    "The folder %s refused file %s: %s.\n\nTry to skip this file and continue upgrade?";
+// The web page of an update that is installed by hand, when the address is
+// not a web address:
+inline constexpr const char* PageRefusedText =
+    "The update's page %s was refused: only web pages are opened, never a file or a program.";
 // A redirect that was not followed (the address asked for and the one
 // redirected to):
 inline constexpr const char* RedirectRefusedText =

@@ -28,8 +28,8 @@ namespace bw {
 class TauCustomThread;
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
-// The platform values -15, -2, -1, 0, 1, 2, 15; a value not in the table
-// reads as tpNormal.
+// A priority as a number, from tpIdle to tpTimeCritical: -15, -2, -1, 0, 1,
+// 2, 15, with 0 for tpNormal; a number not among them reads as tpNormal.
 int ThreadPriorityValue(TThreadPriority priority);
 TThreadPriority ThreadPriorityFromValue(int value);
 

@@ -259,6 +259,38 @@ TEST_F(Engine, ALostFileAsksWithItsStatusAndNoAborts) {
   EXPECT_EQ(Count("file done"), 0);
 }
 
+// The messages of a server that stopped answering, of a folder that refused
+// a download, and of a page address that is not a web page.
+TEST_F(Engine, StoppedServersRefusingFoldersAndNonWebPagesAreSaidSo) {
+  AnsweredBoxes boxes;
+  boxes.Answer = maNo;
+  U->ShowMessages = {mConnLost, mHostUnreachable, mLostFile};
+  U->Timeouts.LowSpeedLimit = 1000;
+  U->Timeouts.LowSpeedTime = 1;
+  U->InfoFileURL = Server.Url("/file?size=100000&trickle=20");
+  Run();
+  EXPECT_EQ(Events, Strings{"connection lost"});
+  EXPECT_EQ(boxes.Texts, Strings{LoadUpgraderString(msgConnLost) + "\n\n" + U->InfoFileURL});
+
+  // Something takes the download's name once the transfer has begun.
+  boxes.Texts.clear();
+  U->OnFileStart = [&](TauAutoUpgrader*, const std::string&, int64_t, TDateTime, bool&) {
+    fs::create_directory(Prog / "good.txt.uTMP");
+  };
+  EXPECT_EQ(Check("#version=9\r\n#url=" + Serve("ok.txt", "ok") + "=good.txt\r\n"),
+            (Strings{"begin", "lost", "aborted"}));
+  EXPECT_EQ(boxes.Texts, Strings{"The folder " + Prog.string() +
+                                 "/ refused file good.txt: File exists.\n\nTry to skip this "
+                                 "file and continue upgrade?"});
+
+  boxes.Texts.clear();
+  Info("#version=9\r\n#method=2\r\n#url=file:///etc/passwd\r\n");
+  U->CheckUpdate(false);
+  ASSERT_TRUE(ProcessUntil([&] { return !boxes.Texts.empty() && !U->UpgradeBusy(); }, 10000));
+  EXPECT_EQ(boxes.Texts, Strings{"The update's page file:///etc/passwd was refused: only web "
+                                 "pages are opened, never a file or a program."});
+}
+
 TEST_F(Engine, APasswordFromTheDialogIsSentAgain) {
   U->ShowMessages = {mPasswordRequest};
   U->InfoFileURL = Server.Url("/auth?user=ann&pass=pw");
@@ -290,12 +322,50 @@ TEST_F(Engine, AWaitingCheckWhileBusyReturnsAtOnce) {
 }
 
 TEST_F(Engine, AHelperThatCannotBeWrittenKeepsTheProgram) {
+  AnsweredBoxes boxes;
   Write(Prog / "x.uTMP", "download");
   U->HandOverFolder = (Root / "missing").string();
   U->RestartApplication("");
   EXPECT_EQ(Events, Strings{"aborted"});
   EXPECT_FALSE(U->HelperLaunched());
   EXPECT_FALSE(fs::exists(Prog / "x.uTMP"));
+  EXPECT_EQ(boxes.Texts, Strings{"The update cannot be installed: The upgrade helper could not be "
+                                 "written to " +
+                                 (Root / "missing" / UpgraderFileName).string() +
+                                 ": No such file or directory.\n\nThe program stays as it is."});
+}
+
+// Completion is told only once the helper runs: a helper that cannot start
+// says why, and the program and its files stay as they are.
+TEST_F(Engine, AHelperThatCannotStartIsNeverACompletion) {
+  AnsweredBoxes boxes;
+  static const unsigned char broken[] = "#!/nonexistent/interpreter\n";
+  RegisterEmbeddedResource("AUUPG", "AUUPG", broken, sizeof broken - 1);
+  Write(Prog / "data.txt", "old");
+  U->Wizard.Enabled = true;
+  bool completedShown = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (TauAutoUpgraderWizardForm* w = UpgraderWizard(); w && w->Completed()) {
+      completedShown = true;
+      w->Form().FinishBtn->click();
+    }
+  });
+  watch.start(5);
+  EXPECT_EQ(Check("#version=9\r\n#url=" + Serve("data.txt", "new") + "=data.txt\r\n"),
+            (Strings{"begin", "file done", "aborted"}));
+  EXPECT_FALSE(completedShown);
+  EXPECT_FALSE(U->HelperLaunched());
+  ASSERT_EQ(boxes.Texts.size(), 1u);
+  EXPECT_EQ(boxes.Texts[0].rfind("The update cannot be installed: The upgrade helper " +
+                                     (HandOver / UpgraderFileName).string() +
+                                     " could not be started: ",
+                                 0),
+            0u)
+      << boxes.Texts[0];
+  EXPECT_EQ(ReadAll(Prog / "data.txt"), "old");
+  EXPECT_FALSE(HasTemp(Prog));
+  EXPECT_EQ(UpgraderWizard(), nullptr);
 }
 
 namespace {
@@ -336,6 +406,17 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   Write(Served / "standin", ReadAll(BW_STANDIN_NEW));
   const std::string standin = Server.Url("/local" + (Served / "standin").string());
   const std::string readme = Serve("readme.txt", "new readme");
+  // A link takes the place of the notes while they come down: the helper
+  // refuses it, and the restarted program says so and clears it away.
+  Write(Prog / "docs" / "notes.txt", "old notes");
+  Write(Root / "victim.txt", "the user's", fs::perms(0600));
+  const std::string notes = Serve("notes.txt", "new notes");
+  U->OnFileDone = [&](TauAutoUpgrader*, const std::string& file) {
+    Events.push_back("file done");
+    if (file != (Prog / "docs" / "notes.txt.uTMP").string()) return;
+    fs::remove(Prog / "docs" / "notes.txt");
+    fs::create_symlink(Root / "victim.txt", Prog / "docs" / "notes.txt");
+  };
 
   // The program, and after it the helper and the restarted program, see
   // where to record.
@@ -354,7 +435,7 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
     program.closeWriteChannel(); // the stand-in ends
   };
   Info("#version=9.0\r\n#url=" + standin + "=%current%standin\r\n#url2=" + readme +
-       "=docs/readme.txt\r\n");
+       "=docs/readme.txt\r\n#url3=" + notes + "=docs/notes.txt\r\n");
   // The user presses OK on the completed wizard; the engine waits for that
   // inside its own loop.
   QTimer finish;
@@ -365,7 +446,7 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   finish.start(10);
   U->CheckUpdate(false);
   ASSERT_TRUE(ProcessUntil([&] { return Ended; }, 10000));
-  EXPECT_EQ(Count("file done"), 2);
+  EXPECT_EQ(Count("file done"), 3);
   ASSERT_TRUE(program.waitForFinished(5000));
   ASSERT_TRUE(
       ProcessUntil([&] { return ReadAll(record).find("new:") != std::string::npos; }, 10000))
@@ -377,5 +458,22 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   ASSERT_EQ(stat((Prog / "standin").c_str(), &st), 0);
   EXPECT_NE(st.st_mode & 0100, 0u);
   EXPECT_FALSE(fs::exists(HandOver / UpgraderQueueFileName));
+  EXPECT_FALSE(fs::exists(HandOver / UpgraderFileName));
+  EXPECT_TRUE(fs::is_symlink(Prog / "docs" / "notes.txt"));
+  EXPECT_EQ(ReadAll(Root / "victim.txt"), "the user's");
+  EXPECT_EQ(Mode(Root / "victim.txt"), 0600u);
+
+  // The program started again finds the helper's report in its
+  // environment.
+  const std::string report = ReadAll(record.string() + ".report");
+  EXPECT_EQ(report, (HandOver / helper::ReportFileName).string());
+  AnsweredBoxes boxes;
+  qputenv(helper::ReportVariable, QByteArray::fromStdString(report));
+  U->ReportInstall();
+  EXPECT_EQ(boxes.Texts,
+            Strings{"The update could not be installed completely: " +
+                    (Prog / "docs" / "notes.txt").string() + ": a link stands in its place"});
+  EXPECT_FALSE(qEnvironmentVariableIsSet(helper::ReportVariable));
   EXPECT_FALSE(HasTemp(Prog));
+  EXPECT_FALSE(fs::exists(HandOver));
 }

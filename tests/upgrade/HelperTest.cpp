@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/wait.h>
 #include <thread>
@@ -101,8 +105,16 @@ TEST_F(Folder, OnlyADownloadOfOursReplacesAFileOfOurs) {
   EXPECT_EQ(ReadAll(Root / "planted.uTMP"), "new");
 
   fs::create_symlink(Root / "victim", Root / "data.uTMP");
-  EXPECT_FALSE(ReplaceWithDownload((Root / "data").string()));
+  std::string reason;
+  EXPECT_FALSE(ReplaceWithDownload((Root / "data").string(), &reason));
+  EXPECT_EQ(reason, "the download is a link");
   EXPECT_FALSE(fs::exists(Root / "data"));
+  // A second name of one of the user's own files is not a download either.
+  fs::permissions(Root / "victim", fs::perms(0600));
+  fs::create_hard_link(Root / "victim", Root / "hard.uTMP");
+  Write(Root / "hard", "x", fs::perms(0644));
+  EXPECT_FALSE(ReplaceWithDownload((Root / "hard").string()));
+  EXPECT_EQ(Mode(Root / "victim"), 0600u);
   // Another user's download: only a test run by root can give one away.
   if (geteuid() == 0) {
     Write(Root / "theirs.uTMP", "theirs");
@@ -111,6 +123,50 @@ TEST_F(Folder, OnlyADownloadOfOursReplacesAFileOfOurs) {
     EXPECT_FALSE(fs::exists(Root / "theirs"));
   }
   EXPECT_EQ(ReadAll(Root / "victim"), "the user's");
+}
+
+// Another user who may write the folder swaps a link in under the
+// download's name, again and again, while the helper installs: the mode
+// and the rename only ever reach the download the helper checked.
+TEST_F(Folder, ALinkSwappedInMeanwhileIsNeverChangedOrMoved) {
+  const fs::path victim = Root / "key";
+  Write(victim, "the user's key", fs::perms(0600));
+  const fs::path target = Root / "prog";
+  const fs::path names[] = {target.string() + TempSuffix, target.string() + ".other"};
+  std::atomic<bool> stop{false};
+  // The two names trade places as fast as the system allows: one is a link
+  // to the victim, the other a download of ours.
+  std::thread swapper([&] {
+    while (!stop.load())
+      renameat2(AT_FDCWD, names[0].c_str(), AT_FDCWD, names[1].c_str(), RENAME_EXCHANGE);
+  });
+  int installed = 0;
+  for (int i = 0; i < 50000 && Mode(victim) == 0600; ++i) {
+    if (fs::is_symlink(target)) fs::remove(target); // a link moved into place
+    if (!fs::exists(fs::symlink_status(target))) Write(target, "old", fs::perms(0755));
+    bool link = false, file = false;
+    for (const fs::path& name : names) {
+      const auto status = fs::symlink_status(name);
+      link = link || fs::is_symlink(status);
+      file = file || fs::is_regular_file(status);
+    }
+    for (const fs::path& name : names) {
+      if (fs::exists(fs::symlink_status(name))) continue;
+      if (!link) {
+        symlink(victim.c_str(), name.c_str());
+        link = true;
+      } else if (!file) {
+        close(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
+        file = true;
+      }
+    }
+    installed += ReplaceWithDownload(target.string());
+  }
+  stop = true;
+  swapper.join();
+  EXPECT_GT(installed, 0);
+  EXPECT_EQ(Mode(victim), 0600u);
+  EXPECT_EQ(ReadAll(victim), "the user's key");
 }
 
 TEST_F(Folder, QueueAndFolderScanAndTheSetupRule) {
@@ -157,21 +213,63 @@ TEST_F(Folder, RunWaitsInstallsDeletesTheQueueAndRestarts) {
   EXPECT_FALSE(fs::exists(Root / "stand in.uTMP"));
 }
 
+// The folder gets a name of our own making: names someone else took first
+// (the fixed name of before among them) never stand in the way.
 TEST_F(Folder, ThePrivateFolderIsTheUsersAlone) {
-  const std::string folder = PrivateUpgradeFolder(Root.string() + "/");
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder, Root.string() + "/brantwick-upgrade-" + std::to_string(getuid()) + "/");
-  EXPECT_EQ(Mode(folder), 0700u);
-  // Opened up by someone: closed again.
-  fs::permissions(folder, fs::perms(0777));
-  EXPECT_EQ(PrivateUpgradeFolder(Root.string()), folder);
-  EXPECT_EQ(Mode(folder), 0700u);
-  // A link in its place is refused.
-  fs::remove_all(folder);
   fs::create_directories(Root / "elsewhere");
-  fs::create_directory_symlink(Root / "elsewhere", fs::path(folder).parent_path());
-  EXPECT_EQ(PrivateUpgradeFolder(Root.string()), "");
-  EXPECT_EQ(PrivateUpgradeFolder(""), "");
+  fs::create_directory_symlink(Root / "elsewhere",
+                               Root / ("brantwick-upgrade-" + std::to_string(getuid())));
+  const std::string folder = PrivateUpgradeFolder(Root.string());
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.rfind(Root.string() + "/brantwick-upgrade-", 0), 0u);
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_TRUE(fs::is_directory(folder) && !fs::is_symlink(fs::path(folder).parent_path()));
+  EXPECT_EQ(Mode(folder), 0700u);
+  EXPECT_NE(PrivateUpgradeFolder(Root.string()), folder);
+  EXPECT_TRUE(fs::is_empty(Root / "elsewhere"));
+  // A folder that cannot be made is named in the refusal.
+  std::string error;
+  EXPECT_EQ(PrivateUpgradeFolder((Root / "missing").string(), &error), "");
+  EXPECT_EQ(error, "The upgrade's private folder " + (Root / "missing").string() +
+                       "/brantwick-upgrade-XXXXXX could not be made: No such file or directory.");
+  // Cleared away with the hand-over files, but never with anything else.
+  Write(fs::path(folder) / UpgraderFileName, "helper");
+  RemovePrivateUpgradeFolder(folder);
+  EXPECT_FALSE(fs::exists(folder));
+  const std::string other = PrivateUpgradeFolder(Root.string());
+  Write(fs::path(other) / "someone's", "x");
+  RemovePrivateUpgradeFolder(other);
+  EXPECT_TRUE(fs::exists(fs::path(other) / "someone's"));
+}
+
+// The helper records what it installed and what it refused; the program it
+// starts again reads that once and clears away what the helper left.
+TEST_F(Folder, TheRestartedProgramLearnsWhatWasRefused) {
+  const fs::path hand = PrivateUpgradeFolder(Root.string());
+  Write(Root / "good.uTMP", "good");
+  Write(Root / "victim", "the user's");
+  fs::create_symlink(Root / "victim", Root / "planted");
+  Write(Root / "planted.uTMP", "new");
+  Write(hand / QueueFileName, (Root / "good").string() + "\r\n" + (Root / "planted").string());
+  Write(hand / UpgraderFileName, "helper", fs::perms(0700));
+  HelperCommand c = Parse({"/bin/true", "+ 0"});
+  ASSERT_EQ(RunHelper(c, (hand / QueueFileName).string(), 0, (hand / UpgraderFileName).string()),
+            0);
+  EXPECT_EQ(ReadAll(Root / "good"), "good");
+  EXPECT_FALSE(fs::exists(hand / UpgraderFileName));
+  ASSERT_STREQ(std::getenv(ReportVariable), (hand / ReportFileName).c_str());
+
+  const std::optional<InstallReport> report = TakeInstallReport();
+  ASSERT_TRUE(report.has_value());
+  EXPECT_EQ(report->Installed, std::vector<std::string>{(Root / "good").string()});
+  using Refusal = std::pair<std::string, std::string>;
+  const std::vector<Refusal> refused{{(Root / "planted").string(), "a link stands in its place"}};
+  EXPECT_EQ(report->Refused, refused);
+  EXPECT_EQ(std::getenv(ReportVariable), nullptr);
+  EXPECT_FALSE(fs::exists(Root / "planted.uTMP"));
+  EXPECT_FALSE(fs::exists(hand));
+  EXPECT_EQ(ReadAll(Root / "victim"), "the user's");
+  EXPECT_FALSE(TakeInstallReport().has_value());
 }
 
 TEST_F(Folder, PrivateFilesAreWrittenAnewWithoutFollowingLinks) {

@@ -306,11 +306,26 @@ TEST_F(HttpTransferTest, RedirectsToOtherProtocolsAndLoopsGetNoResponse) {
   EXPECT_FALSE(exists(Http.OutputFileName));
 }
 
-// The query goes out in its encoded form: a "+" as "%2B", never as a blank,
-// and escapes in upper case.
-TEST_F(HttpTransferTest, TheQueryKeepsItsPlusAndItsEscapesInUpperCase) {
-  Fetch("/echo?v=1.0+beta&x=%e9");
-  EXPECT_EQ(Rec.Body.substr(0, Rec.Body.find("\r\n")), "GET /echo?v=1.0%2Bbeta&x=%E9 HTTP/1.1");
+// The query goes out in its encoded form: a blank as "%20" and a "+" as
+// "%2B", so that neither is taken for the other; escapes in upper case, and
+// an escape already there stays one escape.
+TEST_F(HttpTransferTest, TheQueryGoesOutEncodedOnce) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"?name=a b", "?name=a%20b"},
+      {"?v=1.0+beta", "?v=1.0%2Bbeta"},
+      {"?name=a b+c", "?name=a%20b%2Bc"},
+      {"?x=%e9&y=%E9", "?x=%E9&y=%E9"},
+      {"?name=a%20b&p=%2B", "?name=a%20b&p=%2B"},
+      {"?a=b#c d", "?a=b%23c%20d"},
+      {"?n=\xC3\xA9", "?n=%C3%A9"},
+      {"?", ""},
+      {"", ""},
+  };
+  for (const auto& [query, sent] : cases) {
+    SCOPED_TRACE(query);
+    Fetch("/echo" + query);
+    EXPECT_EQ(Rec.Body.substr(0, Rec.Body.find("\r\n")), "GET /echo" + sent + " HTTP/1.1");
+  }
 }
 
 TEST_F(HttpTransferTest, WithoutAutoRedirectTheRedirectIsTheAnswer) {

@@ -107,16 +107,63 @@ bool ClearOwnFile(const std::string& path) {
   return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
-bool ReplaceWithDownload(const std::string& target) {
-  const std::string download = target + TempSuffix;
-  if (!IsOwnFile(download)) return false;
-  struct stat old;
-  const bool replaces = lstat(target.c_str(), &old) == 0;
-  if (replaces && !IsOwnFile(target)) return false;
-  // The replaced file's permissions, the program's execute bit among them;
-  // a new file gets the usual ones for a program's data.
-  chmod(download.c_str(), replaces ? old.st_mode & 07777 : 0644);
-  return rename(download.c_str(), target.c_str()) == 0;
+bool ReplaceWithDownload(const std::string& target, std::string* reason) {
+  std::string why;
+  const bool done = [&] {
+    const std::string download = target + TempSuffix;
+    // The download is opened without following a link (and without waiting
+    // on a pipe someone put there), and everything after works on what was
+    // opened: a name swapped meanwhile cannot send the mode elsewhere.
+    const int fd = open(download.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      why = errno == ELOOP ? "the download is a link" : std::strerror(errno);
+      return false;
+    }
+    struct FdCloser {
+      int fd;
+      ~FdCloser() { close(fd); }
+    } closer{fd};
+    struct stat got;
+    // A second name of the file (a hard link) could be another file of this
+    // user, made to look like our download.
+    if (fstat(fd, &got) != 0 || !S_ISREG(got.st_mode) || got.st_uid != geteuid() ||
+        got.st_nlink != 1) {
+      why = "the download is not a file of this user's own";
+      return false;
+    }
+    struct stat old;
+    const bool replaces = lstat(target.c_str(), &old) == 0;
+    if (replaces && !(S_ISREG(old.st_mode) && old.st_uid == geteuid())) {
+      why = S_ISLNK(old.st_mode) ? "a link stands in its place"
+                                 : "what stands in its place is not a file of this user's own";
+      return false;
+    }
+    // The replaced file's permissions, the program's execute bit among
+    // them; a new file gets the usual ones for a program's data.
+    if (fchmod(fd, replaces ? old.st_mode & 07777 : 0644) != 0) {
+      why = std::strerror(errno);
+      return false;
+    }
+    struct stat now;
+    if (lstat(download.c_str(), &now) != 0 || now.st_dev != got.st_dev ||
+        now.st_ino != got.st_ino) {
+      why = "the download was replaced while it was installed";
+      return false;
+    }
+    if (rename(download.c_str(), target.c_str()) != 0) {
+      why = std::strerror(errno);
+      return false;
+    }
+    // A swap in the last instant moved something else into place: never
+    // reported as installed.
+    if (lstat(target.c_str(), &now) != 0 || now.st_dev != got.st_dev || now.st_ino != got.st_ino) {
+      why = "the download was replaced while it was installed";
+      return false;
+    }
+    return true;
+  }();
+  if (reason) *reason = done ? std::string() : why;
+  return done;
 }
 
 std::vector<std::string> ReadQueue(const std::string& queueFile) {
@@ -138,9 +185,21 @@ std::vector<std::string> ReadQueue(const std::string& queueFile) {
   return lines;
 }
 
-std::string InstallDownloads(const HelperCommand& command, const std::vector<std::string>& queue) {
+std::string InstallDownloads(const HelperCommand& command, const std::vector<std::string>& queue,
+                             InstallReport* report) {
+  auto replace = [report](const std::string& target) {
+    std::string reason;
+    const bool done = ReplaceWithDownload(target, &reason);
+    if (report) {
+      if (done)
+        report->Installed.push_back(target);
+      else
+        report->Refused.emplace_back(target, reason);
+    }
+    return done;
+  };
   for (const std::string& target : queue)
-    ReplaceWithDownload(target);
+    replace(target);
 
   const std::string folder = FolderOf(command.ProgramPath);
   const bool programDownloaded = IsOwnFile(command.ProgramPath + TempSuffix);
@@ -156,12 +215,53 @@ std::string InstallDownloads(const HelperCommand& command, const std::vector<std
   std::string setup;
   for (const std::string& name : names) {
     const std::string target = folder + name;
-    if (!ReplaceWithDownload(target)) continue;
+    if (!replace(target)) continue;
     if (command.Method == '1' && setup.empty() && !programDownloaded &&
         EndsWith(name, ".exe", true))
       setup = target;
   }
   return setup;
+}
+
+bool WriteInstallReport(const std::string& path, const InstallReport& report) {
+  std::string text;
+  for (const std::string& target : report.Installed)
+    text += "+" + target + "\n";
+  for (const auto& [target, reason] : report.Refused)
+    text += "-" + reason + "\t" + target + "\n";
+  unlink(path.c_str());
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  bool ok = true;
+  for (size_t at = 0; ok && at < text.size();) {
+    const ssize_t n = write(fd, text.data() + at, text.size() - at);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) at += static_cast<size_t>(n);
+  }
+  ok = close(fd) == 0 && ok;
+  if (!ok) unlink(path.c_str());
+  return ok;
+}
+
+InstallReport ParseInstallReport(const std::string& text) {
+  InstallReport report;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (line.size() < 2) continue;
+    if (line[0] == '+') {
+      report.Installed.push_back(line.substr(1));
+    } else if (line[0] == '-') {
+      const size_t tab = line.find('\t');
+      if (tab != std::string::npos)
+        report.Refused.emplace_back(line.substr(tab + 1), line.substr(1, tab - 1));
+    }
+  }
+  return report;
 }
 
 bool StartProgram(const std::string& path, const std::vector<std::string>& args, bool wait) {
@@ -193,10 +293,21 @@ bool StartProgram(const std::string& path, const std::vector<std::string>& args,
   return true;
 }
 
-int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t waitPid) {
+int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t waitPid,
+              const std::string& helperFile) {
   WaitForProcessEnd(waitPid);
-  const std::string setup = InstallDownloads(command, ReadQueue(queueFile));
+  InstallReport report;
+  const std::string setup = InstallDownloads(command, ReadQueue(queueFile), &report);
   unlink(queueFile.c_str());
+  // Its work is done: the running helper goes from the folder.
+  if (!helperFile.empty()) unlink(helperFile.c_str());
+  // The restarted program learns from the report what was not installed,
+  // and clears it away with the folder.
+  const std::string reportFile = FolderOf(queueFile) + ReportFileName;
+  if (WriteInstallReport(reportFile, report))
+    setenv(ReportVariable, reportFile.c_str(), 1);
+  else
+    unsetenv(ReportVariable);
   if (!setup.empty()) {
     chmod(setup.c_str(), 0700);
     StartProgram(setup, command.RestartArgs, true);

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace bw::helper {
@@ -14,6 +15,10 @@ inline constexpr const char* TempSuffix = ".uTMP";
 inline constexpr const char* QueueFileName = "UpgraderQueue.txt";
 // The environment variable that names the process to wait for.
 inline constexpr const char* WaitPidVariable = "AU_WAIT_PID";
+// The helper's report of what it installed, written beside the queue, and
+// the environment variable that names it to the program started again.
+inline constexpr const char* ReportFileName = "UpgraderReport.txt";
+inline constexpr const char* ReportVariable = "AU_UPGRADE_REPORT";
 
 struct HelperCommand {
   // The program file, exactly as given.
@@ -47,10 +52,23 @@ bool ClearOwnFile(const std::string& path);
 // file the permission bits of the one it replaces. Both must be regular
 // files of this user (the target may be missing): in a folder that others
 // share, a file or a link of theirs under either name is never moved or
-// replaced. Nothing is deleted first: when the rename fails the old file
-// stays, and so does the ".uTMP" for the next run's clean-up. False when
-// there was nothing to move or the move was refused or failed.
-bool ReplaceWithDownload(const std::string& target);
+// replaced. The download is opened without following a link, checked and
+// given its mode through that descriptor, and renamed only while its name
+// still gives the file checked. Nothing is deleted first: when the rename
+// fails the old file stays, and so does the ".uTMP" for the next run's
+// clean-up. False when there was nothing to move or the move was refused or
+// failed, with the reason in reason when given.
+bool ReplaceWithDownload(const std::string& target, std::string* reason = nullptr);
+
+// What a run installed, and what it refused with the reason.
+struct InstallReport {
+  std::vector<std::string> Installed;
+  std::vector<std::pair<std::string, std::string>> Refused; // target, reason
+};
+// The report as a file of this user's alone ("+target" and
+// "-reason<TAB>target" lines), written anew. False when it cannot be.
+bool WriteInstallReport(const std::string& path, const InstallReport& report);
+InstallReport ParseInstallReport(const std::string& text);
 
 // The queue's lines (CR LF or LF), empty lines dropped.
 std::vector<std::string> ReadQueue(const std::string& queueFile);
@@ -59,15 +77,20 @@ std::vector<std::string> ReadQueue(const std::string& queueFile);
 // program's folder. With an external setup, the first installed file whose
 // name ends in ".exe" (any case) of the program's folder is returned as the
 // setup to run, unless the program file itself was among the downloads.
-std::string InstallDownloads(const HelperCommand& command, const std::vector<std::string>& queue);
+// Each target tried goes into the report when one is given.
+std::string InstallDownloads(const HelperCommand& command, const std::vector<std::string>& queue,
+                             InstallReport* report = nullptr);
 
 // Starts a program in a session of its own with the given arguments and
 // this process's environment; with wait, waits for it to end. False when it
 // could not be started.
 bool StartProgram(const std::string& path, const std::vector<std::string>& args, bool wait);
 
-// The whole hand-over: wait, install, delete the queue, run the setup (and
-// delete it) when there is one, start the program. 0 on success.
-int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t waitPid);
+// The whole hand-over: wait, install, delete the queue, write the report
+// beside it and name it in the environment, run the setup (and delete it)
+// when there is one, start the program. 0 on success.
+// The helper's own file, when given, is deleted once the files are in place.
+int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t waitPid,
+              const std::string& helperFile = {});
 
 } // namespace bw::helper

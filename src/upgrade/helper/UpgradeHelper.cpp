@@ -22,8 +22,8 @@ int main(int argc, char** argv) {
   char self[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
   if (n <= 0) return 1;
-  std::string queue(self, static_cast<size_t>(n));
-  queue = queue.substr(0, queue.rfind('/') + 1) + QueueFileName;
+  const std::string helper(self, static_cast<size_t>(n));
+  const std::string queue = helper.substr(0, helper.rfind('/') + 1) + QueueFileName;
 
   pid_t pid = 0;
   if (const char* text = std::getenv(WaitPidVariable)) pid = static_cast<pid_t>(std::atol(text));
@@ -31,5 +31,5 @@ int main(int argc, char** argv) {
   // no processor time; the priority stays as it is, since the restarted
   // program inherits it.
   unsetenv(WaitPidVariable);
-  return RunHelper(command, queue, pid);
+  return RunHelper(command, queue, pid, helper);
 }

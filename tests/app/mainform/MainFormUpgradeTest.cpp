@@ -1,15 +1,20 @@
 #include "TestWindow.h"
 #include "app/UpdateServer.h"
 #include "app/core/Settings.h"
+#include "treefile/TreeFile.h"
 #include "ui_AutoUpgraderUpgradeMessageForm.h"
 #include "ui_AutoUpgraderWizardForm.h"
 #include "upgrade/AutoUpgrader.h"
 #include "upgrade/LoopbackServer.h"
 
+#include <QDir>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <filesystem>
 #include <fstream>
@@ -40,9 +45,16 @@ struct UpgradeBoxes {
 
 TEST(MainFormUpgrade, WithoutAServerNothingIsCheckedAndTheCommandIsOff) {
   UpgradeBoxes boxes;
-  TestWindow w;
+  // Nothing is made in the temporary folder either.
+  QTemporaryDir temp;
+  const QByteArray previousTemp = qgetenv("TMPDIR");
+  qputenv("TMPDIR", temp.path().toLocal8Bit());
+  auto window = std::make_unique<TestWindow>();
+  TestWindow& w = *window;
   w.Confirm = true;
-  QTest::qWait(0);
+  QTest::qWait(20);
+  qputenv("TMPDIR", previousTemp);
+  EXPECT_TRUE(QDir(temp.path()).isEmpty());
   EXPECT_FALSE(w.Ui().ToolsCheckUpdatesMenuItem->isEnabled());
   EXPECT_TRUE(w.Ui().ToolsOptionsMenuItem->isEnabled());
   EXPECT_TRUE(w.Messages.isEmpty());
@@ -83,6 +95,48 @@ TEST(MainFormUpgrade, TheStartUpCheckAsksChecksAndRecordsNoUpdate) {
   EXPECT_EQ(boxes.Boxes[0], "Newer version not found. You actually are\nusing most recent version "
                             "of this program.");
   EXPECT_EQ(w.Messages.size(), 1);
+}
+
+// The questions of the start-up (the external-data check of the file opened,
+// then the update question) come over the main window once it is on the
+// screen, never before it.
+TEST(MainFormUpgrade, StartUpQuestionsComeOverTheShownWindow) {
+  QTemporaryDir dir;
+  const std::string tree = dir.filePath("tree.bwk").toStdString();
+  {
+    TestWindow writer;
+    writer.AddSubnodes(writer.Root());
+    writer.Root()->Child(0)->PayoffSource = "Import: Excel(\"prices.xlsx\", \"Prices$A1\")";
+    WriteTreeFile(tree, *writer.Root(), writer.Tree().Options, writer.Tree().DefaultFont);
+  }
+  const std::string info = dir.filePath("info.txt").toStdString();
+  std::ofstream(info) << "#version=0.1\r\n";
+  UpgradeBoxes boxes("file://" + info);
+  // A question asked before the window shows has no answer set yet: a real
+  // box, answered No here.
+  QStringList early;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      early << box->text();
+      box->button(QMessageBox::No)->click();
+    }
+  });
+  user.start(10);
+  TestWindow w(QString::fromStdString(tree));
+  std::vector<bool> overWindow;
+  w.Form->Dialogs.AskYesNo = [&](const QString& text) {
+    w.Messages << text;
+    QWindow* window = w.Form->windowHandle();
+    overWindow.push_back(w.Form->isVisible() && window && window->isExposed());
+    return false;
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.Messages.size() == 2; }, 5000));
+  EXPECT_TRUE(early.isEmpty());
+  EXPECT_EQ(w.Messages[0], "This project contains external data. Do you want to check if this "
+                           "data has been updated?");
+  EXPECT_EQ(w.Messages[1].left(43), "May Brantwick automatically check for updat");
+  EXPECT_EQ(overWindow, (std::vector<bool>{true, true}));
 }
 
 // An update whose every file is refused for where it would go installs
