@@ -3,9 +3,11 @@
 #include "app/dialogs/ErrorForm.h"
 #include "foundation/Folders.h"
 #include "platform/registry/QSettingsRegistry.h"
+#include "upgrade/PrivateFolder.h"
 
 int main(int argc, char** argv) {
   bw::ShareTempFolder();
+  bw::CaptureInstallReportName();
   bw::TApplication app(argc, argv);
   // One error report for the whole run, from here on.
   bw::TErrorForm errorForm;

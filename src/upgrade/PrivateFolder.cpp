@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace bw {
 
@@ -84,14 +85,25 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, path.rfind('/') + 1);
 }
 
+std::string& InstallReportName() {
+  static std::string name;
+  return name;
+}
+
 } // namespace
 
+void CaptureInstallReportName() {
+  // Taken out of the environment once, so that programs started from here
+  // do not see it.
+  if (const char* named = std::getenv(helper::ReportVariable)) {
+    if (*named) InstallReportName() = named;
+    unsetenv(helper::ReportVariable);
+  }
+}
+
 std::optional<helper::InstallReport> TakeInstallReport() {
-  const char* named = std::getenv(helper::ReportVariable);
-  if (!named || !*named) return std::nullopt;
-  const std::string path = named;
-  // Read once: programs started from here do not see it.
-  unsetenv(helper::ReportVariable);
+  CaptureInstallReportName();
+  const std::string path = std::exchange(InstallReportName(), std::string());
   if (path.find('/') == std::string::npos) return std::nullopt;
   const std::string folder = FolderOf(path);
   std::string text;

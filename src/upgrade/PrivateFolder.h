@@ -25,6 +25,11 @@ std::string PrivateUpgradeFolder(const std::string& tempFolder, std::string* err
 // folder of this user's; anything else in it keeps the folder.
 void RemovePrivateUpgradeFolder(const std::string& folder);
 
+// Takes the name of the helper's report out of the environment. Called by
+// main before any thread runs, since a change of the environment is not
+// safe while other threads read it; TakeInstallReport takes it too where
+// main did not.
+void CaptureInstallReportName();
 // The report the helper named in the environment to the program it started
 // again, read once: the variable is removed, the downloads the helper
 // refused (when they are this user's files) are deleted, and so are the
