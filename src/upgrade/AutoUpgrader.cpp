@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace bw {
@@ -86,6 +87,7 @@ TauAutoUpgrader::~TauAutoUpgrader() {
   FAutoCheck = false;
   FTimer.stop();
   if (TauAutoUpgraderWizardForm* w = UpgraderWizard(); w && &w->WizardHost() == this) delete w;
+  if (FHelperPidFd >= 0) close(FHelperPidFd);
 }
 
 void TauAutoUpgrader::SetAutoCheck(bool on) {
@@ -525,8 +527,11 @@ void TauAutoUpgrader::StopHelper() {
   if (!FHelperLaunched) return;
   // The helper still waits for this program to end: once it is gone,
   // nothing of the abandoned run is installed.
-  if (FHelperPid > 0) kill(FHelperPid, SIGKILL);
-  FHelperPid = 0;
+  if (FHelperPidFd >= 0) {
+    syscall(SYS_pidfd_send_signal, FHelperPidFd, SIGKILL, nullptr, 0);
+    close(FHelperPidFd);
+  }
+  FHelperPidFd = -1;
   FHelperLaunched = false;
   if (HandOverFolder.empty())
     RemovePrivateUpgradeFolder(FHelperFolder);
@@ -575,7 +580,9 @@ bool TauAutoUpgrader::LaunchUpgradeHelper(const std::string& params, std::string
     return fail("The upgrade helper " + helperFile +
                 " could not be started: " + process.errorString().toStdString() + ".");
   FHelperLaunched = true;
-  FHelperPid = static_cast<pid_t>(pid);
+  // Taken at once: the helper waits for this program, so the number is
+  // still its own.
+  FHelperPidFd = static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
   FHelperFolder = folder;
   return true;
 }

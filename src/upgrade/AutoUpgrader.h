@@ -198,7 +198,9 @@ private:
   // The listed files of this run that came down whole.
   int FDownloaded = 0;
   bool FHelperLaunched = false;
-  pid_t FHelperPid = 0;
+  // The started helper, held by a descriptor of its process: a signal sent
+  // through it never reaches another process that took its number later.
+  int FHelperPidFd = -1;
   std::string FHelperFolder;
   TauWaitHandle FWaitEvent;
   // The ".uTMP" files this run may have written.

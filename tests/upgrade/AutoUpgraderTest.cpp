@@ -396,6 +396,20 @@ TEST_F(Engine, CancelAtTheSavePromptKeepsTheProgramRunning) {
   struct stat st;
   ASSERT_EQ(stat((HandOver / UpgraderFileName).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // Abandoned, the run ends the helper that waits: it installs and restarts
+  // nothing when this program ends.
+  auto helperRuns = [&] {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      std::error_code error;
+      if (fs::read_symlink(entry.path() / "exe", error) == HandOver / UpgraderFileName) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(helperRuns());
+  U->AbortUpgrade(false);
+  EXPECT_FALSE(U->HelperLaunched());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !helperRuns(); }, 5000));
 }
 
 TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
