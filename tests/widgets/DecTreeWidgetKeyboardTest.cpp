@@ -1,5 +1,6 @@
 // Building and editing a tree from the keyboard alone.
 #include "WidgetTestSupport.h"
+#include "support/RefusedNumbers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -296,12 +297,7 @@ TEST_F(TreeWidgetKeys, TextThatIsNoNumberIsTakenBackHoweverTheEditEnds) {
   a->Payoff = 70000;
   std::vector<Currency> undoSteps; // a's payoff in each step
   Tree().OnSaveUndo = [&](TDecTree&, const std::string&) { undoSteps.push_back(a->Payoff); };
-  const QStringList english = {"250k", "1,5", "12x", "0,125"};
-  const std::pair<QLocale, QStringList> typed[] = {
-      {QLocale(QLocale::English, QLocale::UnitedKingdom), english},
-      {QLocale(QLocale::English, QLocale::UnitedStates), english},
-      {QLocale(QLocale::German, QLocale::Germany), {"250k", "1,234.5", "12x", "0.125"}}};
-  for (const auto& [locale, texts] : typed)
+  for (const auto& [locale, texts] : test::RefusedNumberTexts())
     for (const QString& text : texts)
       for (QWidget* end : {static_cast<QWidget*>(Widget), static_cast<QWidget*>(&other), &window}) {
         SCOPED_TRACE(locale.name().toStdString() + " " + text.toStdString());

@@ -3,6 +3,7 @@
 #include "model/MultiOptionSolver.h"
 #include "model/UIStringsComponent.h"
 #include "support/ChildProcess.h"
+#include "support/RefusedNumbers.h"
 #include "treefile/TreeFile.h"
 
 #include <QActionGroup>
@@ -191,12 +192,7 @@ TEST(MainForm, FilesOpenSaveAndFailWithTheirMessages) {
 // closing the window (saving) take the edit back first.
 TEST(MainForm, SaveAndCloseTakeBackAnEditThatIsNoNumber) {
   QTemporaryDir dir;
-  const QStringList english = {"250k", "1,5", "12x", "0,125"};
-  const std::pair<QLocale, QStringList> typed[] = {
-      {QLocale(QLocale::English, QLocale::UnitedKingdom), english},
-      {QLocale(QLocale::English, QLocale::UnitedStates), english},
-      {QLocale(QLocale::German, QLocale::Germany), {"250k", "1,234.5", "12x", "0.125"}}};
-  for (const auto& [locale, texts] : typed)
+  for (const auto& [locale, texts] : test::RefusedNumberTexts())
     for (const QString& text : texts)
       for (bool closing : {false, true}) {
         SCOPED_TRACE(locale.name().toStdString() + " " + text.toStdString());
