@@ -7,7 +7,7 @@
 #include "app/core/FileDialogFolder.h"
 #include "app/core/UndoHistory.h"
 #include "app/recentfiles/RecentFileList.h"
-#include "foundation/ReplacingFile.h"
+#include "foundation/FileIdentity.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/NamedMutex.h"
 #include "printing/PrintForm.h"

@@ -13,6 +13,12 @@ const std::string& CurrentFolder();
 
 bool FolderExists(const std::string& path);
 
+// The folder part of a path, without the slash that ends it: "." for a bare
+// name, "/" for a name in the root folder.
+std::string FolderOf(const std::string& path);
+// The last part of a path, after its last slash.
+std::string NameOf(const std::string& path);
+
 // The one folder in which the program makes its temporary files and
 // folders: $TMPDIR, or "/tmp" when that is not set or empty; the program's
 // folder when that names no folder. Read at every call, so that a change of

@@ -1,6 +1,8 @@
 #include "foundation/ReplacingFile.h"
 
 #include "foundation/Exceptions.h"
+#include "foundation/FileDescriptor.h"
+#include "foundation/Folders.h"
 #include "foundation/Guid.h"
 
 #include <cerrno>
@@ -17,171 +19,19 @@
 #include <sys/xattr.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace bw {
-
-// ---- Content hash ------------------------------------------------------------
-
-namespace {
-
-constexpr uint64_t K0 = 0xA0761D6478BD642Full, K1 = 0xE7037ED1A0B428DBull,
-                   K2 = 0x8EBC6AF09C88C6E3ull, K3 = 0x589965CC75374CC3ull;
-
-// The two halves of the 128-bit product folded into one: a multiplication
-// for every 16 bytes, which keeps the hash at memory speed.
-inline uint64_t Mix(uint64_t a, uint64_t b) {
-  const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
-  return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
-}
-
-inline uint64_t Load64(const unsigned char* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-} // namespace
-
-void TContentHash::Add(const void* data, size_t size) {
-  const unsigned char* p = static_cast<const unsigned char*>(data);
-  FTotal += size;
-  // Four lanes, each chained through its own state so that the order of the
-  // blocks counts; kept in registers while the bytes run.
-  uint64_t a = FLanes[0], b = FLanes[1], c = FLanes[2], d = FLanes[3];
-  auto block = [&](const unsigned char* q) {
-    a = Mix(Load64(q) ^ K0, Load64(q + 8) ^ a);
-    b = Mix(Load64(q + 16) ^ K1, Load64(q + 24) ^ b);
-    c = Mix(Load64(q + 32) ^ K2, Load64(q + 40) ^ c);
-    d = Mix(Load64(q + 48) ^ K3, Load64(q + 56) ^ d);
-  };
-  if (FTailSize > 0) {
-    const size_t take = std::min(size, sizeof FTail - FTailSize);
-    std::memcpy(FTail + FTailSize, p, take);
-    FTailSize += take;
-    p += take;
-    size -= take;
-    if (FTailSize < sizeof FTail) return;
-    block(FTail);
-    FTailSize = 0;
-  }
-  for (; size >= sizeof FTail; p += sizeof FTail, size -= sizeof FTail)
-    block(p);
-  FLanes[0] = a, FLanes[1] = b, FLanes[2] = c, FLanes[3] = d;
-  std::memcpy(FTail, p, size);
-  FTailSize = size;
-}
-
-uint64_t TContentHash::Value() const {
-  uint64_t h = Mix(FLanes[0] ^ K1, FLanes[1] ^ K2) ^ Mix(FLanes[2] ^ K3, FLanes[3] ^ K0);
-  unsigned char tail[sizeof FTail + 8] = {};
-  std::memcpy(tail, FTail, FTailSize);
-  for (size_t i = 0; i < FTailSize; i += 16)
-    h = Mix(Load64(tail + i) ^ K1 ^ h, Load64(tail + i + 8) ^ K2);
-  return Mix(h ^ FTotal ^ K0, K3 ^ (FTotal << 1 | 1));
-}
-
-// ---- File identity -----------------------------------------------------------
-
-namespace {
-
-std::string ErrnoText(int err) {
-  return std::generic_category().message(err != 0 ? err : EIO);
-}
-
-TFileIdentity IdentityOf(const struct stat& st) {
-  TFileIdentity id;
-  id.Known = true;
-  id.Device = static_cast<uint64_t>(st.st_dev);
-  id.Inode = static_cast<uint64_t>(st.st_ino);
-  id.Size = static_cast<int64_t>(st.st_size);
-  id.ModifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
-  id.ModifiedNanoseconds = static_cast<int64_t>(st.st_mtim.tv_nsec);
-  id.ChangedSeconds = static_cast<int64_t>(st.st_ctim.tv_sec);
-  id.ChangedNanoseconds = static_cast<int64_t>(st.st_ctim.tv_nsec);
-  return id;
-}
-
-struct FdCloser {
-  int Fd;
-  ~FdCloser() {
-    if (Fd >= 0) ::close(Fd);
-  }
-};
-
-} // namespace
-
-bool TFileIdentity::SameState(const TFileIdentity& other) const {
-  return Known == other.Known && Device == other.Device && Inode == other.Inode &&
-         Size == other.Size && ModifiedSeconds == other.ModifiedSeconds &&
-         ModifiedNanoseconds == other.ModifiedNanoseconds &&
-         ChangedSeconds == other.ChangedSeconds && ChangedNanoseconds == other.ChangedNanoseconds;
-}
-
-TFileIdentity FileIdentityOf(int fd) {
-  struct stat st {};
-  return ::fstat(fd, &st) == 0 ? IdentityOf(st) : TFileIdentity{};
-}
-
-TFileIdentity FileIdentityOf(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? IdentityOf(st) : TFileIdentity{};
-}
-
-bool TimesCannotTell(const TFileIdentity& state) {
-  if (!state.Known) return false;
-  if (state.ModifiedNanoseconds == 0 && state.ChangedNanoseconds == 0) return true;
-  // The system stamps writes with a clock that moves in steps: a write just
-  // after this one may carry the same times. A second's margin also covers
-  // a share whose clock is a little ahead.
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  return state.ModifiedSeconds >= now.tv_sec - 1 || state.ChangedSeconds >= now.tv_sec - 1;
-}
-
-bool FileChangedSince(const std::string& path, const TFileIdentity& known) {
-  if (!known.Known) return false;
-  const TFileIdentity now = FileIdentityOf(path);
-  if (!now.Known) return false;
-  if (!now.SameState(known)) return true;
-  if (!known.Hashed) return false;
-  // The times cannot tell: the bytes can. A file that cannot be read now
-  // counts as changed, so that the user is asked.
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return true;
-  FdCloser closer{fd};
-  if (!FileIdentityOf(fd).SameState(known)) return true;
-  constexpr size_t BlockSize = size_t(1) << 20;
-  std::unique_ptr<char[]> block(new char[BlockSize]);
-  TContentHash hash;
-  int64_t total = 0;
-  for (;;) {
-    ssize_t n = ::read(fd, block.get(), BlockSize);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return true;
-    if (n == 0) break;
-    hash.Add(block.get(), static_cast<size_t>(n));
-    total += n;
-  }
-  return total != known.Size || hash.Value() != known.Hash;
-}
-
-// ---- Replacing file ----------------------------------------------------------
 
 namespace {
 
 constexpr const char* AclName = "system.posix_acl_access";
 
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+std::string ErrnoText(int err) {
+  return std::generic_category().message(err != 0 ? err : EIO);
 }
 
-std::string NameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+int (*ChangeMode)(int, mode_t) = ::fchmod;
 
 // The name through which the system reaches an open file, also one opened
 // with O_PATH (for the extended attributes and to open it again).
@@ -265,21 +115,42 @@ void RemoveStaleTempFiles(const std::string& folder) {
 }
 
 // The access ACL of a file as its extended attribute holds it; empty when
-// it has none (or the file system keeps none).
-std::string AccessAclOf(int fd) {
-  const std::string path = ProcPath(fd);
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    ssize_t size = ::getxattr(path.c_str(), AclName, nullptr, 0);
-    if (size <= 0) return {};
-    std::string acl(static_cast<size_t>(size), '\0');
-    ssize_t n = ::getxattr(path.c_str(), AclName, acl.data(), acl.size());
-    if (n >= 0) {
-      acl.resize(static_cast<size_t>(n));
-      return acl;
+// it has none (or its file system keeps none); nothing when it cannot be
+// read. It is read through /proc, which reaches a file opened with O_PATH,
+// or else through the file opened again by its path, checked to be the file
+// found.
+std::optional<std::string> AccessAclOf(int pathFd, const std::string& path) {
+  auto read = [](auto get) -> std::optional<std::string> {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      ssize_t size = get(nullptr, 0);
+      if (size == 0) return std::string();
+      if (size < 0) break;
+      std::string acl(static_cast<size_t>(size), '\0');
+      ssize_t n = get(acl.data(), acl.size());
+      if (n >= 0) {
+        acl.resize(static_cast<size_t>(n));
+        return acl;
+      }
+      if (errno != ERANGE) break;
     }
-    if (errno != ERANGE) return {};
+    if (errno == ENODATA || errno == ENOTSUP) return std::string();
+    return std::nullopt;
+  };
+  const std::string proc = ProcPath(pathFd);
+  std::optional<std::string> acl =
+      read([&](void* to, size_t size) { return ::getxattr(proc.c_str(), AclName, to, size); });
+  if (acl) return acl;
+  struct stat found {};
+  if (::fstat(pathFd, &found) != 0) return std::nullopt;
+  for (int access : {O_RDONLY, O_WRONLY}) {
+    TFileDescriptor fd(
+        ::open(path.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat opened {};
+    if (!fd || ::fstat(fd.Get(), &opened) != 0) continue;
+    if (opened.st_dev != found.st_dev || opened.st_ino != found.st_ino) return std::nullopt;
+    return read([&](void* to, size_t size) { return ::fgetxattr(fd.Get(), AclName, to, size); });
   }
-  return {};
+  return std::nullopt;
 }
 
 // The ACL's entries: a 4-byte version, then 8 bytes an entry (tag, rights,
@@ -316,6 +187,10 @@ bool IsMountRoot(int fd) {
 
 } // namespace
 
+TChangeModeCall SetChangeModeCallForTests(TChangeModeCall call) {
+  return std::exchange(ChangeMode, call);
+}
+
 TReplacingFile::TReplacingFile(const std::string& path, TReplacingKind kind) : FKind(kind) {
   try {
     Open(path);
@@ -348,7 +223,7 @@ void TReplacingFile::Open(const std::string& path) {
     ::close(pathFd);
     if (attempt == 16) throw Exception("Cannot write '" + path + "': " + ErrnoText(ENOENT));
   }
-  FdCloser closer{pathFd};
+  TFileDescriptor closer(pathFd);
   bool mountRoot = false, otherNames = false;
   if (pathFd >= 0) {
     if (S_ISDIR(old.st_mode)) throw Exception("Cannot replace '" + FTarget + "': it is a folder");
@@ -363,7 +238,7 @@ void TReplacingFile::Open(const std::string& path) {
     FOldUid = old.st_uid;
     FOldGid = old.st_gid;
     FOldMode = old.st_mode & 07777;
-    FOldAcl = AccessAclOf(pathFd);
+    FOldAcl = AccessAclOf(pathFd, FTarget);
     mountRoot = IsMountRoot(pathFd);
     otherNames = old.st_nlink > 1;
   }
@@ -447,19 +322,25 @@ void TReplacingFile::CreateTemp(const std::string& folder) {
 }
 
 void TReplacingFile::OpenInPlace(int pathFd) {
-  int fd = ::open(ProcPath(pathFd).c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0 && errno == ENOENT) fd = ::open(FTarget.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(errno));
-  FdCloser closer{fd};
-  struct stat opened {
-  }, found{};
-  if (::fstat(fd, &opened) != 0 || ::fstat(pathFd, &found) != 0 || opened.st_dev != found.st_dev ||
+  // In a sticky folder (/tmp) a file of another user is written only by
+  // replacing it, which the folder refuses: the system would not open it for
+  // a new file either. The folder's owner is trusted with the files in it.
+  struct stat found {}, folder{};
+  if (::fstat(pathFd, &found) != 0 || ::stat(FolderOf(FTarget).c_str(), &folder) != 0)
+    throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(errno));
+  if ((folder.st_mode & S_ISVTX) && found.st_uid != ::geteuid() && found.st_uid != folder.st_uid)
+    throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(EACCES));
+  TFileDescriptor fd(::open(ProcPath(pathFd).c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  if (!fd && errno == ENOENT)
+    fd.Reset(::open(FTarget.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd) throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(errno));
+  struct stat opened {};
+  if (::fstat(fd.Get(), &opened) != 0 || opened.st_dev != found.st_dev ||
       opened.st_ino != found.st_ino || !S_ISREG(opened.st_mode))
     throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(ENOENT));
-  if (::ftruncate(fd, 0) != 0)
+  if (::ftruncate(fd.Get(), 0) != 0)
     throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(errno));
-  FFd = fd;
-  closer.Fd = -1;
+  FFd = fd.Release();
   FInPlace = true;
 }
 
@@ -500,12 +381,26 @@ void TReplacingFile::Write(const void* data, size_t size) {
   }
 }
 
+// Gives the file the mode. Where the file has it already, nothing is asked
+// of the system. Where the file system refuses to set modes (one that keeps
+// none, such as FAT through FUSE), the file keeps what it has, provided
+// that grants nothing the mode does not.
+void TReplacingFile::SetMode(mode_t mode) {
+  struct stat now {};
+  if (::fstat(FFd, &now) == 0 && (now.st_mode & 07777) == mode) return;
+  if (ChangeMode(FFd, mode) == 0) return;
+  const int error = errno;
+  const bool refused = error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+  if (!refused || ::fstat(FFd, &now) != 0 || (now.st_mode & 07777 & ~mode) != 0)
+    WriteFailed(error);
+}
+
 void TReplacingFile::TakeOverTargetsState() {
   if (!FExists) return;
   mode_t mode = FOldMode;
   // The owner first, with rights no wider than the old owner's: the file is
   // still 0600, so the group it passes through sees nothing.
-  if ((mode & 0600) != 0600 && ::fchmod(FFd, mode & 0600) != 0) WriteFailed(errno);
+  if ((mode & 0600) != 0600) SetMode(mode & 0600);
   struct stat now {};
   bool groupKept = true;
   if (::fstat(FFd, &now) == 0 && (now.st_uid != FOldUid || now.st_gid != FOldGid)) {
@@ -515,11 +410,15 @@ void TReplacingFile::TakeOverTargetsState() {
   // Then the ACL, before the mode: with an ACL the mode's group bits are its
   // mask, and the mode alone would give the owning group the mask's rights.
   bool aclSet = false;
-  if (!FOldAcl.empty()) {
-    const std::string acl = groupKept ? FOldAcl : WithoutGroupRights(FOldAcl);
+  if (!FOldAcl) {
+    // An ACL that could not be read gives the group nothing.
+    (void)::fremovexattr(FFd, AclName);
+    mode &= ~static_cast<mode_t>(070);
+  } else if (!FOldAcl->empty()) {
+    const std::string acl = groupKept ? *FOldAcl : WithoutGroupRights(*FOldAcl);
     aclSet = ::fsetxattr(FFd, AclName, acl.data(), acl.size(), 0) == 0;
     // Not kept: the group gets no more than the old ACL gave it.
-    if (!aclSet) mode &= ~static_cast<mode_t>(070) | (AclGroupRights(FOldAcl) << 3);
+    if (!aclSet) mode &= ~static_cast<mode_t>(070) | (AclGroupRights(*FOldAcl) << 3);
   } else {
     // One that the folder's default ACL gave the new file is not the old
     // file's.
@@ -531,7 +430,7 @@ void TReplacingFile::TakeOverTargetsState() {
   // An ACL set has the permissions already; the mode adds the special bits
   // that the change of owner cleared.
   if (aclSet && ::fstat(FFd, &now) == 0) mode = (mode & 07000) | (now.st_mode & 0777);
-  if (::fchmod(FFd, mode) != 0) WriteFailed(errno);
+  SetMode(mode);
 }
 
 TFileIdentity TReplacingFile::Commit() {

@@ -3,70 +3,26 @@
 // file-size limit, a killed program) leaves the previous file as it was.
 #pragma once
 
+#include "foundation/ContentHash.h"
+#include "foundation/FileIdentity.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <sys/types.h>
 
 namespace bw {
-
-// A fast 64-bit hash of a stream of bytes, to tell one content from another
-// where a file's times cannot; not a defence against a deliberate collision.
-class TContentHash {
-public:
-  void Add(const void* data, size_t size);
-  uint64_t Value() const;
-
-private:
-  uint64_t FLanes[4] = {0x1D8E4E27C47D124Full, 0x2D358DCCAA6C78A5ull, 0x8BB84B93962EACC9ull,
-                        0x4B33A62ED433D4A3ull};
-  unsigned char FTail[64] = {};
-  size_t FTailSize = 0;
-  uint64_t FTotal = 0;
-};
-
-// One state of a file: the file itself (device and inode; a replacing write
-// makes a new file) with its size, modification time and change time (a
-// program that writes into the file in place; the change time is set by the
-// system and cannot be put back). Where those times cannot tell two writes
-// apart, Hashed is true and Hash is the hash of the bytes read or written.
-// Known is false when there was no file.
-struct TFileIdentity {
-  bool Known = false;
-  uint64_t Device = 0;
-  uint64_t Inode = 0;
-  int64_t Size = 0;
-  int64_t ModifiedSeconds = 0;
-  int64_t ModifiedNanoseconds = 0;
-  int64_t ChangedSeconds = 0;
-  int64_t ChangedNanoseconds = 0;
-  bool Hashed = false;
-  uint64_t Hash = 0;
-  bool operator==(const TFileIdentity&) const = default;
-  // The same file in the same state, the hash aside.
-  bool SameState(const TFileIdentity& other) const;
-};
-
-// The state of an open file, and of the file a path names (links followed),
-// without a hash.
-TFileIdentity FileIdentityOf(int fd);
-TFileIdentity FileIdentityOf(const std::string& path);
-
-// True when the times of the state cannot tell it from a later write of the
-// same size: they carry no fraction of a second (a file system that keeps
-// whole seconds), or they are not a second older than now. Then the content
-// must be hashed.
-bool TimesCannotTell(const TFileIdentity& state);
-
-// True when the path names a file that is no longer in the state `known`
-// describes; with the times alike and a hash known, the file is read and
-// its hash compared. Nothing known, or no file there, is no change: writing
-// then overwrites nothing.
-bool FileChangedSince(const std::string& path, const TFileIdentity& known);
 
 // What a replacing file holds, which names its temporary file and decides
 // what happens where the target cannot be replaced: a tree file is then
 // refused, a picture is written into the file in place.
 enum class TReplacingKind { TreeFile, Picture };
+
+// For tests: replaces the call that sets a file's mode (fchmod), to play a
+// file system that refuses to set modes; returns the call it replaced.
+using TChangeModeCall = int (*)(int fd, mode_t mode);
+TChangeModeCall SetChangeModeCallForTests(TChangeModeCall call);
 
 class TReplacingFile {
 public:
@@ -110,6 +66,7 @@ private:
   void OpenInPlace(int pathFd);
   void CreateTemp(const std::string& folder);
   void TakeOverTargetsState();
+  void SetMode(mode_t mode);
 
   TReplacingKind FKind;
   std::string FTarget;
@@ -118,9 +75,10 @@ private:
   bool FInPlace = false;
   bool FExists = false;
   // The target's state before the write (owner, group, mode) and its access
-  // ACL, given to the new file at Commit.
+  // ACL (empty for none, nothing when it could not be read), given to the
+  // new file at Commit.
   uint32_t FOldUid = 0, FOldGid = 0, FOldMode = 0;
-  std::string FOldAcl;
+  std::optional<std::string> FOldAcl;
   // A file created through a link to a file not yet there, removed again
   // when the write fails and it is still the empty file made.
   bool FMadeThroughLink = false;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "foundation/Exceptions.h"
-#include "foundation/ReplacingFile.h"
+#include "foundation/FileIdentity.h"
 #include "model/DecTreeNode.h"
 #include "model/TreeTypes.h"
 

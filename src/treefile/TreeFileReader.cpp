@@ -4,7 +4,9 @@
 #include "treefile/TreeFile.h"
 #include "treefile/TreeFileFormat.h"
 
+#include "foundation/ContentHash.h"
 #include "foundation/Conversions.h"
+#include "foundation/FileDescriptor.h"
 #include "model/CloneExpansion.h"
 
 #include <pugixml.hpp>
@@ -34,13 +36,6 @@ std::string ErrnoText(int err) {
   return std::generic_category().message(err);
 }
 
-struct FdCloser {
-  int Fd;
-  ~FdCloser() {
-    if (Fd >= 0) ::close(Fd);
-  }
-};
-
 struct PugiFree {
   void operator()(char* p) const { pugi::get_memory_deallocation_function()(p); }
 };
@@ -57,22 +52,21 @@ PugiBuffer PugiAlloc(size_t size) {
 // A regular file, open for reading; TreeFileError with the reason otherwise.
 int OpenForReading(const std::string& path) {
   // Non-blocking, so that a pipe of that name is refused instead of waited on.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw TreeFileError("Cannot open the file: " + ErrnoText(errno));
-  FdCloser closer{fd};
+  TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) throw TreeFileError("Cannot open the file: " + ErrnoText(errno));
   struct stat st {};
-  if (::fstat(fd, &st) != 0) throw TreeFileError("Cannot read the file: " + ErrnoText(errno));
+  if (::fstat(fd.Get(), &st) != 0)
+    throw TreeFileError("Cannot read the file: " + ErrnoText(errno));
   if (S_ISDIR(st.st_mode)) throw TreeFileError("This is a folder, not a file");
   if (!S_ISREG(st.st_mode)) throw TreeFileError("This is not a regular file");
-  closer.Fd = -1;
-  return fd;
+  return fd.Release();
 }
 
-// The whole file; with identity given, also the state of the file read and,
-// where its times cannot tell a later write, the hash of the bytes.
+// The whole file; with identity given, also the state of the file read and
+// the hash of its bytes.
 PugiBuffer ReadWholeFile(const std::string& path, size_t& size, TFileIdentity* identity = nullptr) {
-  int fd = OpenForReading(path);
-  FdCloser closer{fd};
+  TFileDescriptor closer(OpenForReading(path));
+  const int fd = closer.Get();
   struct stat st {};
   if (::fstat(fd, &st) != 0) throw TreeFileError("Cannot read the file: " + ErrnoText(errno));
   if (identity) *identity = FileIdentityOf(fd);
@@ -96,7 +90,7 @@ PugiBuffer ReadWholeFile(const std::string& path, size_t& size, TFileIdentity* i
     used += static_cast<size_t>(n);
   }
   size = used;
-  if (identity && TimesCannotTell(*identity)) {
+  if (identity) {
     TContentHash hash;
     hash.Add(buffer.get(), used);
     identity->Hashed = true;
@@ -1296,22 +1290,19 @@ TTreeFileContents ReadTreeFile(const std::string& path, TTreeContext* tree,
   TFileIdentity identity;
   TTreeFileContents contents = ReadEitherWay(
       [&] {
-        int fd = OpenForReading(path);
-        FdCloser closer{fd};
+        TFileDescriptor closer(OpenForReading(path));
+        const int fd = closer.Get();
         identity = FileIdentityOf(fd);
         size = static_cast<size_t>(identity.Size);
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        // Where the file's times cannot tell a later write of the same size,
-        // the bytes read are hashed for the comparison before a save.
+        // The bytes read are hashed, so that a later change of the file's
+        // times or metadata alone can be told from a change of its bytes.
         TContentHash hash;
-        const bool hashing = TimesCannotTell(identity);
-        TByteStream in(fd, size, hashing ? &hash : nullptr);
+        TByteStream in(fd, size, &hash);
         TTreeFileContents read = TStreamReader(in, tree).Read(tree, previousFont);
-        if (hashing) {
-          in.ReadToEnd();
-          identity.Hashed = true;
-          identity.Hash = hash.Value();
-        }
+        in.ReadToEnd();
+        identity.Hashed = true;
+        identity.Hash = hash.Value();
         return read;
       },
       [&] {

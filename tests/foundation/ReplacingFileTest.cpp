@@ -1,11 +1,14 @@
 #include "foundation/ReplacingFile.h"
 
 #include "foundation/Exceptions.h"
+#include "support/ChildProcess.h"
 #include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <array>
 #include <fcntl.h>
 #include <filesystem>
@@ -113,7 +116,7 @@ uint64_t HashOf(const std::string& bytes) {
 // The state after a save asks nothing, also for three saves in a row. A
 // write of the same size whose modification time is put back is seen by the
 // change time; where the times cannot tell (a file system that keeps whole
-// seconds, a write in the same instant), by the hash of the bytes.
+// seconds), by the hash of the bytes.
 TEST(FileIdentity, ChangesThatKeepTheSizeAreSeenOwnSavesAreNot) {
   Folder dir;
   const std::string path = dir.File("tree.bwk");
@@ -123,7 +126,6 @@ TEST(FileIdentity, ChangesThatKeepTheSizeAreSeenOwnSavesAreNot) {
     known = Save(path, text);
     EXPECT_TRUE(known.Hashed);
     EXPECT_EQ(known.Hash, HashOf(text));
-    EXPECT_TRUE(TimesCannotTell(known));
   }
   EXPECT_FALSE(FileChangedSince(path, known));
 
@@ -134,21 +136,57 @@ TEST(FileIdentity, ChangesThatKeepTheSizeAreSeenOwnSavesAreNot) {
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   EXPECT_TRUE(FileChangedSince(path, known));
 
-  // Times alike: the bytes decide.
+  // Times alike, but whole seconds, which cannot tell: the bytes decide.
   TFileIdentity alike = FileIdentityOf(path);
   alike.Hashed = true;
+  alike.ModifiedNanoseconds = alike.ChangedNanoseconds = 0;
+  EXPECT_TRUE(TimesCannotTell(alike));
   alike.Hash = HashOf("third");
   EXPECT_TRUE(FileChangedSince(path, alike));
   alike.Hash = HashOf("other");
   EXPECT_FALSE(FileChangedSince(path, alike));
-  // Whole seconds cannot tell; times with a fraction, seconds ago, can.
-  alike.ModifiedNanoseconds = alike.ChangedNanoseconds = 0;
-  EXPECT_TRUE(TimesCannotTell(alike));
+  // Times with a fraction can.
   alike.ModifiedSeconds = alike.ChangedSeconds = 1000000000;
   alike.ChangedNanoseconds = 5;
   EXPECT_FALSE(TimesCannotTell(alike));
   EXPECT_NE(HashOf("abc"), HashOf("abd"));
   EXPECT_NE(HashOf(std::string(100, 'x')), HashOf(std::string(101, 'x')));
+}
+
+// A change of the file's metadata alone (its mode, its times, a new name,
+// an extended attribute) leaves its bytes as they were: no change. A file
+// left as it was, with times that tell, is not read at all (a wrong hash
+// shows it); once its state moved, its bytes are read and compared.
+TEST(FileIdentity, MetadataAloneIsNoChangeAndAFileAsItWasIsNotRead) {
+  Folder dir;
+  const std::string path = dir.File("tree.bwk");
+  TFileIdentity known = Save(path, "saved");
+  if (TimesCannotTell(known)) GTEST_SKIP() << "the file system keeps whole seconds";
+  TFileIdentity wrongHash = known;
+  wrongHash.Hash ^= 1;
+  EXPECT_FALSE(FileChangedSince(path, wrongHash));
+
+  const timespec accessed[2] = {{1000000000, 0}, {0, UTIME_OMIT}};
+  const std::vector<std::pair<std::string, std::function<int()>>> changes = {
+      {"chmod", [&] { return chmod(path.c_str(), 0640); }},
+      {"touch -a", [&] { return utimensat(AT_FDCWD, path.c_str(), accessed, 0); }},
+      {"link", [&] { return link(path.c_str(), dir.File("backup.bwk").c_str()); }},
+      {"xattr", [&] { return setxattr(path.c_str(), "user.synced", "1", 1, 0); }},
+      {"touch", [&] { return utimensat(AT_FDCWD, path.c_str(), nullptr, 0); }},
+  };
+  for (const auto& [name, change] : changes) {
+    if (change() != 0 && name == "xattr") continue; // a file system without user attributes
+    EXPECT_FALSE(FileChangedSince(path, known)) << name;
+    EXPECT_TRUE(FileChangedSince(path, wrongHash)) << name;
+  }
+  // Another program replaces the file: with the same bytes, no change; with
+  // others of the same size, a change.
+  Put(dir.File("other.bwk"), "saved");
+  ASSERT_EQ(rename(dir.File("other.bwk").c_str(), path.c_str()), 0);
+  EXPECT_FALSE(FileChangedSince(path, known));
+  Put(dir.File("other.bwk"), "SAVED");
+  ASSERT_EQ(rename(dir.File("other.bwk").c_str(), path.c_str()), 0);
+  EXPECT_TRUE(FileChangedSince(path, known));
 }
 
 // An ACL as the system stores it: version 2, then tag, rights and id.
@@ -391,6 +429,118 @@ TEST(ReplacingFile, TemporaryFilesAreNamedByWhatTheyHoldAndStaleOnesGo) {
   Save(dir.File("tree.bwk"), "tree");
   close(held);
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{live, "tree.bwk"}));
+}
+
+// A file system that refuses to set modes (FAT through FUSE, some shares):
+// a save asks nothing of it where the file has its mode already, and goes on
+// where the new file grants no more than the old one; where it would grant
+// more, the save fails and the old file stays.
+TEST(ReplacingFile, AFileSystemThatRefusesModesTakesSaveAfterSave) {
+  static int calls = 0;
+  calls = 0;
+  const TChangeModeCall previous = SetChangeModeCallForTests([](int, mode_t) {
+    ++calls;
+    errno = ENOSYS;
+    return -1;
+  });
+  struct Restore {
+    TChangeModeCall Call;
+    ~Restore() { SetChangeModeCallForTests(Call); }
+  } restore{previous};
+  Folder dir;
+  const std::string path = dir.File("tree.bwk");
+  for (mode_t mode : {0600, 0644}) {
+    Put(path, "old");
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), "saved") << std::oct << mode;
+    EXPECT_EQ(Read(path), "new");
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+  }
+  EXPECT_EQ(calls, 1); // only for 0644, which the file did not have
+  Put(path, "write-only");
+  ASSERT_EQ(chmod(path.c_str(), 0200), 0);
+  EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile),
+            "Cannot write '" + path + "': Function not implemented");
+  EXPECT_EQ(Read(path), "write-only");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
+}
+
+// The same on a real FAT file system through FUSE, where the test can make
+// one: save after save, and a picture exported over an existing one.
+TEST(ReplacingFile, FatThroughFuseTakesSaveAfterSave) {
+  if (geteuid() != 0 || access("/dev/fuse", R_OK | W_OK) != 0 ||
+      std::system("command -v fusefat >/dev/null && command -v mkfs.fat >/dev/null") != 0)
+    GTEST_SKIP() << "needs root, /dev/fuse, fusefat and mkfs.fat";
+  Folder dir;
+  const std::string image = dir.File("fat.img"), mounted = dir.File("fat");
+  std::filesystem::create_directory(mounted);
+  const std::string mount = "truncate -s 16M '" + image + "' && mkfs.fat '" + image +
+                            "' >/dev/null 2>&1 && fusefat -o rw+ '" + image + "' '" + mounted +
+                            "' 2>/dev/null";
+  if (std::system(mount.c_str()) != 0) GTEST_SKIP() << "fusefat could not mount";
+  struct Unmount {
+    std::string Path;
+    ~Unmount() { (void)!std::system(("fusermount -u '" + Path + "' 2>/dev/null").c_str()); }
+  } unmount{mounted};
+  const std::string tree = mounted + "/new.bwk", picture = mounted + "/tree.gif";
+  for (const char* text : {"first", "second", "third"}) {
+    EXPECT_EQ(Save(tree, text).Known, true);
+    EXPECT_EQ(Read(tree), text);
+    Save(picture, text, TReplacingKind::Picture);
+    EXPECT_EQ(Read(picture), text);
+  }
+}
+
+// In a sticky, world-writable folder a picture is written in place only
+// into a file of the user's own: another user's file with a second name is
+// refused as the system refuses to open it, and keeps its bytes. The user's
+// own file with a second name there is written in place, both names.
+TEST(ReplacingFile, APictureIsNeverWrittenIntoAnotherUsersFileInAStickyFolder) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's file needs root";
+  Folder shared;
+  ASSERT_EQ(chmod(shared.Path.c_str(), 01777), 0);
+  const std::string theirs = shared.File("picture.bmp"), second = shared.File("picture-2.bmp");
+  Put(theirs, "theirs");
+  ASSERT_EQ(chmod(theirs.c_str(), 0666), 0);
+  ASSERT_EQ(link(theirs.c_str(), second.c_str()), 0);
+  constexpr uid_t Other = 4325;
+  ASSERT_EQ(chown(theirs.c_str(), Other, Other), 0);
+  EXPECT_EQ(SaveError(theirs, TReplacingKind::Picture),
+            "Cannot write '" + theirs + "': Permission denied");
+  EXPECT_EQ(Read(second), "theirs");
+
+  ASSERT_EQ(chown(theirs.c_str(), 0, 0), 0);
+  EXPECT_EQ(SaveError(theirs, TReplacingKind::Picture), "saved");
+  EXPECT_EQ(Read(second), "new");
+}
+
+// Without /proc (a chroot, a container) the old file's ACL is still read
+// and kept: the owning group does not get the ACL's mask.
+TEST(ReplacingFile, TheAclIsKeptWithoutProc) {
+  Folder dir;
+  const std::string path = dir.File("tree.bwk");
+  Put(path, "old");
+  ASSERT_EQ(chmod(path.c_str(), 0660), 0);
+  constexpr uint32_t UserObj = 1, User = 2, GroupObj = 4, Mask = 0x10, Other = 0x20, None = ~0u;
+  const std::string acl = Acl({{UserObj, 6, None},
+                               {User, 6, 4326},
+                               {GroupObj, 0, None},
+                               {Mask, 6, None},
+                               {Other, 0, None}});
+  if (setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0)
+    GTEST_SKIP() << "the file system keeps no ACLs";
+  const std::string saved = test::InChildProcess([&] {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        umount2("/proc", MNT_DETACH) != 0 || access("/proc/self/fd", F_OK) == 0)
+      return std::string("(no namespace without /proc)");
+    return SaveError(path, TReplacingKind::TreeFile);
+  });
+  if (saved == "(no namespace without /proc)") GTEST_SKIP() << "cannot hide /proc here";
+  EXPECT_EQ(saved, "saved");
+  EXPECT_EQ(Read(path), "new");
+  EXPECT_EQ(AclOf(path), acl);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // never destroys the previous file.
 #include "TreeFileTestSupport.h"
 
+#include "foundation/ContentHash.h"
 #include "foundation/Conversions.h"
 
 #include <gtest/gtest.h>
