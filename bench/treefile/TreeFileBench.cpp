@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <malloc.h>
 #include <map>
@@ -238,6 +239,37 @@ static void BM_TreeFileSave1k(benchmark::State& state) {
   SaveBench(state, Small());
 }
 BENCHMARK(BM_TreeFileSave1k)->Unit(benchmark::kMillisecond);
+
+// A save after a save, as the main window makes it: the check that no other
+// program changed the file since, then the save. Arguments: the nodes, and 1
+// to evict the saved file from the page cache before each save (the user
+// saves again after a while), 0 to leave it there.
+static void BM_TreeFileSaveAfterSave(benchmark::State& state) {
+  TreeOnDisk& t = OfSize(static_cast<int>(state.range(0)));
+  const bool evict = state.range(1) != 0;
+  const std::string path = t.Folder + "/again.bwk";
+  TFileIdentity known = WriteTreeFile(path, *t.Tree.Root, t.Context.Options, TFontSpec{});
+  for (auto _ : state) {
+    if (evict) {
+      state.PauseTiming();
+      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd >= 0) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+      }
+      state.ResumeTiming();
+    }
+    if (FileChangedSince(path, known)) state.SkipWithError("the file changed");
+    known = WriteTreeFile(path, *t.Tree.Root, t.Context.Options, TFontSpec{});
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * t.FileBytes));
+}
+BENCHMARK(BM_TreeFileSaveAfterSave)
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Args({1000000, 0})
+    ->Args({1000000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // ---- Hostile files ---------------------------------------------------------
 
