@@ -86,11 +86,14 @@ constexpr std::pair<Id, std::string_view> Table[] = {
     {SImportValue, "Value"},
     {SImportEmpty, "empty"},
     {SImportFileNotFound, "File not found"},
-    {SImportExcelNotInstalled, "Microsoft Excel is not installed"},
     {SReadingExternalData, "Reading external data..."},
     {SExternalDataChanged,
      "External data has been changed. After reviewing click OK to accept the new values."},
     {SExternalDataUnchanged, "No changes. Your project is up-to-date."},
+    {SExternalDataUnreadOne, "1 value could not be read."},
+    {SExternalDataUnreadMany, "%d values could not be read."},
+    {SExternalDataUnreadOthersChanged, "Review the changes and click OK to accept them."},
+    {SExternalDataUnreadOthersUnchanged, "No other value has changed."},
     {SUndoRefreshExternalData, "Refresh external data"},
 };
 } // namespace

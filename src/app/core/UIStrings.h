@@ -81,10 +81,15 @@ enum Id : int {
   SImportValue,
   SImportEmpty,
   SImportFileNotFound,
-  SImportExcelNotInstalled,
   SReadingExternalData,
   SExternalDataChanged,
   SExternalDataUnchanged,
+  // The overview's header when values could not be read: how many, then
+  // whether the others changed.
+  SExternalDataUnreadOne,
+  SExternalDataUnreadMany,
+  SExternalDataUnreadOthersChanged,
+  SExternalDataUnreadOthersUnchanged,
   SUndoRefreshExternalData,
 };
 

@@ -61,7 +61,8 @@ std::shared_ptr<IWorkbookReader> TWorkbookFiles::Open(const std::string& path) {
   try {
     reader = std::make_shared<TWorkbookFileReader>(OpenWorkbook(path));
   } catch (const NotAWorkbookError&) {
-    reader = nullptr;
+    // A file of another kind: its message names the file.
+    error = std::current_exception();
   } catch (const WorkbookError&) {
     error = std::current_exception();
   }

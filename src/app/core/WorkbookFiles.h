@@ -34,6 +34,8 @@ public:
   // external-data overview reads each workbook once, however many payoffs
   // it feeds.
   explicit TWorkbookFiles(bool keepRead = false) : FKeepRead(keepRead) {}
+  // Never null: a file that is no workbook raises NotAWorkbookError, whose
+  // message names the file.
   std::shared_ptr<IWorkbookReader> Open(const std::string& path) override;
   // Files read so far.
   int ReadCount() const { return FReadCount; }
@@ -42,8 +44,8 @@ private:
   struct TKept {
     uintmax_t Size;
     std::filesystem::file_time_type Modified;
-    std::shared_ptr<IWorkbookReader> Reader; // null: no workbook
-    std::exception_ptr Error;                // why the workbook cannot be read
+    std::shared_ptr<IWorkbookReader> Reader; // null when Error is set
+    std::exception_ptr Error;                // why the file cannot be read as one
   };
   bool FKeepRead;
   int FReadCount = 0;

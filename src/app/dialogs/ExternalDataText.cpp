@@ -1,5 +1,6 @@
 #include "app/dialogs/ExternalDataText.h"
 
+#include "app/core/UIStrings.h"
 #include "platform/workbook/Workbook.h"
 
 #include <QLocale>
@@ -30,6 +31,17 @@ QString CellValueText(const TCellValue& value, int decimals) {
   default:
     return QString::fromStdString(value.Text);
   }
+}
+
+QString ExternalDataHeader(int changed, int unread) {
+  using namespace UIStrings;
+  if (unread == 0)
+    return QString::fromStdString(Str(changed > 0 ? SExternalDataChanged : SExternalDataUnchanged));
+  std::string text =
+      unread == 1 ? Str(SExternalDataUnreadOne) : FormatStr(Text(SExternalDataUnreadMany), unread);
+  text += ' ';
+  text += Text(changed > 0 ? SExternalDataUnreadOthersChanged : SExternalDataUnreadOthersUnchanged);
+  return QString::fromStdString(text);
 }
 
 } // namespace bw

@@ -17,5 +17,9 @@ bool ReadNumberText(QString text, double& value);
 // booleans as "True" and "False", texts and error values as they are,
 // nothing for an empty cell.
 QString CellValueText(const TCellValue& value, int decimals);
+// The overview's header once every value was read: how many values
+// changed and how many could not be read. A value that could not be read
+// is neither changed nor up to date, and the header says how many there are.
+QString ExternalDataHeader(int changed, int unread);
 
 } // namespace bw

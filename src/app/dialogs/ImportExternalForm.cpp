@@ -235,8 +235,8 @@ void TImportExternalForm::LoadWorkbook(bool readNames, bool readSheets, bool rea
     FOpen = {};
     try {
       FOpen.Book = OpenWorkbook(path);
-    } catch (const NotAWorkbookError&) {
-      ShowMessage(Q(Text(SImportExcelNotInstalled)));
+    } catch (const NotAWorkbookError& e) {
+      ShowError(Q(e.Message()));
       return;
     } catch (const WorkbookError& e) {
       ShowError(Q(e.Message()));
@@ -430,16 +430,6 @@ void TImportExternalForm::ShowError(const QString& text) {
     Dialogs.Error(text);
   else
     QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
-}
-
-void TImportExternalForm::ShowMessage(const QString& text) {
-  if (Dialogs.Message) {
-    Dialogs.Message(text);
-  } else {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, this);
-    box.exec();
-  }
 }
 
 } // namespace bw

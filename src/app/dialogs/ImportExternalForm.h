@@ -34,9 +34,8 @@ struct TImportExternalDialogs {
   // The workbook to open, starting from the current one or, without one, in
   // the start folder; empty: cancelled.
   std::function<QString(const QString& current)> ChooseFile;
-  // An error box with an OK button, and a plain message.
+  // An error box with an OK button.
   std::function<void(const QString& text)> Error;
-  std::function<void(const QString& text)> Message;
 };
 
 class TImportExternalForm : public TParentedForm {
@@ -90,7 +89,6 @@ private:
   void ReadCells(TWorkbook& book);
   void SetAddressType(bool namedCell);
   void ShowError(const QString& text);
-  void ShowMessage(const QString& text);
 
   std::unique_ptr<Ui::TImportExternalForm> FUi;
   TWorksheetGridModel* FGridModel;

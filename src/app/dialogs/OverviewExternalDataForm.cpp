@@ -31,20 +31,33 @@ QString Q(std::string_view s) {
 }
 
 // The row markers: a hollow grey ring for an unchanged value, a filled
-// orange disc for a changed one.
-QIcon RowImage(bool changed) {
+// orange disc for a changed one, a red disc with a white cross for one that
+// could not be read.
+QIcon RowImage(int image) {
   QPixmap pixmap(16, 16);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
-  if (changed) {
+  switch (image) {
+  case TOverviewExternalDataForm::RowChanged:
     p.setPen(QColor(160, 82, 0));
     p.setBrush(QColor(255, 140, 0));
-  } else {
+    break;
+  case TOverviewExternalDataForm::RowUnread:
+    p.setPen(QColor(140, 0, 0));
+    p.setBrush(QColor(210, 30, 30));
+    break;
+  default:
     p.setPen(QPen(QColor(150, 150, 150), 1.5));
     p.setBrush(Qt::NoBrush);
+    break;
   }
   p.drawEllipse(QRectF(3.5, 3.5, 9, 9));
+  if (image == TOverviewExternalDataForm::RowUnread) {
+    p.setPen(QPen(Qt::white, 1.5));
+    p.drawLine(QPointF(6, 6), QPointF(10, 10));
+    p.drawLine(QPointF(10, 6), QPointF(6, 10));
+  }
   return QIcon(pixmap);
 }
 
@@ -75,8 +88,8 @@ TOverviewExternalDataForm::TOverviewExternalDataForm(TDecTree& tree, QWidget* pa
                                 Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       FUi(std::make_unique<Ui::TOverviewExternalDataForm>()), FTree(tree) {
   FUi->setupUi(this);
-  FImages[0] = RowImage(false);
-  FImages[1] = RowImage(true);
+  for (int image : {RowUnchanged, RowChanged, RowUnread})
+    FImages[image] = RowImage(image);
   QTreeWidget* list = FUi->OverviewListView;
   list->header()->setSectionsClickable(false);
   list->header()->setSectionsMovable(false);
@@ -155,6 +168,7 @@ void TOverviewExternalDataForm::RefreshExternalData() {
   u.SummaryLinesLabel->setText("0");
   u.SummaryChangedLabel->setText("0");
   FChanged = 0;
+  FUnread = 0;
   // Each workbook is read once in a refresh, however many payoffs it feeds.
   TWorkbookFiles workbooks(true);
   if (TDecTreeNode* root = FTree.TreeRoot()) AddNodeRows(root, workbooks);
@@ -165,7 +179,7 @@ void TOverviewExternalDataForm::RefreshExternalData() {
   FitNewValueColumn(*u.OverviewListView);
   u.OverviewListView->resizeColumnToContents(2);
   u.OverviewListView->resizeColumnToContents(3);
-  u.WhiteTop->SetMsg(Q(Text(FChanged > 0 ? SExternalDataChanged : SExternalDataUnchanged)));
+  u.WhiteTop->SetMsg(ExternalDataHeader(FChanged, FUnread));
 }
 
 void TOverviewExternalDataForm::AddNodeRows(TDecTreeNode* node, IWorkbookOpener& workbooks) {
@@ -186,14 +200,17 @@ void TOverviewExternalDataForm::AddNodeRows(TDecTreeNode* node, IWorkbookOpener&
     auto* item = new QTreeWidgetItem(
         QStringList{oldText, failed ? Q(error) : newText, Q(node->GetOutlineCode() + node->Caption),
                     Q(std::string_view(node->PayoffSource).substr(ImportPrefix.size()))});
-    // A value that could not be read has not changed.
-    const bool changed = !failed && newText != oldText;
-    if (failed) item->setToolTip(1, Q(error));
-    item->setIcon(0, FImages[changed ? 1 : 0]);
-    item->setData(0, ImageRole, changed ? 1 : 0);
+    // A value that could not be read is neither changed nor unchanged.
+    const int image = failed ? RowUnread : newText != oldText ? RowChanged : RowUnchanged;
+    if (failed) {
+      item->setToolTip(1, Q(error));
+      ++FUnread;
+    }
+    item->setIcon(0, FImages[image]);
+    item->setData(0, ImageRole, image);
     item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
     FUi->OverviewListView->addTopLevelItem(item);
-    if (changed) FUi->SummaryChangedLabel->setText(QString::number(++FChanged));
+    if (image == RowChanged) FUi->SummaryChangedLabel->setText(QString::number(++FChanged));
     FUi->SummaryLinesLabel->setText(QString::number(FUi->OverviewListView->topLevelItemCount()));
   }
   for (TDecTreeNode* child : node->Children)
@@ -207,7 +224,8 @@ void TOverviewExternalDataForm::ApplyNewValues(const TSaveUndo& saveUndo) {
     QTreeWidgetItem* item = list->topLevelItem(i);
     double value = 0;
     Currency payoff = 0;
-    // Error texts are no numbers and are left alone.
+    // A value that could not be read is left alone, whatever its message.
+    if (item->data(0, ImageRole).toInt() == RowUnread) continue;
     if (!ReadNumberText(item->text(1), value) || !TryDoubleToCurrency(value, payoff)) continue;
     if (!undoTaken) {
       if (saveUndo) saveUndo(Str(SUndoRefreshExternalData));

@@ -27,10 +27,10 @@ public:
   // The main window's undo step, taken with its caption before the first
   // change.
   using TSaveUndo = std::function<void(const std::string& caption)>;
-  // Per row: the node (as quintptr) and the image index (0 unchanged, 1
-  // changed) of column 0.
+  // Per row: the node (as quintptr) and the image index of column 0.
   static constexpr int NodeRole = Qt::UserRole;
   static constexpr int ImageRole = Qt::UserRole + 1;
+  enum TRowImage { RowUnchanged, RowChanged, RowUnread };
 
   explicit TOverviewExternalDataForm(TDecTree& tree, QWidget* parent = nullptr);
   ~TOverviewExternalDataForm() override;
@@ -40,10 +40,10 @@ public:
   static void Execute(TDecTree& tree, const TSaveUndo& saveUndo, QWidget* parent = nullptr);
 
   // Rebuilds the list from the tree, reading each workbook once. A
-  // reference that fails shows its message as the new value and the
-  // refresh goes on.
+  // reference that fails shows its message as the new value, its row is
+  // marked as not read, and the refresh goes on.
   void RefreshExternalData();
-  // Writes every row whose new value is a number into its node.
+  // Writes the new value of every row that was read into its node.
   void ApplyNewValues(const TSaveUndo& saveUndo);
 
   void FormActivate();
@@ -62,11 +62,12 @@ private:
 
   std::unique_ptr<Ui::TOverviewExternalDataForm> FUi;
   TDecTree& FTree;
-  QIcon FImages[2];
+  QIcon FImages[3];
   bool FRefreshing = false;
   bool FLeftProgram = false;
   int FRefreshCount = 0;
   int FChanged = 0;
+  int FUnread = 0;
 };
 
 } // namespace bw

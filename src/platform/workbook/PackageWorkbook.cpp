@@ -189,7 +189,7 @@ ReadRelationships(const TZipArchive& zip, const std::string& part, TWorkbookBudg
   pugi::xml_document doc;
   if (!doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default))
     throw WorkbookError(budget.File() + " is damaged: its part '" + relsPart +
-                        "' is no well-formed XML.");
+                        "' is not well-formed XML.");
   for (pugi::xml_node r : Child(doc, "Relationships").children()) {
     if (r.type() != pugi::node_element || LocalName(r.name()) != "Relationship") continue;
     const char* id = Attr(r, "Id");
@@ -440,7 +440,7 @@ protected:
         TSheetParser(*sheet, FBudget.File(), name).Parse(View(bytes));
       } catch (const MalformedXmlError&) {
         throw WorkbookError(FBudget.File() + " is damaged: its worksheet '" + name +
-                            "' is no well-formed XML.");
+                            "' is not well-formed XML.");
       }
     }
     sheet->Finish();
@@ -486,18 +486,21 @@ private:
       }
     TPartBytes bytes;
     if (!FZip->Read(workbookPart, FBudget.Limits().MaxTreePartSize, bytes, FBudget))
-      throw NotAWorkbookError(FBudget.File() + " has no workbook part.");
+      throw NotAWorkbookError(FBudget.File() + " is not a workbook: it has no workbook part.");
     // A part that is no XML at all is of another kind (a binary workbook
     // part); one that breaks off is damaged.
     const size_t first = View(bytes).find_first_not_of(" \t\r\n\xEF\xBB\xBF");
     if (first == std::string::npos || bytes[first] != '<')
-      throw NotAWorkbookError(FBudget.File() + " has no workbook part this reader knows.");
+      throw NotAWorkbookError(FBudget.File() +
+                              " is not a workbook this program can read: its workbook part is "
+                              "not XML.");
     pugi::xml_document doc;
     if (!doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default))
       throw WorkbookError(FBudget.File() + " is damaged: its part '" + workbookPart +
-                          "' is no well-formed XML.");
+                          "' is not well-formed XML.");
     pugi::xml_node workbook = Child(doc, "workbook");
-    if (!workbook) throw NotAWorkbookError(FBudget.File() + " has no workbook part.");
+    if (!workbook)
+      throw NotAWorkbookError(FBudget.File() + " is not a workbook: it has no workbook part.");
     auto rels = ReadRelationships(*FZip, workbookPart, FBudget);
 
     // Every sheet in tab order (a sheet-scoped name counts among all of
@@ -543,7 +546,7 @@ private:
           FShared = ParseSharedStrings(View(bytes), FBudget);
         } catch (const MalformedXmlError&) {
           throw WorkbookError(FBudget.File() + " is damaged: its part '" + FSharedPart +
-                              "' is no well-formed XML.");
+                              "' is not well-formed XML.");
         }
       } else {
         FShared = std::make_shared<TStringPool>();

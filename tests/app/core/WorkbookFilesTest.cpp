@@ -71,33 +71,35 @@ TEST(WorkbookFiles, ImportedPayoffsReadRealWorkbooks) {
   EXPECT_THROW(import(xlsx, "TaxRate"), WorkbookError);
   EXPECT_THROW(import(xls, "Prices$A65537"), ArgumentOutOfRangeException);
   EXPECT_THROW(import(xlsx, "Prices$A0"), ArgumentOutOfRangeException);
-
-  std::ofstream(dir.File("notes.xlsx")) << "not a workbook";
-  EXPECT_EQ(import(dir.File("notes.xlsx"), "Prices$A1"), 0);
-  EXPECT_EQ(error, "Microsoft Excel not installed");
 }
 
-// What names no file, or a workbook that cannot be read, is told by name.
+// What names no file, a file that is no workbook, or a workbook that cannot
+// be read, is told by name.
 TEST(WorkbookFiles, WhatCannotBeReadIsToldByName) {
   TTempFolder dir;
   std::string error;
   auto told = [&](const std::string& path, IWorkbookOpener& files) {
     try {
       EvaluateFunction("Excel(\"" + path + "\", \"Prices$A1\")", error, files);
-    } catch (const WorkbookError& e) {
+    } catch (const Exception& e) {
       return e.Message();
     }
     return error;
   };
   TWorkbookFiles files(true);
   EXPECT_EQ(told(dir.Path().string(), files), "'" + dir.Path().string() + "' is not a file.");
+  std::string notes = dir.File("notes.xlsx");
+  std::ofstream(notes) << "not a workbook";
+  EXPECT_EQ(told(notes, files), "'" + notes + "' is not a workbook.");
+  WriteZip(notes, {{"content.xml", "<office:document-content/>"}});
+  EXPECT_EQ(told(notes, files), "'" + notes + "' is not a workbook: it has no workbook part.");
   std::string damaged = dir.File("damaged.xls");
   WriteXls(damaged);
   std::filesystem::resize_file(damaged, std::filesystem::file_size(damaged) - 512);
   for (int i = 0; i < 2; ++i)
     EXPECT_EQ(told(damaged, files),
               "'" + damaged + "' is damaged: a chain of its sectors is broken.");
-  EXPECT_EQ(files.ReadCount(), 2) << "the damaged workbook read once";
+  EXPECT_EQ(files.ReadCount(), 4) << "the damaged workbook read once";
 }
 
 TEST(WorkbookFiles, KeptWorkbooksAreReadOncePerFileState) {

@@ -48,7 +48,7 @@ void WritePrices(const std::string& path, bool names = true) {
 // The dialog with its windows answered by the test.
 struct Dialog {
   TImportExternalForm Form;
-  // The error boxes and messages shown, in order.
+  // The error boxes shown, in order.
   QStringList Told;
   QString Chosen;
   Ui::TImportExternalForm& U = Form.Form();
@@ -57,7 +57,6 @@ struct Dialog {
     Form.Decimals = 2;
     Form.Dialogs.ChooseFile = [this](const QString&) { return Chosen; };
     Form.Dialogs.Error = [this](const QString& t) { Told << "error: " + t; };
-    Form.Dialogs.Message = [this](const QString& t) { Told << "message: " + t; };
     Form.show();
   }
   void Choose(QComboBox* list, int index) {
@@ -221,7 +220,8 @@ TEST(ImportDialog, RestoresAReferenceOrStopsAtTheStepBefore) {
       // The listed name of an empty sheet finds it; OK names the sheet.
       {Call(path, "Blank (empty)$A1"), 6, Call(path, "Blank$A1"), 0},
       {Call(dir.File("gone.xlsx"), "Rate"), 3, "", 0, "error: File not found"},
-      {Call(dir.File("notes.xlsx"), "Rate"), 3, "", 0, "message: Microsoft Excel is not installed"},
+      {Call(dir.File("notes.xlsx"), "Rate"), 3, "", 0,
+       "error: '" + QString::fromStdString(dir.File("notes.xlsx")) + "' is not a workbook."},
       {Call(dir.Path().string(), "Rate"), 3, "", 0,
        "error: '" + QString::fromStdString(dir.Path().string()) + "' is not a file."},
       {Call(dir.File("damaged.xls"), "Rate"), 3, "", 0,
@@ -299,7 +299,7 @@ TEST(ImportDialog, ADamagedSheetBehindANameIsToldOnce) {
   Dialog d;
   d.Form.Restore(Call(path, "Sheet1$A1"));
   EXPECT_EQ(d.Told, QStringList{"error: '" + QString::fromStdString(path) +
-                                "' is damaged: its worksheet 'Sheet1' is no well-formed XML."});
+                                "' is damaged: its worksheet 'Sheet1' is not well-formed XML."});
   EXPECT_EQ(d.Form.Step(), 5);
 }
 
@@ -336,7 +336,7 @@ void WaitForTheFirstRefresh(const TOverviewExternalDataForm& form) {
 } // namespace
 
 // Failures show their message and the refresh goes on; a value that could
-// not be read never counts as changed and is not written.
+// not be read is marked, never counts as changed and is not written.
 TEST(ExternalDataOverview, ListsEveryImportAndAppliesInOneUndoStep) {
   TTempFolder dir;
   std::string path = dir.File("prices.xlsx");
@@ -345,16 +345,16 @@ TEST(ExternalDataOverview, ListsEveryImportAndAppliesInOneUndoStep) {
     std::string Caption, Reference;
     Currency Stored;
     QString Old, New;
-    int Changed;
+    int Image;
     Currency After;
   };
   const Row rows[] = {
       {"Changed", Call(path, "Prices$A1"), 10000000, "1,000.00", "1,234.57", 1, 12345700},
       {"Same", Call(path, "Rate"), 12345700, "1,234.57", "1,234.57", 0, 12345700},
-      {"Missing", Call(dir.File("gone.xlsx"), "Rate"), 50000, "5.00", "File not found", 0, 50000},
-      {"Empty", "", 20000, "2.00", "List index out of bounds (0)", 0, 20000},
+      {"Missing", Call(dir.File("gone.xlsx"), "Rate"), 50000, "5.00", "File not found", 2, 50000},
+      {"Empty", "", 20000, "2.00", "List index out of bounds (0)", 2, 20000},
       {"Renamed", Call(path, "Renamed$A1"), 30000, "3.00",
-       "The workbook has no worksheet 'Renamed'.", 0, 30000},
+       "The workbook has no worksheet 'Renamed'.", 2, 30000},
   };
   Overview o;
   std::vector<TDecTreeNode*> nodes;
@@ -372,7 +372,7 @@ TEST(ExternalDataOverview, ListsEveryImportAndAppliesInOneUndoStep) {
     EXPECT_EQ((QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}),
               (QStringList{r.Old, r.New, QString("%1  %2").arg(i + 1).arg(r.Caption.c_str()),
                            QString::fromStdString(r.Reference)}));
-    EXPECT_EQ(item->data(0, TOverviewExternalDataForm::ImageRole).toInt(), r.Changed);
+    EXPECT_EQ(item->data(0, TOverviewExternalDataForm::ImageRole).toInt(), r.Image);
     // A message shows whole in its tool tip.
     EXPECT_EQ(item->toolTip(1), r.New.front().isDigit() ? "" : r.New);
   }
@@ -386,12 +386,46 @@ TEST(ExternalDataOverview, ListsEveryImportAndAppliesInOneUndoStep) {
   EXPECT_EQ(u.SummaryLinesLabel->text(), "5");
   EXPECT_EQ(u.SummaryChangedLabel->text(), "1");
   EXPECT_EQ(u.WhiteTop->Msg(),
-            "External data has been changed. After reviewing click OK to accept the new values.");
+            "3 values could not be read. Review the changes and click OK to accept them.");
 
   form.ApplyNewValues(o.SaveUndo());
   EXPECT_EQ(o.Undos, std::vector<std::string>{"Refresh external data"});
   for (int i = 0; i < 5; ++i)
     EXPECT_EQ(nodes[i]->Payoff, rows[i].After) << rows[i].Caption;
+}
+
+// A damaged workbook and a file of another kind are marked as not read and
+// counted; once mended, they are read again.
+TEST(ExternalDataOverview, AWorkbookThatCannotBeReadIsNotUpToDate) {
+  TTempFolder dir;
+  const std::string book = dir.File("prices.xlsx"), notes = dir.File("notes.xlsx");
+  WriteZip(book, PackageParts({SheetXml(R"(<row r="1"><c r="A1"><v>1</v></row>)")}, {},
+                              R"(<definedName name="Rate">Sheet1!$A$1</definedName>)"));
+  std::ofstream(notes) << "plain text";
+  Overview o;
+  o.Add("Damaged", 12345700, "Import: " + Call(book, "Rate"));
+  o.Add("Notes", 10000, "Import: " + Call(notes, "Rate"));
+  TOverviewExternalDataForm form(o.Tree);
+  auto shown = [&] { // the header, then each row's image and new value
+    form.RefreshExternalData();
+    QStringList shown{form.Form().WhiteTop->Msg()};
+    for (int i = 0; i < 2; ++i) {
+      const QTreeWidgetItem* item = form.Form().OverviewListView->topLevelItem(i);
+      shown << item->data(0, TOverviewExternalDataForm::ImageRole).toString() + " " + item->text(1);
+    }
+    return shown;
+  };
+  EXPECT_EQ(shown(),
+            (QStringList{"2 values could not be read. No other value has changed.",
+                         "2 '" + QString::fromStdString(book) +
+                             "' is damaged: its worksheet 'Sheet1' is not well-formed XML.",
+                         "2 '" + QString::fromStdString(notes) + "' is not a workbook."}));
+  WritePrices(book);
+  EXPECT_EQ(shown()[0], "1 value could not be read. No other value has changed.");
+  WritePrices(notes);
+  EXPECT_EQ(shown(), (QStringList{"External data has been changed. After reviewing click OK to "
+                                  "accept the new values.",
+                                  "0 1,234.57", "1 1,234.57"}));
 }
 
 TEST(ExternalDataOverview, WithoutImportsOKOnlyRecalculates) {

@@ -272,7 +272,7 @@ TEST(Workbook, RefusesFilesThatAreNoWorkbook) {
   WriteZip(dir.File("malformed.xlsx"), malformed);
   EXPECT_EQ(told(dir.File("malformed.xlsx")),
             "'" + dir.File("malformed.xlsx") +
-                "' is damaged: its part 'xl/workbook.xml' is no well-formed XML.");
+                "' is damaged: its part 'xl/workbook.xml' is not well-formed XML.");
   std::string cut = ReadFile(dir.File("malformed.xlsx"));
   WriteFile(dir.File("cut.xlsx"), cut.substr(0, cut.size() - 30));
   EXPECT_EQ(told(dir.File("cut.xlsx")).substr(0, dir.File("cut.xlsx").size() + 14),
@@ -309,9 +309,9 @@ TEST(Workbook, DamagedSheetsRaiseWhenRead) {
   EXPECT_EQ(damaged(R"(<row r="1"><c r="A0"><v>1</v></c></row>)"),
             isDamaged + "its worksheet 'Sheet1' holds a cell at the impossible position 'A0'.");
   EXPECT_EQ(damaged(R"(<row r="1"><c r="A1"><v>1</v></row>)"),
-            isDamaged + "its worksheet 'Sheet1' is no well-formed XML.");
+            isDamaged + "its worksheet 'Sheet1' is not well-formed XML.");
   EXPECT_EQ(damaged(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)", "<sst><si><t>cut"),
-            isDamaged + "its part 'xl/sharedStrings.xml' is no well-formed XML.");
+            isDamaged + "its part 'xl/sharedStrings.xml' is not well-formed XML.");
   for (const char* ref : {"XFE1", "A1048577", "1A", "AAAA1", "A", "A1x"})
     EXPECT_NE(damaged(std::string(R"(<row><c r=")") + ref + R"("><v>1</v></c></row>)"), "") << ref;
   EXPECT_NE(damaged(R"(<row r="0"><c><v>1</v></c></row>)"), "");
