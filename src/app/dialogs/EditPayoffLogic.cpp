@@ -33,10 +33,11 @@ bool Difference(Currency income, Currency cost, Currency& difference) {
 bool ReadIncomeCost(const std::string& text, Currency& income, Currency& cost) {
   const size_t colon = text.find(':');
   if (colon == std::string::npos) return false;
-  // Plain decimals exactly, other invariant forms through a double.
+  // Decimals exactly, with an exponent too; other invariant forms through
+  // a double.
   auto read = [](std::string_view number, Currency& money) {
     double value;
-    return TryDecimalToCurrency(number, money) ||
+    return TryScientificToCurrency(number, money) ||
            (TryInvariantStrToFloat(number, value) && TryDoubleToCurrency(value, money));
   };
   return read(std::string_view(text).substr(0, colon), income) &&
