@@ -21,7 +21,8 @@ void AdvancedEditPayoff(TDecTree& tree, TDecTreeNode* node, TNodeElementType typ
                         const TSaveUndo& saveUndo, const TEditPayoffDialog& dialog) {
   if (type != htPayoff || !node) return;
   const TEditPayoffDialogResult result =
-      dialog(node->PayoffSource, tree.Options.CurrencyDecimals, node->Payoff);
+      dialog(node->PayoffSource, tree.Options.CurrencyDecimals, node->Payoff,
+             tree.Options.CurrencySymbol);
   if (!result.Changed) return;
   if (saveUndo) saveUndo(Str(SEditPayoffAdvanced));
   node->Payoff = result.Payoff;

@@ -194,3 +194,51 @@ TEST(EditPayoffLogic, TypedAmountsAreStoredExactly) {
       EXPECT_EQ(again.Payoff, exact) << r.PayoffSource;
     }
 }
+
+// What the in-place editor reads on the same tree, the dialog reads too: the
+// tree's currency symbol before or after the number, the locale's
+// separators, an exponent exactly.
+TEST(EditPayoffLogic, TypedAmountsAreReadAsInPlaceWithTheTreesSymbol) {
+  const struct {
+    QLocale Locale;
+    const char* Symbol;
+    const char* Text;
+    Currency Payoff;
+  } cases[] = {{QLocale(QLocale::English, QLocale::UnitedKingdom), "\u00A3", "\u00A39000", 90000000},
+               {QLocale(QLocale::English, QLocale::UnitedKingdom), "\u00A3", "1.5e-4", 2},
+               {QLocale(QLocale::German, QLocale::Germany), "\u20AC", "1.234,5 \u20AC", 12345000},
+               {QLocale(QLocale::German, QLocale::Germany), "\u20AC", "-5 \u20AC", -50000}};
+  const QLocale before;
+  for (const auto& c : cases) {
+    QLocale::setDefault(c.Locale);
+    for (TPayoffEdit edit : {TPayoffEdit::Direct, TPayoffEdit::Payoff}) {
+      TEditPayoffLogic logic;
+      logic.Load("", 2, 0, c.Symbol);
+      logic.ModeClick(edit == TPayoffEdit::Direct ? TPayoffMode::Value : TPayoffMode::IncomeCost);
+      logic.SetEditText(edit, QString::fromUtf8(c.Text));
+      TEditPayoffDialogResult r;
+      EXPECT_TRUE(logic.Confirm(r) && r.Payoff == c.Payoff) << c.Text;
+    }
+  }
+  QLocale::setDefault(before);
+}
+
+// Typed key by key, "250k" passes through "250" on its way; once refused,
+// income and cost are back where they were before the value was typed, and
+// neither the income-cost row nor OK takes 250.
+TEST(EditPayoffLogic, ARefusedValuesReadableBeginningNeverBecomesAnAmount) {
+  Payoff p("", -40000);
+  for (const char* text : {"2", "25", "250", "250k"})
+    p.Logic.SetEditText(TPayoffEdit::Direct, text);
+  EXPECT_EQ(Shown(p.Logic), "Value 250k [0.00 - 4.00] Invalid number | = 0.00 (OK off) -> refused");
+  p.Logic.ModeClick(TPayoffMode::IncomeCost);
+  EXPECT_EQ(Shown(p.Logic),
+            "IncomeCost 250k [0.00 - 4.00] = -4.00 | = 0.00 -> -40000 Income-Cost: 0:4");
+  // The pair the user typed is the one a refused value goes back to.
+  p.Logic.SetEditText(TPayoffEdit::Payoff, "7");
+  p.Logic.ModeClick(TPayoffMode::Value);
+  p.Logic.SetEditText(TPayoffEdit::Direct, "9");
+  p.Logic.SetEditText(TPayoffEdit::Direct, "9x");
+  EXPECT_EQ(p.S().PayoffEdit, "7");
+  EXPECT_EQ(p.S().CostEdit, "4.00");
+}
