@@ -144,3 +144,28 @@ TEST(MainFormDialogs, FileDialogsStartWhereTheRuleSaysAndKeepTheirFolders) {
   EXPECT_EQ(starts, QStringList({home + "/New Decision Tree", trees, pictures, home,
                                  trees + "/New Decision Tree"}));
 }
+
+// A Save As that failed leaves the folder it was tried in: the next Save As
+// starts where the last save succeeded.
+TEST(MainFormDialogs, SaveAsKeepsOnlyAFolderASaveSucceededIn) {
+  QTemporaryDir dir;
+  const QString trees = dir.filePath("trees"), failed = dir.filePath("failed");
+  ASSERT_TRUE(QDir().mkpath(trees) && QDir().mkpath(failed));
+  TestWindow w;
+  QStringList starts;
+  w.Form->Dialogs.SaveFileName = [&](const QString& proposed) {
+    starts << proposed;
+    return w.SaveName;
+  };
+  w.SaveName = trees + "/shop.bwk";
+  w.Ui().FileSaveAsMenuItem->trigger();
+  w.Form->FileNew();
+  // A name longer than a file name may be: the folder is there, the file
+  // cannot be.
+  w.SaveName = failed + "/" + QString(300, 'x') + ".bwk";
+  w.Ui().FileSaveAsMenuItem->trigger();
+  ASSERT_TRUE(w.Messages.back().startsWith("Error saving file: "));
+  w.SaveName.clear();
+  w.Ui().FileSaveAsMenuItem->trigger();
+  EXPECT_EQ(starts.back().toStdString(), (trees + "/New Decision Tree").toStdString());
+}
