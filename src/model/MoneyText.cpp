@@ -245,8 +245,7 @@ bool TryTextToMoney(std::string_view text, const TMoneyLocale& locale, std::stri
 bool TryTextToWholeMoney(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
                          Currency& value) {
   std::string invariant, decimal;
-  if (!NormaliseTyped(text, locale, unit, invariant) ||
-      !TryScientificToDecimal(invariant, decimal))
+  if (!NormaliseTyped(text, locale, unit, invariant) || !TryScientificToDecimal(invariant, decimal))
     return false;
   const size_t point = decimal.find('.');
   return (point == std::string::npos ||

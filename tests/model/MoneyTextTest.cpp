@@ -193,9 +193,9 @@ TEST(NumberText, TypedMoneyIsExact) {
   }
   Currency value;
   EXPECT_TRUE(TryTextToMoney("1.234,5678 \u20AC", German, "\u20AC", value) && value == 12345678);
-  for (const char* text : {"922,337,203,685,477.5808", "1e16", "0,125", "12x", "1e999999999",
-                           "1e99999999999999999999", "9223372036854775808e-4", "1e", "1e+", "e5",
-                           "1e5.5"})
+  for (const char* text :
+       {"922,337,203,685,477.5808", "1e16", "0,125", "12x", "1e999999999", "1e99999999999999999999",
+        "9223372036854775808e-4", "1e", "1e+", "e5", "1e5.5"})
     EXPECT_FALSE(TryTextToMoney(text, English, "", value)) << text;
   // A whole amount has no fraction in the digits typed, however small.
   EXPECT_TRUE(TryTextToWholeMoney("1,000.00e0", English, "", value) && value == 10000000);

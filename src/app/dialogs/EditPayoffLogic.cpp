@@ -148,7 +148,8 @@ void TEditPayoffLogic::NumberEditChange(TPayoffEdit sender) {
       FFollowingValue = true;
       SetEditText(TPayoffEdit::Payoff,
                   valid ? Fixed(v >= 0 ? v : Currency{0}) : QString(FPairIncome));
-      SetEditText(TPayoffEdit::Cost, valid ? Fixed(v >= 0 ? Currency{0} : Negated(v)) : QString(FPairCost));
+      SetEditText(TPayoffEdit::Cost,
+                  valid ? Fixed(v >= 0 ? Currency{0} : Negated(v)) : QString(FPairCost));
       FFollowingValue = false;
     }
   }

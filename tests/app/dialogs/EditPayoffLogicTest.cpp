@@ -204,10 +204,11 @@ TEST(EditPayoffLogic, TypedAmountsAreReadAsInPlaceWithTheTreesSymbol) {
     const char* Symbol;
     const char* Text;
     Currency Payoff;
-  } cases[] = {{QLocale(QLocale::English, QLocale::UnitedKingdom), "\u00A3", "\u00A39000", 90000000},
-               {QLocale(QLocale::English, QLocale::UnitedKingdom), "\u00A3", "1.5e-4", 2},
-               {QLocale(QLocale::German, QLocale::Germany), "\u20AC", "1.234,5 \u20AC", 12345000},
-               {QLocale(QLocale::German, QLocale::Germany), "\u20AC", "-5 \u20AC", -50000}};
+  } cases[] = {
+      {QLocale(QLocale::English, QLocale::UnitedKingdom), "\u00A3", "\u00A39000", 90000000},
+      {QLocale(QLocale::English, QLocale::UnitedKingdom), "\u00A3", "1.5e-4", 2},
+      {QLocale(QLocale::German, QLocale::Germany), "\u20AC", "1.234,5 \u20AC", 12345000},
+      {QLocale(QLocale::German, QLocale::Germany), "\u20AC", "-5 \u20AC", -50000}};
   const QLocale before;
   for (const auto& c : cases) {
     QLocale::setDefault(c.Locale);
