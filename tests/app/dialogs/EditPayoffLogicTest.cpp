@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 using namespace bw;
 using bw::test::BadNumberTexts;
@@ -40,7 +41,9 @@ std::string Shown(const TEditPayoffLogic& logic) {
 
 struct Payoff {
   TEditPayoffLogic Logic;
-  Payoff(const std::string& source, Currency payoff) { Logic.Load(source, 2, payoff); }
+  Payoff(const std::string& source, Currency payoff, const std::string& symbol = {}) {
+    Logic.Load(source, 2, payoff, symbol);
+  }
   const TEditPayoffState& S() const { return Logic.State(); }
   void Type(TPayoffMode mode, TPayoffEdit edit, const QString& text) {
     Logic.ModeClick(mode);
@@ -196,32 +199,25 @@ TEST(EditPayoffLogic, TypedAmountsAreStoredExactly) {
 }
 
 // What the in-place editor reads on the same tree, the dialog reads too: the
-// tree's currency symbol before or after the number, the locale's
-// separators, an exponent exactly.
+// tree's currency symbol before or after the number, an exponent exactly.
 TEST(EditPayoffLogic, TypedAmountsAreReadAsInPlaceWithTheTreesSymbol) {
-  const struct {
-    QLocale Locale;
-    const char* Symbol;
-    const char* Text;
-    Currency Payoff;
-  } cases[] = {
-      {QLocale(QLocale::English, QLocale::UnitedKingdom), "\u00A3", "\u00A39000", 90000000},
-      {QLocale(QLocale::English, QLocale::UnitedKingdom), "\u00A3", "1.5e-4", 2},
-      {QLocale(QLocale::German, QLocale::Germany), "\u20AC", "1.234,5 \u20AC", 12345000},
-      {QLocale(QLocale::German, QLocale::Germany), "\u20AC", "-5 \u20AC", -50000}};
-  const QLocale before;
-  for (const auto& c : cases) {
-    QLocale::setDefault(c.Locale);
-    for (TPayoffEdit edit : {TPayoffEdit::Direct, TPayoffEdit::Payoff}) {
-      TEditPayoffLogic logic;
-      logic.Load("", 2, 0, c.Symbol);
-      logic.ModeClick(edit == TPayoffEdit::Direct ? TPayoffMode::Value : TPayoffMode::IncomeCost);
-      logic.SetEditText(edit, QString::fromUtf8(c.Text));
+  const QLocale gb(QLocale::English, QLocale::UnitedKingdom), de(QLocale::German, QLocale::Germany);
+  const std::tuple<QLocale, const char*, const char*, Currency> cases[] = {
+      {gb, "\u00A3", "\u00A39000", 90000000},
+      {gb, "\u00A3", "1.5e-4", 2},
+      {de, "\u20AC", "1.234,5 \u20AC", 12345000},
+      {de, "\u20AC", "-5 \u20AC", -50000}};
+  for (const auto& [locale, symbol, text, payoff] : cases) {
+    QLocale::setDefault(locale);
+    for (auto [mode, edit] : {std::pair{TPayoffMode::Value, TPayoffEdit::Direct},
+                              std::pair{TPayoffMode::IncomeCost, TPayoffEdit::Payoff}}) {
+      Payoff p("", 0, symbol);
+      p.Type(mode, edit, QString::fromUtf8(text));
       TEditPayoffDialogResult r;
-      EXPECT_TRUE(logic.Confirm(r) && r.Payoff == c.Payoff) << c.Text;
+      EXPECT_TRUE(p.Logic.Confirm(r) && r.Payoff == payoff) << text;
     }
   }
-  QLocale::setDefault(before);
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 // Typed key by key, "250k" passes through "250" on its way; once refused,

@@ -160,8 +160,7 @@ TEST(MainFormDialogs, SaveAsKeepsOnlyAFolderASaveSucceededIn) {
   w.SaveName = trees + "/shop.bwk";
   w.Ui().FileSaveAsMenuItem->trigger();
   w.Form->FileNew();
-  // A name longer than a file name may be: the folder is there, the file
-  // cannot be.
+  // A name too long for a file, in a folder that is there.
   w.SaveName = failed + "/" + QString(300, 'x') + ".bwk";
   w.Ui().FileSaveAsMenuItem->trigger();
   ASSERT_TRUE(w.Messages.back().startsWith("Error saving file: "));
