@@ -123,7 +123,7 @@ static void BM_PayoffOkStepWriteRecalculate10k(benchmark::State& state) {
   int64_t steps = 0;
   for (auto _ : state) {
     AdvancedEditPayoff(tree, s.Leaf, htPayoff, saveUndo,
-                       [&payoff](const std::string&, int, Currency) {
+                       [&payoff](const std::string&, int, Currency, const std::string&) {
                          return TEditPayoffDialogResult{true, payoff += 10000, ""};
                        });
     if (++steps % 100 == 0) {

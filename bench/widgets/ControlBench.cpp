@@ -124,29 +124,40 @@ void BM_Recalculate100k(benchmark::State& state) {
   Recalculate(state, 100000);
 }
 
-// Typing into the caption of a node in view: a character and a backspace by
-// turns, so that the tree stays the same from one pair to the next.
-void EditorKeystrokes(benchmark::State& state, int nodeCount) {
+// Typing into an element of a node in view: a character and a backspace by
+// turns, so that the tree stays the same from one pair to the next. The
+// caption takes every text; a payoff typed as "12.5" and "12.55" takes each,
+// one typed as "12.5x" and "12.5xx" refuses both (the editor stays red).
+void EditorKeystrokes(benchmark::State& state, int nodeCount, TNodeElementType element,
+                      const char* start, const char* key) {
   ShownTree& shown = Shown(nodeCount);
   TDecTree& tree = shown.Widget->Tree();
-  tree.SelectNode(shown.FirstLeaf(), htBox);
+  tree.SelectNode(shown.FirstLeaf(), element);
   if (!tree.EditElement(false, 0)) {
     state.SkipWithError("no in-place editor");
     return;
   }
   QLineEdit* editor = shown.Widget->InplaceEdit();
+  // Typed over the selected text, key by key, as the user types it.
+  for (const char* c = start; *c; ++c)
+    SendKey(editor, 0, QString(QChar::fromLatin1(*c)));
   editor->end(false);
+  QApplication::processEvents();
   PaintCounter paints(shown.Widget);
+  const QString typed = QString::fromLatin1(key);
+  const int code = typed == "x" ? Qt::Key_X : typed == "5" ? Qt::Key_5 : Qt::Key_A;
   bool type = true;
   for (auto _ : state) {
     if (type)
-      SendKey(editor, Qt::Key_A, QStringLiteral("a"));
+      SendKey(editor, code, typed);
     else
       SendKey(editor, Qt::Key_Backspace, QString());
     type = !type;
     QApplication::processEvents();
   }
-  tree.HideInplaceEditor();
+  // Esc: the node keeps its value from before the benchmark.
+  SendKey(editor, Qt::Key_Escape, QString());
+  QApplication::processEvents();
   state.counters["nodes"] = shown.Nodes;
   ReportPaints(state, paints);
 }
@@ -189,10 +200,16 @@ void BandMoves(benchmark::State& state, bool selectionChanges) {
 }
 
 void BM_EditorKeystroke10k(benchmark::State& state) {
-  EditorKeystrokes(state, 10000);
+  EditorKeystrokes(state, 10000, htBox, "", "a");
 }
 void BM_EditorKeystroke100k(benchmark::State& state) {
-  EditorKeystrokes(state, 100000);
+  EditorKeystrokes(state, 100000, htBox, "", "a");
+}
+void BM_PayoffKeystroke100k(benchmark::State& state) {
+  EditorKeystrokes(state, 100000, htPayoff, "12.5", "5");
+}
+void BM_RefusedPayoffKeystroke100k(benchmark::State& state) {
+  EditorKeystrokes(state, 100000, htPayoff, "12.5x", "x");
 }
 
 void BM_BandMove10k(benchmark::State& state) {
@@ -208,6 +225,8 @@ BENCHMARK(BM_Recalculate10k)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Recalculate100k)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EditorKeystroke10k)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EditorKeystroke100k)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PayoffKeystroke100k)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RefusedPayoffKeystroke100k)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BandMove10k)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BandMoveSelecting10k)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -665,7 +665,6 @@ bool TMainForm::SaveFile(bool saveAs) {
     }
     if (name.isEmpty()) return false;
     fileName = U(QFileInfo(name).absoluteFilePath());
-    folder.Remember(fileName);
   }
   // Another window or program may have written the file since this window
   // read or wrote it: its work is not overwritten without a word.
@@ -684,8 +683,12 @@ bool TMainForm::SaveFile(bool saveAs) {
       QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
     return false;
   }
-  // The window takes the new name only once the file is written.
-  if (naming) SetFileName(fileName, true);
+  // The window takes the new name, and the dialog its folder, only once the
+  // file is written.
+  if (naming) {
+    SetFileName(fileName, true);
+    DialogFolder(TFileDialogFolder::SaveAs).Remember(fileName);
+  }
   FFileIdentity = written;
   SetModified(false);
   return true;

@@ -35,9 +35,10 @@ void TMainForm::ConnectDialogCommands() {
                                          TNodeElementType type) {
     Guarded([&] {
       AdvancedEditPayoff(sender, node, type, saveUndo,
-                         [this](const std::string& source, int decimals, Currency payoff) {
+                         [this](const std::string& source, int decimals, Currency payoff,
+                                const std::string& symbol) {
                            TEditPayoffDialogResult result;
-                           TEditPayoffForm::Execute(source, decimals, result, payoff, this);
+                           TEditPayoffForm::Execute(source, decimals, result, payoff, this, symbol);
                            return result;
                          });
     });

@@ -473,10 +473,11 @@ bool TDecTree::ApplyEditorText(const std::string& text) {
     n->DecisionOwner = text;
     break;
   case htIndicatorMultiBudget: {
-    // Whole currency units; the empty text is no limit.
+    // Whole currency units, as typed: "1000.00004" is no budget, though it
+    // rounds to a whole amount. The empty text is no limit.
     Currency budget = -10000;
     if (!TrimBlanks(text).empty() &&
-        !(TryTextToMoney(text, Locale, Options.CurrencySymbol, budget) && budget % 10000 == 0 &&
+        !(TryTextToWholeMoney(text, Locale, Options.CurrencySymbol, budget) &&
           budget / 10000 >= INT32_MIN && budget / 10000 <= INT32_MAX))
       return false;
     n->DecisionMultiBudget = static_cast<int>(budget / 10000);

@@ -39,6 +39,19 @@ void CheckPictureSize(int width, int height) {
     throw Exception("A picture of " + SizeText(width, height) + " pixels cannot be made.");
 }
 
+namespace {
+
+// A 24-bit bitmap's pixel bytes, rows padded to four bytes.
+uint64_t BitmapBytes(int width, int height) {
+  const uint64_t rowBytes = (uint64_t{3} * static_cast<uint64_t>(width) + 3) & ~uint64_t{3};
+  return rowBytes * static_cast<uint64_t>(height);
+}
+
+// A bitmap file's header before the pixels.
+constexpr uint64_t BmpHeaderBytes = 54;
+
+} // namespace
+
 void CheckPictureSize(TPictureFormat format, int width, int height) {
   CheckPictureSize(width, height);
   auto tooLarge = [&](const char* kind, int side) {
@@ -54,8 +67,7 @@ void CheckPictureSize(TPictureFormat format, int width, int height) {
     break;
   case TPictureFormat::Bmp: {
     // The file's size is a 32-bit field.
-    const uint64_t rowBytes = (uint64_t{3} * static_cast<uint64_t>(width) + 3) & ~uint64_t{3};
-    if (54 + rowBytes * static_cast<uint64_t>(height) > UINT32_MAX)
+    if (BmpHeaderBytes + BitmapBytes(width, height) > UINT32_MAX)
       throw Exception("The picture of " + SizeText(width, height) +
                       " pixels is too large for a bitmap file: at most 4 GB.");
     break;
@@ -64,6 +76,15 @@ void CheckPictureSize(TPictureFormat format, int width, int height) {
   case TPictureFormat::Wmf:
     break;
   }
+}
+
+void CheckClipboardPictureSize(int width, int height, uint64_t physicalMemory) {
+  CheckPictureSize(width, height);
+  const uint64_t bytes = BitmapBytes(width, height);
+  if (bytes > physicalMemory / 4) throw Exception(NotEnoughMemoryMessage(width, height));
+  if (BmpHeaderBytes + bytes > UINT32_MAX)
+    throw Exception("The picture of " + SizeText(width, height) +
+                    " pixels is too large for the clipboard: at most 4 GB as a bitmap.");
 }
 
 std::string NotEnoughMemoryMessage(int width, int height) {

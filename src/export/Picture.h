@@ -25,6 +25,14 @@ void CheckPictureSize(int width, int height);
 // longest side, a bitmap file beyond 4 GB. Metafiles take any size.
 void CheckPictureSize(TPictureFormat format, int width, int height);
 
+// And for a picture for the clipboard, before its bitmap is allocated: the
+// 24-bit bitmap (rows padded to four bytes) may take at most a quarter of
+// the physical memory, or it gets the "Not enough memory" message (a paste
+// converts a second copy of about its size while the clipboard keeps the
+// first, and the rest of the machine needs the other half); and it must fit
+// a bitmap file's 32-bit size, as a paste in the bitmap format gets it.
+void CheckClipboardPictureSize(int width, int height, uint64_t physicalMemory);
+
 // The message for a bitmap that could not be allocated.
 std::string NotEnoughMemoryMessage(int width, int height);
 

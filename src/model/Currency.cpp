@@ -72,6 +72,73 @@ bool TryDecimalToCurrency(std::string_view text, Currency& result) {
   return true;
 }
 
+bool TryScientificToDecimal(std::string_view text, std::string& decimal) {
+  text = TrimBlanks(text);
+  const size_t e = text.find_first_of("eE");
+  std::string_view mantissa = text.substr(0, e);
+  std::string_view exponentText =
+      e == std::string_view::npos ? std::string_view("0") : text.substr(e + 1);
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  std::string sign;
+  if (!mantissa.empty() && (mantissa.front() == '-' || mantissa.front() == '+')) {
+    if (mantissa.front() == '-') sign = "-";
+    mantissa.remove_prefix(1);
+  }
+  const size_t point = mantissa.find('.');
+  const std::string_view whole = mantissa.substr(0, point);
+  const std::string_view fraction =
+      point == std::string_view::npos ? std::string_view() : mantissa.substr(point + 1);
+  const bool negativeExponent = exponentText.starts_with('-');
+  if (exponentText.starts_with('-') || exponentText.starts_with('+')) exponentText.remove_prefix(1);
+  if ((whole.empty() && fraction.empty()) || exponentText.empty() ||
+      !std::all_of(whole.begin(), whole.end(), isDigit) ||
+      !std::all_of(fraction.begin(), fraction.end(), isDigit) ||
+      !std::all_of(exponentText.begin(), exponentText.end(), isDigit))
+    return false;
+  // The exponent, held at a bound far beyond any text's length, so that
+  // "1e999999999999999999999" neither overflows nor makes a long text.
+  constexpr int64_t Bound = int64_t{1} << 40;
+  int64_t exponent = 0;
+  for (char c : exponentText)
+    exponent = std::min(exponent * 10 + (c - '0'), Bound);
+  if (negativeExponent) exponent = -exponent;
+  // The digits typed without the zeros around them, and where the point
+  // stands among them.
+  std::string digits = std::string(whole) + std::string(fraction);
+  int64_t pointAt = static_cast<int64_t>(whole.size()) + exponent;
+  const size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) {
+    decimal = "0";
+    return true;
+  }
+  digits.erase(0, first);
+  pointAt -= static_cast<int64_t>(first);
+  digits.erase(digits.find_last_not_of('0') + 1);
+  // Sixteen digits before the point are 10^15 or more, beyond a Currency.
+  // Six zeros after it are far below half a ten-thousandth: one digit there
+  // stands for all of them.
+  if (pointAt > 15) return false;
+  if (pointAt < -6) {
+    pointAt = -6;
+    digits = "1";
+  }
+  const size_t count = digits.size();
+  decimal = sign;
+  if (pointAt <= 0)
+    decimal += "0." + std::string(static_cast<size_t>(-pointAt), '0') + digits;
+  else if (static_cast<size_t>(pointAt) >= count)
+    decimal += digits + std::string(static_cast<size_t>(pointAt) - count, '0');
+  else
+    decimal += digits.substr(0, static_cast<size_t>(pointAt)) + "." +
+               digits.substr(static_cast<size_t>(pointAt));
+  return true;
+}
+
+bool TryScientificToCurrency(std::string_view text, Currency& result) {
+  std::string decimal;
+  return TryScientificToDecimal(text, decimal) && TryDecimalToCurrency(decimal, result);
+}
+
 std::string CurrencyToDecimal(Currency value) {
   // The ten-thousandths as they are: no Double in between, which would keep
   // only 15 significant digits.

@@ -24,6 +24,14 @@ Currency DoubleToCurrencySaturated(double value);
 // neighbour, with no double in between. False for any other form (an
 // exponent, separators) and for a value outside the range.
 bool TryDecimalToCurrency(std::string_view text, Currency& result);
+// Such a decimal, or one with an exponent ("1.5e-4", "-2E+3"), as a plain
+// decimal of the same value: the exponent moves the point in the digits
+// typed ("0.00015", "-2000"). A value below 10^-6 becomes "0.000001" (its
+// sign kept), which rounds the same and shows a fraction as well. False for
+// any other form, and for 10^15 or more, beyond every Currency.
+bool TryScientificToDecimal(std::string_view text, std::string& decimal);
+// The same made money exactly, as TryDecimalToCurrency makes it.
+bool TryScientificToCurrency(std::string_view text, Currency& result);
 // The value written exactly as such a decimal, with up to four decimals and
 // no trailing zeros ("-1500", "0.0001").
 std::string CurrencyToDecimal(Currency value);

@@ -238,10 +238,19 @@ bool TryTextToMoney(std::string_view text, const TMoneyLocale& locale, std::stri
                     Currency& value) {
   std::string invariant;
   if (!NormaliseTyped(text, locale, unit, invariant)) return false;
-  // Plain decimals exactly; an exponent through a double.
-  if (invariant.find('e') == std::string::npos) return TryDecimalToCurrency(invariant, value);
-  double number;
-  return TryInvariantStrToFloat(invariant, number) && TryDoubleToCurrency(number, value);
+  // Exactly, with or without an exponent: no double in between.
+  return TryScientificToCurrency(invariant, value);
+}
+
+bool TryTextToWholeMoney(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                         Currency& value) {
+  std::string invariant, decimal;
+  if (!NormaliseTyped(text, locale, unit, invariant) || !TryScientificToDecimal(invariant, decimal))
+    return false;
+  const size_t point = decimal.find('.');
+  return (point == std::string::npos ||
+          decimal.find_first_not_of('0', point + 1) == std::string::npos) &&
+         TryDecimalToCurrency(decimal, value);
 }
 
 bool SameFloat(double a, double b) {

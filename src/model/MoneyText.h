@@ -46,12 +46,17 @@ std::string FloatToText(double value, const TMoneyLocale& locale);
 bool TryTextToFloat(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
                     double& value);
 
-// The same text read as money, exactly: a plain decimal becomes its
-// ten-thousandths with no double in between (a half to the even
-// neighbour), a number with an exponent goes through a double. False also
-// for an amount beyond a Currency.
+// The same text read as money, exactly: the decimal, its exponent applied,
+// becomes its ten-thousandths with no double in between (a half to the even
+// neighbour). False also for an amount beyond a Currency; an amount too
+// small to reach a ten-thousandth is 0.
 bool TryTextToMoney(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
                     Currency& value);
+
+// The same for a whole amount, such as a budget: false also when the digits
+// typed hold a fraction, however small ("12.5", "1000.00004"); "1.5e1" is 15.
+bool TryTextToWholeMoney(std::string_view text, const TMoneyLocale& locale, std::string_view unit,
+                         Currency& value);
 
 // Equal within 0.0001, the boundary included.
 bool SameFloat(double a, double b);

@@ -70,6 +70,27 @@ TEST(PictureFormat, SizesTheFormatCannotHoldAreRefusedWithTheSize) {
   EXPECT_THROW(CheckPictureSize(TPictureFormat::Emf, 0, 10), Exception);
 }
 
+// The clipboard's bitmap is checked against its size before it is made: the
+// 24-bit bytes of a tree 1803 x 4,440,064 pixels (22.4 GiB) are refused on a
+// machine of 23.5 GiB, as is any bitmap beyond a quarter of the memory or a
+// bitmap file's 4 GB.
+TEST(PictureFormat, AClipboardBitmapMustFitAQuarterOfTheMemoryAndABitmap) {
+  constexpr uint64_t GiB = uint64_t{1} << 30;
+  auto noMemory = [](const char* size) {
+    return ThrowsMessage<Exception>(
+        ::testing::StrEq(std::string("Not enough memory for a picture of ") + size + " pixels."));
+  };
+  EXPECT_THAT([&] { CheckClipboardPictureSize(1803, 4440064, 23 * GiB + GiB / 2); },
+              noMemory("1803 x 4440064"));
+  // Rows of 12288 bytes: just within a quarter of 4 GiB, and one row beyond.
+  EXPECT_NO_THROW(CheckClipboardPictureSize(4096, 87381, 4 * GiB));
+  EXPECT_THAT([&] { CheckClipboardPictureSize(4096, 87382, 4 * GiB); }, noMemory("4096 x 87382"));
+  // Rows are padded to four bytes: 1 x 2^30 pixels take 4 GiB, not 3.
+  const auto tooLarge = ThrowsMessage<Exception>(HasSubstr("too large for the clipboard"));
+  EXPECT_THAT([&] { CheckClipboardPictureSize(1, 1 << 30, UINT64_MAX); }, tooLarge);
+  EXPECT_THAT([&] { CheckClipboardPictureSize(1803, 4440064, UINT64_MAX); }, tooLarge);
+}
+
 // A picture written over an existing one replaces it only when whole: in a
 // full folder (a file-size limit in a child process stands for one) and when
 // the writing stops halfway, the old picture stays and nothing is left

@@ -168,23 +168,37 @@ TEST(NumberText, TypedNumbers) {
 }
 
 // Amounts are read as money exactly, beyond what a double holds to the
-// ten-thousandth, a half to the even neighbour; only a number with an
-// exponent goes through a double.
+// ten-thousandth, a half to the even neighbour, with an exponent too.
 TEST(NumberText, TypedMoneyIsExact) {
   const std::pair<std::string, Currency> exact[] = {{"469,258,060,182,053.52", 4692580601820535200},
                                                     {"549755813888.0001", 5497558138880001},
                                                     {"-\u00A3922,337,203,685,477.5808", INT64_MIN},
                                                     {"0.00005", 0},
                                                     {"0.00015", 2},
-                                                    {"1.5e3", 15000000}};
+                                                    {"1.5e3", 15000000},
+                                                    {"469258060182053.52e0", 4692580601820535200},
+                                                    {"1.5e-4", 2},
+                                                    {"25000000000000000001e-23", 3},
+                                                    {"-9223372036854775808E-4", INT64_MIN},
+                                                    {"5.00001e-5", 1},
+                                                    {"1e-999999999", 0},
+                                                    {"0e999999999999999999999", 0},
+                                                    {"(.5E1)", -50000}};
   for (const auto& [text, expected] : exact) {
     Currency value = -42;
     EXPECT_TRUE(TryTextToMoney(text, English, "\u00A3", value) && value == expected) << text;
   }
   Currency value;
   EXPECT_TRUE(TryTextToMoney("1.234,5678 \u20AC", German, "\u20AC", value) && value == 12345678);
-  for (const char* text : {"922,337,203,685,477.5808", "1e16", "0,125", "12x"})
+  for (const char* text :
+       {"922,337,203,685,477.5808", "1e16", "0,125", "12x", "1e999999999", "1e99999999999999999999",
+        "9223372036854775808e-4", "1e", "1e+", "e5", "1e5.5"})
     EXPECT_FALSE(TryTextToMoney(text, English, "", value)) << text;
+  // A whole amount has no fraction in the digits typed, however small.
+  EXPECT_TRUE(TryTextToWholeMoney("1,000.00e0", English, "", value) && value == 10000000);
+  EXPECT_TRUE(TryTextToWholeMoney("1.5e1", English, "", value) && value == 150000);
+  for (const char* text : {"1000.00004", "0.00005", "1e-999999999", "-1.5"})
+    EXPECT_FALSE(TryTextToWholeMoney(text, English, "", value)) << text;
 }
 
 // What the program writes reads back as the amount it shows, in every

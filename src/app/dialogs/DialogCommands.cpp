@@ -20,8 +20,8 @@ void ChangeComment(TDecTree& tree, const TSaveUndo& saveUndo, const TCommentDial
 void AdvancedEditPayoff(TDecTree& tree, TDecTreeNode* node, TNodeElementType type,
                         const TSaveUndo& saveUndo, const TEditPayoffDialog& dialog) {
   if (type != htPayoff || !node) return;
-  const TEditPayoffDialogResult result =
-      dialog(node->PayoffSource, tree.Options.CurrencyDecimals, node->Payoff);
+  const TEditPayoffDialogResult result = dialog(node->PayoffSource, tree.Options.CurrencyDecimals,
+                                                node->Payoff, tree.Options.CurrencySymbol);
   if (!result.Changed) return;
   if (saveUndo) saveUndo(Str(SEditPayoffAdvanced));
   node->Payoff = result.Payoff;

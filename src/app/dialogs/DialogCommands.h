@@ -17,8 +17,11 @@ class TDecTree;
 class TDecTreeNode;
 
 using TCommentDialog = std::function<TCommentDialogResult(const std::string& comment)>;
-using TEditPayoffDialog = std::function<TEditPayoffDialogResult(
-    const std::string& payoffSource, int currencyDecimals, Currency payoff)>;
+// The tree's currency symbol goes with its decimals: the dialog reads typed
+// amounts as the in-place editor reads them.
+using TEditPayoffDialog =
+    std::function<TEditPayoffDialogResult(const std::string& payoffSource, int currencyDecimals,
+                                          Currency payoff, const std::string& currencySymbol)>;
 
 // Comment...: the dialog on the selected node's comment; on OK the undo
 // step "Change Comment", the new comment, the recalculation. Cancel changes

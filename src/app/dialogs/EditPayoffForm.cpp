@@ -58,17 +58,19 @@ TEditPayoffForm::TEditPayoffForm(QWidget* parent)
 TEditPayoffForm::~TEditPayoffForm() = default;
 
 void TEditPayoffForm::Execute(const std::string& payoffSource, int currencyDecimals,
-                              TEditPayoffDialogResult& result, Currency payoff, QWidget* parent) {
+                              TEditPayoffDialogResult& result, Currency payoff, QWidget* parent,
+                              const std::string& currencySymbol) {
   TEditPayoffForm form(parent);
-  form.Load(payoffSource, currencyDecimals, payoff);
+  form.Load(payoffSource, currencyDecimals, payoff, currencySymbol);
   if (form.exec() == QDialog::Accepted)
     result = form.Result();
   else
     result.Changed = false;
 }
 
-void TEditPayoffForm::Load(const std::string& payoffSource, int currencyDecimals, Currency payoff) {
-  FLogic.Load(payoffSource, currencyDecimals, payoff);
+void TEditPayoffForm::Load(const std::string& payoffSource, int currencyDecimals, Currency payoff,
+                           const std::string& currencySymbol) {
+  FLogic.Load(payoffSource, currencyDecimals, payoff, currencySymbol);
   UpdateControls();
 }
 

@@ -23,9 +23,10 @@ public:
   ~TEditPayoffForm() override;
 
   // Opens the dialog on a node's payoff source and payoff with the tree's
-  // number of decimals; result.Changed only on OK.
+  // number of decimals and currency symbol; result.Changed only on OK.
   static void Execute(const std::string& payoffSource, int currencyDecimals,
-                      TEditPayoffDialogResult& result, Currency payoff, QWidget* parent = nullptr);
+                      TEditPayoffDialogResult& result, Currency payoff, QWidget* parent = nullptr,
+                      const std::string& currencySymbol = {});
 
   // The spreadsheet-import dialog, run on the current reference with the
   // dialog's decimals. Until the import is built this is empty, and the
@@ -34,7 +35,8 @@ public:
       std::function<TImportExternalDialogResult(const std::string& reference, int decimals)>;
   static TImportExternalDialog ImportExternalDialog;
 
-  void Load(const std::string& payoffSource, int currencyDecimals, Currency payoff);
+  void Load(const std::string& payoffSource, int currencyDecimals, Currency payoff,
+            const std::string& currencySymbol = {});
   const TEditPayoffLogic& Logic() const { return FLogic; }
   // Valid after the dialog was accepted.
   const TEditPayoffDialogResult& Result() const { return FResult; }

@@ -33,10 +33,11 @@ bool Difference(Currency income, Currency cost, Currency& difference) {
 bool ReadIncomeCost(const std::string& text, Currency& income, Currency& cost) {
   const size_t colon = text.find(':');
   if (colon == std::string::npos) return false;
-  // Plain decimals exactly, other invariant forms through a double.
+  // Decimals exactly, with an exponent too; other invariant forms through
+  // a double.
   auto read = [](std::string_view number, Currency& money) {
     double value;
-    return TryDecimalToCurrency(number, money) ||
+    return TryScientificToCurrency(number, money) ||
            (TryInvariantStrToFloat(number, value) && TryDoubleToCurrency(value, money));
   };
   return read(std::string_view(text).substr(0, colon), income) &&
@@ -53,6 +54,10 @@ bool ReadPanel(const TResultPanel& panel, Currency& value) {
 
 } // namespace
 
+bool TEditPayoffLogic::Read(const QString& text, Currency& value) const {
+  return TryTextToCurrency(text, FUnit, value);
+}
+
 QString TEditPayoffLogic::Fixed(Currency value) const {
   return MoneyFixedText(value, FDecimals);
 }
@@ -61,9 +66,11 @@ QString TEditPayoffLogic::Number(Currency value) const {
   return "= " + MoneyNumberText(value, FDecimals);
 }
 
-void TEditPayoffLogic::Load(const std::string& source, int decimals, Currency payoff) {
+void TEditPayoffLogic::Load(const std::string& source, int decimals, Currency payoff,
+                            const std::string& currencySymbol) {
   FState = {};
   FDecimals = decimals;
+  FUnit = currencySymbol;
   std::string rest = source;
   Currency income = 0, cost = 0, difference = 0;
 
@@ -100,6 +107,8 @@ void TEditPayoffLogic::Load(const std::string& source, int decimals, Currency pa
   }
   // Any other source: the initial texts stay.
   ModeClick(FState.Mode);
+  FPairIncome = FState.PayoffEdit;
+  FPairCost = FState.CostEdit;
 }
 
 void TEditPayoffLogic::ModeClick(TPayoffMode mode) {
@@ -112,7 +121,10 @@ void TEditPayoffLogic::SetEditText(TPayoffEdit edit, const QString& text) {
                    : edit == TPayoffEdit::Payoff ? &FState.PayoffEdit
                    : edit == TPayoffEdit::Cost   ? &FState.CostEdit
                                                  : nullptr;
-  if (!field || *field == text) return;
+  if (!field) return;
+  if (!FFollowingValue && edit != TPayoffEdit::Direct)
+    (edit == TPayoffEdit::Payoff ? FPairIncome : FPairCost) = text;
+  if (*field == text) return;
   *field = text;
   NumberEditChange(edit);
 }
@@ -122,21 +134,28 @@ void TEditPayoffLogic::NumberEditChange(TPayoffEdit sender) {
   // those runs only refresh the panels.
   if (FState.Mode == TPayoffMode::Value) {
     Currency v;
-    if (TryTextToCurrency(FState.DirectEdit, v)) {
+    const bool valid = Read(FState.DirectEdit, v);
+    if (valid) {
       FState.DirectPanel = {Number(v), false};
       FState.OkEnabled = true;
-      if (sender == TPayoffEdit::Direct) {
-        SetEditText(TPayoffEdit::Payoff, Fixed(v >= 0 ? v : Currency{0}));
-        SetEditText(TPayoffEdit::Cost, Fixed(v >= 0 ? Currency{0} : Negated(v)));
-      }
     } else {
       FState.DirectPanel = {InvalidNumber, true};
       FState.OkEnabled = false;
     }
+    if (sender == TPayoffEdit::Direct) {
+      // The pair follows a number, and goes back to where it was for text
+      // that is none.
+      FFollowingValue = true;
+      SetEditText(TPayoffEdit::Payoff,
+                  valid ? Fixed(v >= 0 ? v : Currency{0}) : QString(FPairIncome));
+      SetEditText(TPayoffEdit::Cost,
+                  valid ? Fixed(v >= 0 ? Currency{0} : Negated(v)) : QString(FPairCost));
+      FFollowingValue = false;
+    }
   }
   if (FState.Mode == TPayoffMode::IncomeCost) {
     Currency income, cost, difference;
-    if (TryTextToCurrency(FState.PayoffEdit, income) && TryTextToCurrency(FState.CostEdit, cost) &&
+    if (Read(FState.PayoffEdit, income) && Read(FState.CostEdit, cost) &&
         Difference(income, cost, difference)) {
       FState.DiffResultPanel = {Number(difference), false};
       FState.OkEnabled = true;
@@ -166,12 +185,12 @@ bool TEditPayoffLogic::Confirm(TEditPayoffDialogResult& result) const {
   std::string source;
   switch (FState.Mode) {
   case TPayoffMode::Value:
-    if (!TryTextToCurrency(FState.DirectEdit, payoff)) return false;
+    if (!Read(FState.DirectEdit, payoff)) return false;
     break;
   case TPayoffMode::IncomeCost: {
     Currency income, cost;
-    if (!TryTextToCurrency(FState.PayoffEdit, income) ||
-        !TryTextToCurrency(FState.CostEdit, cost) || !Difference(income, cost, payoff))
+    if (!Read(FState.PayoffEdit, income) || !Read(FState.CostEdit, cost) ||
+        !Difference(income, cost, payoff))
       return false;
     source =
         std::string(IncomeCostPrefix) + CurrencyToDecimal(income) + ":" + CurrencyToDecimal(cost);

@@ -67,8 +67,11 @@ public:
   // Fills the dialog from a node's payoff and source, as it opens. A source
   // of no known form opens as the value 0; an income-cost source whose
   // numbers cannot be read opens the same way but with the node's payoff,
-  // so that OK keeps the value and drops the broken source.
-  void Load(const std::string& source, int decimals, Currency payoff);
+  // so that OK keeps the value and drops the broken source. Typed numbers
+  // are read as the tree's in-place editor reads them, with or without the
+  // tree's currency symbol.
+  void Load(const std::string& source, int decimals, Currency payoff,
+            const std::string& currencySymbol = {});
   // A radio button was checked (by the user or by the dialog itself).
   void ModeClick(TPayoffMode mode);
   // An edit's text was set; a change runs the live validation with that
@@ -84,10 +87,17 @@ private:
   void NumberEditChange(TPayoffEdit sender);
   QString Fixed(Currency value) const;
   QString Number(Currency value) const;
-  void SetPair(double value, bool zeroIsCost);
+  bool Read(const QString& text, Currency& value) const;
 
   TEditPayoffState FState;
   int FDecimals = 2;
+  std::string FUnit;
+  // Income and cost as they were before the value edit's text made them
+  // follow it: a text that is no number puts them back, so that no readable
+  // beginning of it ("250" of "250k") becomes an amount.
+  QString FPairIncome = "0";
+  QString FPairCost = "0";
+  bool FFollowingValue = false;
 };
 
 } // namespace bw

@@ -62,10 +62,13 @@ TEST(DialogCommands, CommentChangesOnOkOnlyWithItsUndoStep) {
 TEST(DialogCommands, TheAdvancedPayoffEditWritesPayoffAndSourceOnOk) {
   Tree t;
   int opened = 0;
-  auto dialog = [&](const std::string& source, int decimals, Currency payoff) {
+  t.Control.Options.CurrencySymbol = "\u00A3";
+  auto dialog = [&](const std::string& source, int decimals, Currency payoff,
+                    const std::string& symbol) {
     ++opened;
     EXPECT_EQ(source, "Income-Cost: 6:1");
     EXPECT_EQ(decimals, 3);
+    EXPECT_EQ(symbol, "\u00A3");
     EXPECT_EQ(payoff, 50000);
     return TEditPayoffDialogResult{opened > 1, 70000, "Income-Cost: 8:1"};
   };

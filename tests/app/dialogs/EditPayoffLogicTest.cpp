@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 using namespace bw;
 using bw::test::BadNumberTexts;
@@ -40,7 +41,9 @@ std::string Shown(const TEditPayoffLogic& logic) {
 
 struct Payoff {
   TEditPayoffLogic Logic;
-  Payoff(const std::string& source, Currency payoff) { Logic.Load(source, 2, payoff); }
+  Payoff(const std::string& source, Currency payoff, const std::string& symbol = {}) {
+    Logic.Load(source, 2, payoff, symbol);
+  }
   const TEditPayoffState& S() const { return Logic.State(); }
   void Type(TPayoffMode mode, TPayoffEdit edit, const QString& text) {
     Logic.ModeClick(mode);
@@ -193,4 +196,45 @@ TEST(EditPayoffLogic, TypedAmountsAreStoredExactly) {
       EXPECT_EQ(r.Payoff, exact) << text.toStdString();
       EXPECT_EQ(again.Payoff, exact) << r.PayoffSource;
     }
+}
+
+// What the in-place editor reads on the same tree, the dialog reads too: the
+// tree's currency symbol before or after the number.
+TEST(EditPayoffLogic, TypedAmountsAreReadAsInPlaceWithTheTreesSymbol) {
+  const QLocale gb(QLocale::English, QLocale::UnitedKingdom), de(QLocale::German, QLocale::Germany);
+  const std::tuple<QLocale, const char*, const char*, Currency> cases[] = {
+      {gb, "\u00A3", "\u00A39000", 90000000},
+      {de, "\u20AC", "1.234,5 \u20AC", 12345000},
+      {de, "\u20AC", "-5 \u20AC", -50000}};
+  for (const auto& [locale, symbol, text, payoff] : cases) {
+    QLocale::setDefault(locale);
+    for (auto [mode, edit] : {std::pair{TPayoffMode::Value, TPayoffEdit::Direct},
+                              std::pair{TPayoffMode::IncomeCost, TPayoffEdit::Payoff}}) {
+      Payoff p("", 0, symbol);
+      p.Type(mode, edit, QString::fromUtf8(text));
+      TEditPayoffDialogResult r;
+      EXPECT_TRUE(p.Logic.Confirm(r) && r.Payoff == payoff) << text;
+    }
+  }
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+// Typed key by key, "250k" passes through "250" on its way; once refused,
+// income and cost are back where they were before the value was typed, and
+// neither the income-cost row nor OK takes 250.
+TEST(EditPayoffLogic, ARefusedValuesReadableBeginningNeverBecomesAnAmount) {
+  Payoff p("", -40000);
+  for (const char* text : {"2", "25", "250", "250k"})
+    p.Logic.SetEditText(TPayoffEdit::Direct, text);
+  EXPECT_EQ(Shown(p.Logic), "Value 250k [0.00 - 4.00] Invalid number | = 0.00 (OK off) -> refused");
+  p.Logic.ModeClick(TPayoffMode::IncomeCost);
+  EXPECT_EQ(Shown(p.Logic),
+            "IncomeCost 250k [0.00 - 4.00] = -4.00 | = 0.00 -> -40000 Income-Cost: 0:4");
+  // The pair the user typed is the one a refused value goes back to.
+  p.Logic.SetEditText(TPayoffEdit::Payoff, "7");
+  p.Logic.ModeClick(TPayoffMode::Value);
+  p.Logic.SetEditText(TPayoffEdit::Direct, "9");
+  p.Logic.SetEditText(TPayoffEdit::Direct, "9x");
+  EXPECT_EQ(p.S().PayoffEdit, "7");
+  EXPECT_EQ(p.S().CostEdit, "4.00");
 }

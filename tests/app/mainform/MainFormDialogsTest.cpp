@@ -139,8 +139,11 @@ TEST(MainFormDialogs, FileDialogsStartWhereTheRuleSaysAndKeepTheirFolders) {
   picture.clear();
   w.Ui().FileExportPictureMenuItem->trigger();
   w.Ui().FileOpenMenuItem->trigger();
+  // A save that fails (a name too long for a file) keeps no folder.
+  w.SaveName = pictures + "/" + QString(300, 'x') + ".bwk";
+  w.Ui().FileSaveAsMenuItem->trigger();
   w.SaveName.clear();
   w.Ui().FileSaveAsMenuItem->trigger();
   EXPECT_EQ(starts, QStringList({home + "/New Decision Tree", trees, pictures, home,
-                                 trees + "/New Decision Tree"}));
+                                 trees + "/New Decision Tree", trees + "/New Decision Tree"}));
 }

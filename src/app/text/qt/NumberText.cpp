@@ -97,4 +97,8 @@ bool TryTextToCurrency(const QString& text, Currency& value) {
   return TryTextToMoney(text.toStdString(), Separators(), {}, value);
 }
 
+bool TryTextToCurrency(const QString& text, const std::string& unit, Currency& value) {
+  return TryTextToMoney(text.toStdString(), Separators(), unit, value);
+}
+
 } // namespace bw

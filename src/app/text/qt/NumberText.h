@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <string>
+
 namespace bw {
 
 // Decimals below 0 count as 0 and above 18 as 18, as in the tree's money
@@ -31,5 +33,8 @@ bool TryTextToFloat(const QString& text, double& value);
 // never goes through a double); false also when the amount does not fit a
 // Currency.
 bool TryTextToCurrency(const QString& text, Currency& value);
+// The same with the unit the tree's amounts carry (its currency symbol),
+// before or after the number, or without it.
+bool TryTextToCurrency(const QString& text, const std::string& unit, Currency& value);
 
 } // namespace bw
