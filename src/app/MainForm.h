@@ -13,6 +13,7 @@
 #include "printing/PrintForm.h"
 #include "printing/PrintableForm.h"
 #include "widgets/DecTreeWidget.h"
+#include "widgets/StatusHintPanel.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -160,6 +161,7 @@ private:
   QMenu* FLevelsPopupMenu;
   QToolButton* FLevelsToolButton;
   QLabel* FPanels[4];
+  TStatusHintPanel* FHintPanel;
   QAction* FHistorySeparator = nullptr;
   std::vector<QAction*> FHistoryActions;
   NamedMutex FMutex;
