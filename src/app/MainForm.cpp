@@ -545,11 +545,13 @@ void TMainForm::OpenFile(const std::string& fileName) {
   } restore{tree};
 
   if (!TreeFileExists(fileName)) {
-    QString text = Q(FileNotFoundMessage(fileName));
-    if (Dialogs.Information)
-      Dialogs.Information(text);
-    else
-      QMessageBox::information(this, QApplication::applicationDisplayName(), text);
+    // A file named on the command line is said once the window shows.
+    FStartupQueue.RunWhenShown([this, text = Q(FileNotFoundMessage(fileName))] {
+      if (Dialogs.Information)
+        Dialogs.Information(text);
+      else
+        QMessageBox::information(this, QApplication::applicationDisplayName(), text);
+    });
     FRecentFiles.RemoveFile(fileName);
     return;
   }
@@ -557,7 +559,7 @@ void TMainForm::OpenFile(const std::string& fileName) {
   const bool wasModified = IsModified();
   SaveUndo(Str(SLoadFile));
   tree.HideInplaceEditor();
-  try {
+  OpenStep(fileName, wasModified, [&] {
     TTreeFileContents contents = ReadTreeFile(fileName, &tree, tree.DefaultFont);
     tree.Options = contents.Options;
     tree.DefaultFont = contents.Font;
@@ -571,14 +573,25 @@ void TMainForm::OpenFile(const std::string& fileName) {
     tree.Recalculate();
     ScrollToRoot();
     if (tree.TreeRoot()->HasImportedPayoffs())
-      WhenShown([this] {
-        bool check;
-        {
-          TCursorPause pause; // no hourglass over the question
-          check = AskYesNo(Q(Str(SAskCheckExternalData)));
-        }
-        if (check) FileExternalData();
+      // At start-up once the window shows: what it throws is still the
+      // open's failure.
+      FStartupQueue.RunWhenShown([this, fileName, wasModified] {
+        OpenStep(fileName, wasModified, [this] {
+          bool check;
+          {
+            TCursorPause pause; // no hourglass over the question
+            check = AskYesNo(Q(Str(SAskCheckExternalData)));
+          }
+          if (check) FileExternalData();
+        });
       });
+  });
+}
+
+void TMainForm::OpenStep(const std::string& fileName, bool wasModified,
+                         const std::function<void()>& step) {
+  try {
+    step();
   } catch (const Exception& e) {
     OpenFailed(fileName, e.Message(), wasModified);
   } catch (const std::bad_alloc&) {
@@ -601,10 +614,12 @@ void TMainForm::OpenFailed(const std::string& fileName, const std::string& reaso
 }
 
 void TMainForm::ShowError(const QString& text) {
-  if (Dialogs.Error)
-    Dialogs.Error(text);
-  else
-    QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
+  FStartupQueue.RunWhenShown([this, text] {
+    if (Dialogs.Error)
+      Dialogs.Error(text);
+    else
+      QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
+  });
 }
 
 void TMainForm::FileExternalData() {
@@ -961,7 +976,8 @@ void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // The viewport has its real size only now.
   if (!event->spontaneous()) Guarded([this] { ScrollToRoot(); });
-  ScheduleStartupUpdateCheck();
+  if (!FStartupUpgradeQueued) QueueStartupUpgradeCalls();
+  FStartupQueue.WindowShown();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -1,10 +1,12 @@
 #include "TestWindow.h"
 #include "app/text/LocaleCurrency.h"
+#include "foundation/ErrorReport.h"
 #include "model/MultiOptionSolver.h"
 #include "model/UIStringsComponent.h"
 #include "support/ChildProcess.h"
 #include "support/RefusedNumbers.h"
 #include "treefile/TreeFile.h"
+#include "widgets/StatusHintPanel.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -16,7 +18,9 @@
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -24,9 +28,13 @@
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
+#include <QTimer>
 #include <QWidgetAction>
+#include <QWindow>
 
 #include <clocale>
+#include <fstream>
 #include <sys/resource.h>
 
 using namespace bw;
@@ -219,27 +227,118 @@ TEST(MainForm, SaveAndCloseTakeBackAnEditThatIsNoNumber) {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
-// The last panel of the status bar shows a long or multi-line text whole,
-// however little room the value panels leave it, and shrinks back after.
-TEST(MainForm, TheStatusBarShowsLongTextsWhole) {
+// The status bar keeps one height whatever its last panel shows, so the
+// tree above it stays still: a text longer than the panel (a hint of the
+// Type items, a note of two lines) is cut, and whole, as plain text, in the
+// panel's tool tip.
+TEST(MainForm, TheStatusBarKeepsItsHeightAndGivesALongTextWholeAsItsToolTip) {
   TestWindow w;
   w.Form->resize(400, 300);
   QApplication::processEvents();
   const int oneLine = w.Form->statusBar()->height();
-  auto* panel = w.Form->findChild<QLabel*>("StatusPanel3");
+  auto* panel = static_cast<TStatusHintPanel*>(w.Form->StatusPanel(3));
   const QString tooMany =
       QString::fromStdString(UIStringsComponent::Str(UIStringsComponent::STooManyOptions));
-  for (const QString& text : {QString("Invalid number: the edit was taken back"),
-                              tooMany + "\n" + tooMany, QString("short")}) {
+  for (const QString& text : {w.Action("PopupTypeChanceNumericMenuItem")->statusTip(),
+                              tooMany + "\n<b>" + tooMany, QString("short")}) {
     QStatusTipEvent tip(text);
     QApplication::sendEvent(w.Form.get(), &tip);
     for (int i = 0; i < 3; ++i) // the panel, the bar and the window lay out in turn
       QApplication::processEvents();
-    const QRect room = panel->contentsRect();
-    EXPECT_TRUE(room.contains(panel->fontMetrics().boundingRect(room, Qt::TextWordWrap, text)))
-        << text.toStdString();
+    EXPECT_EQ(w.Form->statusBar()->height(), oneLine) << text.toStdString();
+    const bool cut = text != "short";
+    EXPECT_EQ(panel->ShownText().endsWith(QChar(0x2026)), cut);
+    EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->ShownText()),
+              panel->contentsRect().width());
+    QTextDocument whole;
+    whole.setHtml(panel->toolTip());
+    EXPECT_EQ(whole.toPlainText(), cut ? text : QString());
   }
-  EXPECT_EQ(w.Form->statusBar()->height(), oneLine);
+}
+
+// While the in-place editor is red, its error comes back in the status bar
+// when a menu that covered it with its hints closes; once the edit has
+// ended, a closing menu leaves the panel empty.
+TEST(MainForm, TheEditorsInvalidNumberComesBackWhenAMenuCloses) {
+  TestWindow w;
+  w.Form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
+  w.AddSubnodes(w.Root());
+  w.Tree().SelectNode(w.Root()->Child(0), htPayoff);
+  w.Form->DecTreeWidget().setFocus();
+  for (QChar c : QString("abc"))
+    QTest::keyClicks(QApplication::focusWidget(), QString(c));
+  QLabel* panel = w.Form->StatusPanel(3);
+  QLineEdit* editor = w.Form->DecTreeWidget().InplaceEdit();
+  QMenu* file = w.Ui().FileMenuItem;
+  auto hintInMenu = [&] {
+    file->popup(w.Form->mapToGlobal(QPoint(0, 0)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    file->setActiveAction(w.Ui().FileExportPictureMenuItem);
+    EXPECT_EQ(panel->text(), "Exports the current decision tree as a picture file");
+    file->close();
+  };
+  EXPECT_EQ(panel->text(), "Invalid number");
+  hintInMenu();
+  EXPECT_EQ(panel->text(), "Invalid number");
+  EXPECT_TRUE(editor->isVisible());
+  QTest::keyClick(editor, Qt::Key_Escape);
+  hintInMenu();
+  EXPECT_EQ(panel->text(), "");
+}
+
+// What the file named on the command line brings (its absence, a read that
+// fails, a failing check of its external data) is said once the window is
+// on the screen, over it; a failing check as the open's failure, not as an
+// error report.
+TEST(MainForm, TheStartUpFilesMessagesComeOverTheShownWindow) {
+  QTemporaryDir dir;
+  const std::string missing = dir.filePath("missing.bwk").toStdString(),
+                    broken = dir.filePath("broken.bwk").toStdString(),
+                    linked = dir.filePath("linked.bwk").toStdString();
+  std::ofstream(broken) << "<no tree";
+  {
+    TestWindow writer;
+    writer.AddSubnodes(writer.Root());
+    writer.Root()->Child(0)->PayoffSource = "Import: Excel(\"prices.xlsx\", \"Prices$A1\")";
+    WriteTreeFile(linked, *writer.Root(), writer.Tree().Options, writer.Tree().DefaultFont);
+  }
+  // A box before the window shows has no answer set yet: a real one,
+  // recorded and closed here.
+  QStringList early;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      early << box->text();
+      box->reject();
+    }
+  });
+  user.start(10);
+  std::vector<std::string> reports;
+  const TExceptionReporter previous =
+      SetExceptionReporter([&](std::exception_ptr e) { reports.push_back(ExceptionMessage(e)); });
+  for (const std::string& file : {missing, broken, linked}) {
+    TestWindow w(QString::fromStdString(file));
+    w.Confirm = true;
+    bool overWindow = false;
+    w.Form->Dialogs.Information = w.Form->Dialogs.Error = [&](const QString& text) {
+      w.Messages << text;
+      overWindow = w.Form->windowHandle() && w.Form->windowHandle()->isExposed();
+    };
+    w.Form->Dialogs.ExternalDataOverview = [](TDecTree&, const auto&) {
+      throw Exception("the workbook is locked");
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return overWindow; }, 5000)) << file;
+    const std::string said = w.Messages.back().toStdString();
+    const std::string expected =
+        file == missing  ? "File '" + missing + "' does not exist."
+        : file == linked ? "Error opening file: " + linked + "\n\nthe workbook is locked"
+                         : "Error opening file: " + broken + "\n\n";
+    EXPECT_EQ(said.substr(0, expected.size()), expected);
+  }
+  SetExceptionReporter(previous);
+  EXPECT_TRUE(early.isEmpty()) << early.join("|").toStdString();
+  EXPECT_TRUE(reports.empty());
 }
 
 // Save as into a folder that cannot take the file: the window keeps the
