@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -181,4 +184,48 @@ TEST(PasswordDialog, OkStoresTheNameAndPasswordCancelStoresNothing) {
   });
   EXPECT_FALSE(ShowPasswordDialog(host, "setup.bin"));
   EXPECT_EQ(host.Password, "secret");
+}
+
+// A question comes over the upgrade's window that shows, which stays on top
+// of the program (a question of the download over the wizard), else over
+// the main window, as the question whether to update does. A wizard that
+// goes while its question waits takes the question along: No.
+TEST(UpgraderQuestions, ComeOverTheUpgradesWindowThatShowsElseOverTheMainWindow) {
+  QMainWindow main;
+  main.show();
+  FakeHost host;
+  QWidget* parent = nullptr;
+  auto ask = [&](auto act) {
+    WhileModal<QMessageBox>([&, act](QMessageBox& box) {
+      parent = box.parentWidget();
+      act(box);
+    });
+    return ShowUpgraderMessage("File notes.txt refused", mbYesNo, miQuestion);
+  };
+  auto yes = [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); };
+  EXPECT_EQ(ask(yes), maYes);
+  EXPECT_EQ(parent, &main);
+  using Ask = TauAutoUpgraderUpgradeMessageForm;
+  WhileModal<Ask>([&](Ask& f) {
+    parent = f.parentWidget();
+    f.Form().LaterBtn->click();
+  });
+  EXPECT_FALSE(AskForUpgrade(""));
+  EXPECT_EQ(parent, &main);
+
+  QPointer<TauAutoUpgraderWizardForm> wizard = ShowWizard(host);
+  EXPECT_EQ(ask(yes), maYes);
+  EXPECT_EQ(parent, wizard.data());
+  WhileModal<TauAutoUpgraderPasswordForm>([&](TauAutoUpgraderPasswordForm& f) {
+    parent = f.parentWidget();
+    f.Form().CancelBtn->click();
+  });
+  EXPECT_FALSE(ShowPasswordDialog(host, "setup.bin"));
+  EXPECT_EQ(parent, wizard.data());
+  EXPECT_EQ(ask([&](QMessageBox&) {
+              wizard->CloseSilently();
+              Settle();
+            }),
+            maNo);
+  EXPECT_TRUE(wizard.isNull());
 }
