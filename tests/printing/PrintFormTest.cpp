@@ -8,11 +8,15 @@
 #include "foundation/ErrorReport.h"
 #include "ui_PrintForm.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
@@ -189,4 +193,28 @@ TEST_F(PrintForm, PrintsToAPdfFileThroughTheQtPrinter) {
   ASSERT_TRUE(out.open(QIODevice::ReadOnly));
   EXPECT_EQ(out.read(5), "%PDF-");
   EXPECT_TRUE(settings.Landscape);
+}
+
+// Printing on a CUPS printer, the print dialog offers the proposed PDF in
+// the box it has for the PDF output, in place of Qt's own name: the box is
+// the dialog's child "filename".
+TEST_F(PrintForm, TheCupsPrintDialogOffersTheProposedPdf) {
+  auto qt = std::make_unique<TQtPrinter>([](auto&&...) { FAIL() << "printed"; });
+  qt->SelectPrinter("office");
+  auto fake = SetPrinter(std::move(qt));
+  settings.ProposedPdf = "/home/user/trees/tree.pdf";
+  dialogs.Print = nullptr; // the real dialog
+  QString offered = "no dialog";
+  Show([&](TPrintForm& form) {
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      auto* box = dialog->findChild<QLineEdit*>("filename");
+      offered = box ? box->text() : "no box";
+      dialog->reject();
+    });
+    form.Form().PrintToolButton->click();
+  });
+  SetPrinter(std::move(fake));
+  EXPECT_EQ(offered, "/home/user/trees/tree.pdf");
 }
