@@ -38,8 +38,7 @@ private:
 } // namespace
 
 void TStartupQueue::RunWhenShown(std::function<void()> call) {
-  // While queued calls wait, a new one waits behind them.
-  if (FWindow && FWindow->isVisible() && !FWaiting)
+  if (FWindow && FWindow->isVisible())
     call();
   else
     Queue(std::move(call));

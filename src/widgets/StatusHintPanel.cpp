@@ -4,6 +4,8 @@
 #include <QStyle>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace bw {
 
 TStatusHintPanel::TStatusHintPanel(QWidget* parent) : QLabel(parent) {
@@ -35,13 +37,16 @@ QSize TStatusHintPanel::sizeHint() const {
 void TStatusHintPanel::Refresh() {
   const QString text = FHint.isEmpty() ? FStanding : FHint;
   if (text != QLabel::text()) setText(text);
-  QString line = text;
+  // A comment of megabytes need not be measured whole: far fewer
+  // characters fill any panel.
+  QString line = text.size() > 4096 ? text.left(4096) + QChar(0x2026) : text;
   line.replace(QLatin1String("\r\n"), QLatin1String(" "));
   line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
   const int room = contentsRect().width() - 2 * margin();
   FShown = fontMetrics().elidedText(line, Qt::ElideRight, std::max(room, 0));
-  // The whole text, as plain text, where the panel cuts it.
-  setToolTip(FShown == line ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
+  // The whole text, as plain text, where the panel cuts it or joins its
+  // lines.
+  setToolTip(FShown == text ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
   update();
 }
 
