@@ -195,9 +195,8 @@ TEST_F(PrintForm, PrintsToAPdfFileThroughTheQtPrinter) {
   EXPECT_TRUE(settings.Landscape);
 }
 
-// Printing on a CUPS printer, the print dialog offers the proposed PDF in
-// the box it has for the PDF output, in place of Qt's own name: the box is
-// the dialog's child "filename".
+// On a CUPS printer the print dialog offers the proposed PDF in its box for
+// the PDF output (its child "filename"), in place of Qt's own name.
 TEST_F(PrintForm, TheCupsPrintDialogOffersTheProposedPdf) {
   auto qt = std::make_unique<TQtPrinter>([](auto&&...) { FAIL() << "printed"; });
   qt->SelectPrinter("office");
@@ -205,16 +204,13 @@ TEST_F(PrintForm, TheCupsPrintDialogOffersTheProposedPdf) {
   settings.ProposedPdf = "/home/user/trees/tree.pdf";
   dialogs.Print = nullptr; // the real dialog
   QString offered = "no dialog";
-  Show([&](TPrintForm& form) {
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      auto* box = dialog->findChild<QLineEdit*>("filename");
-      offered = box ? box->text() : "no box";
-      dialog->reject();
-    });
-    form.Form().PrintToolButton->click();
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+    auto* box = dialog ? dialog->findChild<QLineEdit*>("filename") : nullptr;
+    offered = box ? box->text() : "no box";
+    if (dialog) dialog->reject();
   });
+  Show([&](TPrintForm& form) { form.Form().PrintToolButton->click(); });
   SetPrinter(std::move(fake));
   EXPECT_EQ(offered, "/home/user/trees/tree.pdf");
 }

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace bw;
 using bw::test::AnsweredBoxes;
 
@@ -195,18 +197,17 @@ TEST(UpgraderQuestions, ComeOverTheUpgradesWindowThatShowsElseOverTheMainWindow)
   main.show();
   FakeHost host;
   QWidget* parent = nullptr;
-  auto ask = [&](auto act) {
+  auto ask = [&](std::function<void(QMessageBox&)> act) {
     WhileModal<QMessageBox>([&, act](QMessageBox& box) {
       parent = box.parentWidget();
       act(box);
     });
-    return ShowUpgraderMessage("File notes.txt refused", mbYesNo, miQuestion);
+    return ShowUpgraderMessage("notes.txt refused", mbYesNo, miQuestion);
   };
   auto yes = [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); };
   EXPECT_EQ(ask(yes), maYes);
   EXPECT_EQ(parent, &main);
-  using Ask = TauAutoUpgraderUpgradeMessageForm;
-  WhileModal<Ask>([&](Ask& f) {
+  WhileModal<TauAutoUpgraderUpgradeMessageForm>([&](TauAutoUpgraderUpgradeMessageForm& f) {
     parent = f.parentWidget();
     f.Form().LaterBtn->click();
   });
@@ -218,7 +219,7 @@ TEST(UpgraderQuestions, ComeOverTheUpgradesWindowThatShowsElseOverTheMainWindow)
   EXPECT_EQ(parent, wizard.data());
   WhileModal<TauAutoUpgraderPasswordForm>([&](TauAutoUpgraderPasswordForm& f) {
     parent = f.parentWidget();
-    f.Form().CancelBtn->click();
+    f.reject();
   });
   EXPECT_FALSE(ShowPasswordDialog(host, "setup.bin"));
   EXPECT_EQ(parent, wizard.data());
