@@ -9,13 +9,10 @@
 #include <QCloseEvent>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 using namespace bw;
 using bw::test::AnsweredBoxes;
@@ -197,36 +194,32 @@ TEST(UpgraderQuestions, ComeOverTheUpgradesWindowThatShowsElseOverTheMainWindow)
   main.show();
   FakeHost host;
   QWidget* parent = nullptr;
-  auto ask = [&](std::function<void(QMessageBox&)> act) {
-    WhileModal<QMessageBox>([&, act](QMessageBox& box) {
-      parent = box.parentWidget();
-      act(box);
+  // The next dialog of its kind notes its parent and closes.
+  auto noteParent = [&]<typename Form>(Form*) {
+    WhileModal<Form>([&](Form& f) {
+      parent = f.parentWidget();
+      f.reject();
     });
-    return ShowUpgraderMessage("notes.txt refused", mbYesNo, miQuestion);
   };
-  auto yes = [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); };
-  EXPECT_EQ(ask(yes), maYes);
+  const std::string refused = "notes.txt refused";
+  noteParent(static_cast<QMessageBox*>(nullptr));
+  EXPECT_EQ(ShowUpgraderMessage(refused, mbYesNo, miQuestion), maNo);
   EXPECT_EQ(parent, &main);
-  WhileModal<TauAutoUpgraderUpgradeMessageForm>([&](TauAutoUpgraderUpgradeMessageForm& f) {
-    parent = f.parentWidget();
-    f.Form().LaterBtn->click();
-  });
+  noteParent(static_cast<TauAutoUpgraderUpgradeMessageForm*>(nullptr));
   EXPECT_FALSE(AskForUpgrade(""));
   EXPECT_EQ(parent, &main);
 
   QPointer<TauAutoUpgraderWizardForm> wizard = ShowWizard(host);
-  EXPECT_EQ(ask(yes), maYes);
+  noteParent(static_cast<QMessageBox*>(nullptr));
+  ShowUpgraderMessage(refused, mbYesNo, miQuestion);
   EXPECT_EQ(parent, wizard.data());
-  WhileModal<TauAutoUpgraderPasswordForm>([&](TauAutoUpgraderPasswordForm& f) {
-    parent = f.parentWidget();
-    f.reject();
-  });
+  noteParent(static_cast<TauAutoUpgraderPasswordForm*>(nullptr));
   EXPECT_FALSE(ShowPasswordDialog(host, "setup.bin"));
   EXPECT_EQ(parent, wizard.data());
-  EXPECT_EQ(ask([&](QMessageBox&) {
-              wizard->CloseSilently();
-              Settle();
-            }),
-            maNo);
+  WhileModal<QMessageBox>([&](QMessageBox&) {
+    wizard->CloseSilently();
+    Settle();
+  });
+  EXPECT_EQ(ShowUpgraderMessage(refused, mbYesNo, miQuestion), maNo);
   EXPECT_TRUE(wizard.isNull());
 }
