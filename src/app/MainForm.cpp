@@ -31,7 +31,6 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QResizeEvent>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QShowEvent>
@@ -176,29 +175,6 @@ void SetHint(QAction* action, const QString& hint) {
   action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
-// The last panel of the status bar: its text wraps at the panel's width,
-// and the bar grows to show all of it, however little room the value
-// panels leave.
-class TWrappingPanel : public QLabel {
-public:
-  using QLabel::QLabel;
-  QSize sizeHint() const override { return FitHeight(QLabel::sizeHint()); }
-  QSize minimumSizeHint() const override { return FitHeight(QLabel::minimumSizeHint()); }
-
-protected:
-  void resizeEvent(QResizeEvent* event) override {
-    QLabel::resizeEvent(event);
-    if (event->size().width() != event->oldSize().width()) updateGeometry();
-  }
-
-private:
-  // As high as the text needs at the width the panel has.
-  QSize FitHeight(QSize size) const {
-    size.setHeight(heightForWidth(width()));
-    return size;
-  }
-};
-
 // A slot whose body runs through Guarded: no exception unwinds into Qt.
 template <typename F>
 auto Slot(F body) {
@@ -312,7 +288,7 @@ void TMainForm::CreateStatusPanels() {
   const int widths[] = {120, 130, 120, 50};
   const Id hints[] = {SHintMin, SHintCurrent, SHintMax};
   for (int i = 0; i < 4; ++i) {
-    QLabel* panel = i < 3 ? new QLabel(texts[i], this) : new TWrappingPanel(texts[i], this);
+    QLabel* panel = i < 3 ? new QLabel(texts[i], this) : FHintPanel = new TStatusHintPanel(this);
     panel->setObjectName(QString("StatusPanel%1").arg(i));
     panel->setAlignment(i < 3 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
     panel->setFrameShape(QFrame::Panel);
@@ -328,7 +304,6 @@ void TMainForm::CreateStatusPanels() {
       statusBar()->addWidget(panel);
     } else {
       panel->setMinimumWidth(widths[i]);
-      panel->setWordWrap(true);
       statusBar()->addWidget(panel, 1);
     }
     FPanels[i] = panel;
@@ -570,11 +545,13 @@ void TMainForm::OpenFile(const std::string& fileName) {
   } restore{tree};
 
   if (!TreeFileExists(fileName)) {
-    QString text = Q(FileNotFoundMessage(fileName));
-    if (Dialogs.Information)
-      Dialogs.Information(text);
-    else
-      QMessageBox::information(this, QApplication::applicationDisplayName(), text);
+    // A file named on the command line is said once the window shows.
+    FStartupQueue.RunWhenShown([this, text = Q(FileNotFoundMessage(fileName))] {
+      if (Dialogs.Information)
+        Dialogs.Information(text);
+      else
+        QMessageBox::information(this, QApplication::applicationDisplayName(), text);
+    });
     FRecentFiles.RemoveFile(fileName);
     return;
   }
@@ -582,7 +559,7 @@ void TMainForm::OpenFile(const std::string& fileName) {
   const bool wasModified = IsModified();
   SaveUndo(Str(SLoadFile));
   tree.HideInplaceEditor();
-  try {
+  OpenStep(fileName, wasModified, [&] {
     TTreeFileContents contents = ReadTreeFile(fileName, &tree, tree.DefaultFont);
     tree.Options = contents.Options;
     tree.DefaultFont = contents.Font;
@@ -596,14 +573,25 @@ void TMainForm::OpenFile(const std::string& fileName) {
     tree.Recalculate();
     ScrollToRoot();
     if (tree.TreeRoot()->HasImportedPayoffs())
-      WhenShown([this] {
-        bool check;
-        {
-          TCursorPause pause; // no hourglass over the question
-          check = AskYesNo(Q(Str(SAskCheckExternalData)));
-        }
-        if (check) FileExternalData();
+      // At start-up once the window shows: what it throws is still the
+      // open's failure.
+      FStartupQueue.RunWhenShown([this, fileName, wasModified] {
+        OpenStep(fileName, wasModified, [this] {
+          bool check;
+          {
+            TCursorPause pause; // no hourglass over the question
+            check = AskYesNo(Q(Str(SAskCheckExternalData)));
+          }
+          if (check) FileExternalData();
+        });
       });
+  });
+}
+
+void TMainForm::OpenStep(const std::string& fileName, bool wasModified,
+                         const std::function<void()>& step) {
+  try {
+    step();
   } catch (const Exception& e) {
     OpenFailed(fileName, e.Message(), wasModified);
   } catch (const std::bad_alloc&) {
@@ -626,10 +614,12 @@ void TMainForm::OpenFailed(const std::string& fileName, const std::string& reaso
 }
 
 void TMainForm::ShowError(const QString& text) {
-  if (Dialogs.Error)
-    Dialogs.Error(text);
-  else
-    QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
+  FStartupQueue.RunWhenShown([this, text] {
+    if (Dialogs.Error)
+      Dialogs.Error(text);
+    else
+      QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
+  });
 }
 
 void TMainForm::FileExternalData() {
@@ -758,7 +748,7 @@ void TMainForm::DecTreeCalculated() {
   }
   // A multi-decision too wide to search is valued as a fixed one: say so.
   if (FindUnsolvedMultiDecision(*root))
-    FPanels[3]->setText(Q(UIStringsComponent::Str(UIStringsComponent::STooManyOptions)));
+    FHintPanel->ShowHint(Q(UIStringsComponent::Str(UIStringsComponent::STooManyOptions)));
 }
 
 void TMainForm::SwitchMode(bool business) {
@@ -944,7 +934,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::Enter)
       for (int i = 0; i < 3; ++i)
-        if (watched == FPanels[i]) FPanels[3]->clear();
+        if (watched == FPanels[i]) FHintPanel->ShowHint({});
     if (auto* menu = qobject_cast<QMenu*>(watched)) ShowDisabledStatusTip(*menu, *event);
   });
   return handled || QMainWindow::eventFilter(watched, event);
@@ -952,8 +942,14 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 bool TMainForm::event(QEvent* event) {
   if (event->type() == QEvent::StatusTip) {
-    // The long hint goes to the last panel; the panels stay.
-    Guarded([&] { FPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip()); });
+    // The long hint goes to the last panel; the panels stay. While the
+    // in-place editor is red its error stands there, and comes back when a
+    // hint that covered it goes.
+    Guarded([&] {
+      FHintPanel->SetStandingText(FDecTree->InplaceEdit()->isVisible() ? FDecTree->EditorError()
+                                                                       : QString());
+      FHintPanel->ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+    });
     return true;
   }
   return QMainWindow::event(event);
@@ -983,7 +979,8 @@ void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // The viewport has its real size only now.
   if (!event->spontaneous()) Guarded([this] { ScrollToRoot(); });
-  ScheduleStartupUpdateCheck();
+  if (!FStartupUpgradeQueued) QueueStartupUpgradeCalls();
+  FStartupQueue.WindowShown();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -3,6 +3,7 @@
 // state, undo and redo) and the recent-file list.
 #pragma once
 
+#include "app/StartupQueue.h"
 #include "app/commands/NodeCommands.h"
 #include "app/core/FileDialogFolder.h"
 #include "app/core/UndoHistory.h"
@@ -13,6 +14,7 @@
 #include "printing/PrintForm.h"
 #include "printing/PrintableForm.h"
 #include "widgets/DecTreeWidget.h"
+#include "widgets/StatusHintPanel.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -145,8 +147,10 @@ private:
   void OpenDroppedOrRecent(const std::string& fileName);
   bool AskYesNo(const QString& text);
   bool Wheel(class QWheelEvent* event);
-  // A failed operation's message box.
+  // A failed operation's message box; at start-up once the window shows.
   void ShowError(const QString& text);
+  // A step of opening a file: what it throws is said as the open's failure.
+  void OpenStep(const std::string& fileName, bool wasModified, const std::function<void()>& step);
   // A file dialog's start and memory, beside the tree's file.
   TFileDialogFolder DialogFolder(const char* valueName) const {
     return {FStore, valueName, FFileName};
@@ -160,20 +164,22 @@ private:
   QMenu* FLevelsPopupMenu;
   QToolButton* FLevelsToolButton;
   QLabel* FPanels[4];
+  TStatusHintPanel* FHintPanel;
   QAction* FHistorySeparator = nullptr;
   std::vector<QAction*> FHistoryActions;
   NamedMutex FMutex;
   RegistryStore& FStore;
   std::unique_ptr<TauAutoUpgrader> FAutoUpgrader;
-  bool FStartupCheckScheduled = false;
   bool FDisabledTipShown = false;
   void CreateAutoUpgrader();
-  void ScheduleStartupUpdateCheck();
-  // Runs a call that asks the user now when the window shows, else once it
-  // is on the screen: a question of the start-up comes over the window.
-  void WhenShown(std::function<void()> call);
-  void RunStartupCalls();
-  std::vector<std::function<void()>> FStartupCalls;
+  // The report of an install that the last run left and the update check,
+  // queued at the first show behind the questions of the file opened at
+  // start-up.
+  void QueueStartupUpgradeCalls();
+  bool FStartupUpgradeQueued = false;
+  // Questions and messages of the start-up wait until the window is on the
+  // screen, and come over it.
+  TStartupQueue FStartupQueue{*this};
   TFileHistory FRecentFiles;
   TUndoHistory FUndo;
   std::unique_ptr<TNodeCommands> FCommands;

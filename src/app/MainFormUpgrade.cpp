@@ -1,6 +1,6 @@
 // The main window's part of the automatic upgrade: the upgrader with the
 // program's own version, the start-up policy, Tools > Check for Updates and
-// Tools > Options.
+// Tools > Options, and the start-up's install report and update check.
 #include "app/MainForm.h"
 
 #include "app/UpdateServer.h"
@@ -14,10 +14,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QTimer>
-#include <QWindow>
-
-#include <utility>
 
 namespace bw {
 
@@ -72,62 +68,11 @@ void TMainForm::AutoCheckForUpdates() {
   bw::AutoCheckForUpdates(FStore, host);
 }
 
-namespace {
-
-// Calls back once a window is exposed: by then the window manager has put
-// it where it shows, and a box centred over it comes over it.
-class ExposeWatcher : public QObject {
-public:
-  ExposeWatcher(QWindow& window, std::function<void()> exposed)
-      : QObject(&window), FExposed(std::move(exposed)) {
-    window.installEventFilter(this);
-  }
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed() &&
-        FExposed) {
-      watched->removeEventFilter(this);
-      // After this expose is handled: the window paints first.
-      QTimer::singleShot(0, parent(), std::exchange(FExposed, {}));
-      deleteLater();
-    }
-    return false;
-  }
-
-private:
-  std::function<void()> FExposed;
-};
-
-} // namespace
-
-void TMainForm::ScheduleStartupUpdateCheck() {
-  if (FStartupCheckScheduled) return;
-  FStartupCheckScheduled = true;
-  // After any question of the file opened at start-up; the check itself
-  // runs on the upgrader's worker.
-  FStartupCalls.push_back([this] { FAutoUpgrader->ReportInstall(); });
-  FStartupCalls.push_back([this] { AutoCheckForUpdates(); });
-  QWindow* window = windowHandle();
-  if (window && !window->isExposed())
-    new ExposeWatcher(*window, [this] { RunStartupCalls(); });
-  else
-    QTimer::singleShot(0, this, [this] { RunStartupCalls(); });
-}
-
-void TMainForm::WhenShown(std::function<void()> call) {
-  if (isVisible())
-    call();
-  else
-    FStartupCalls.push_back(std::move(call));
-}
-
-void TMainForm::RunStartupCalls() {
-  // One after the other: each question waits for the answer to the one
-  // before.
-  while (!FStartupCalls.empty()) {
-    std::function<void()> call = std::move(FStartupCalls.front());
-    FStartupCalls.erase(FStartupCalls.begin());
-    Guarded(call);
-  }
+void TMainForm::QueueStartupUpgradeCalls() {
+  FStartupUpgradeQueued = true;
+  // The check itself runs on the upgrader's worker.
+  FStartupQueue.Queue([this] { FAutoUpgrader->ReportInstall(); });
+  FStartupQueue.Queue([this] { AutoCheckForUpdates(); });
 }
 
 } // namespace bw

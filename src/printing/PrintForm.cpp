@@ -51,10 +51,15 @@ bool RunPrintDialog(QWidget* parent) {
   QPrintDialog dialog(printer, parent);
   // On a CUPS printer the dialog's file box offers Qt's own name for the
   // PDF output ("print.pdf"); ours goes there instead, should the user turn
-  // to that output. While the printer prints to a file, the box shows the
-  // printer's file already.
-  if (qt && !qt->PrintsToFile() && !qt->ProposedPdfFile().isEmpty())
-    if (auto* file = dialog.findChild<QLineEdit*>("filename")) file->setText(qt->ProposedPdfFile());
+  // to that output. Qt gives the box no other way in: a file name set on
+  // the printer would turn it into the PDF output. While the printer prints
+  // to a file, the box shows the printer's file already.
+  if (qt && !qt->PrintsToFile() && !qt->ProposedPdfFile().isEmpty()) {
+    if (auto* file = dialog.findChild<QLineEdit*>("filename"))
+      file->setText(qt->ProposedPdfFile());
+    else
+      qWarning("The print dialog has no file box: the PDF output keeps Qt's own name.");
+  }
   const bool accepted = dialog.exec() == QDialog::Accepted;
   if (qt) qt->DialogClosed();
   return accepted;

@@ -1,9 +1,11 @@
 #include "upgrade/UpgraderMessages.h"
 
+#include "upgrade/UpgraderWindows.h"
+
 #include <QApplication>
 #include <QLocale>
-#include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 
 #include <algorithm>
 #include <charconv>
@@ -242,19 +244,20 @@ TauMessageAnswer ShowUpgraderMessage(const std::string& text, TauMessageButtons 
                                      TauMessageIcon icon, const std::string& caption) {
   const std::string title = caption.empty() ? LoadUpgraderString(msgCaption) : caption;
   if (MessageBoxHandler()) return MessageBoxHandler()(text, title, buttons, icon);
-  QWidget* parent = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (qobject_cast<QMainWindow*>(w) && w->isVisible()) parent = w;
   static constexpr QMessageBox::Icon icons[] = {QMessageBox::Information, QMessageBox::Warning,
                                                 QMessageBox::Critical, QMessageBox::Question};
-  QMessageBox box(icons[icon], QString::fromStdString(title), QString::fromStdString(text),
-                  buttons == mbYesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                  parent);
+  // Made on the heap: a window it comes over that closes for good while it
+  // waits (the wizard) takes the box with it, which then answers No.
+  QPointer<QMessageBox> box =
+      new QMessageBox(icons[icon], QString::fromStdString(title), QString::fromStdString(text),
+                      buttons == mbYesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                      UpgraderQuestionParent());
   // Texts from the update server are never read as markup.
-  box.setTextFormat(Qt::PlainText);
-  box.setWindowModality(Qt::ApplicationModal);
-  box.setWindowFlag(Qt::WindowStaysOnTopHint);
-  const int answer = box.exec();
+  box->setTextFormat(Qt::PlainText);
+  box->setWindowModality(Qt::ApplicationModal);
+  box->setWindowFlag(Qt::WindowStaysOnTopHint);
+  const int answer = box->exec();
+  delete box.data();
   if (buttons == mbOK) return maOK;
   return answer == QMessageBox::Yes ? maYes : maNo;
 }

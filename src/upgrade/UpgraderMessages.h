@@ -169,8 +169,9 @@ enum TauMessageButtons { mbOK, mbYesNo };
 enum TauMessageIcon { miInformation, miWarning, miError, miQuestion };
 enum TauMessageAnswer { maOK, maYes, maNo };
 
-// A message box over the main window, application-modal and on top, its
-// text shown as plain text; the caption is message 0 unless given.
+// A message box over the upgrade's window that shows, else over the main
+// window (UpgraderQuestionParent), application-modal and on top, its text
+// shown as plain text; the caption is message 0 unless given.
 TauMessageAnswer ShowUpgraderMessage(const std::string& text, TauMessageButtons buttons,
                                      TauMessageIcon icon, const std::string& caption = {});
 TauMessageAnswer ShowUpgraderMessageId(int n, TauMessageButtons buttons, TauMessageIcon icon);

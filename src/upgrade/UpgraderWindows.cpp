@@ -5,9 +5,11 @@
 #include "ui_AutoUpgraderUpgradeMessageForm.h"
 #include "ui_AutoUpgraderWizardForm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLinearGradient>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -107,8 +109,10 @@ TauAutoUpgraderUpgradeMessageForm::~TauAutoUpgraderUpgradeMessageForm() = defaul
 
 bool AskForUpgrade(const std::string& upgradeMsg) {
   if (GAskDialog) return false; // already asking
-  TauAutoUpgraderUpgradeMessageForm form;
-  GAskDialog = &form;
+  // On the heap: a window it comes over that goes while it waits takes it
+  // along, and the answer is Later.
+  GAskDialog = new TauAutoUpgraderUpgradeMessageForm(UpgraderQuestionParent());
+  TauAutoUpgraderUpgradeMessageForm& form = *GAskDialog;
   Ui::TauAutoUpgraderUpgradeMessageForm& ui = form.Form();
   FitLabel(ui.Label1, form.width() - ui.Label1->x() - 11);
   ui.Label1->setText(Q(AskDialogText(ApplicationTitle(), upgradeMsg)));
@@ -119,7 +123,9 @@ bool AskForUpgrade(const std::string& upgradeMsg) {
   const int height = ui.Label1->geometry().bottom() + 1 + ui.BottomPanel->height();
   ui.BottomPanel->move(0, height - ui.BottomPanel->height());
   form.setFixedSize(form.width(), height);
-  return form.exec() == QDialog::Accepted;
+  const bool yes = form.exec() == QDialog::Accepted;
+  delete GAskDialog.data();
+  return yes;
 }
 
 // ---- The wizard -------------------------------------------------------------
@@ -276,8 +282,9 @@ TauAutoUpgraderPasswordForm::~TauAutoUpgraderPasswordForm() = default;
 
 bool ShowPasswordDialog(TauUpgraderWindowsHost& host, const std::string& fileName) {
   if (GPasswordDialog) return false; // already asking
-  TauAutoUpgraderPasswordForm form(host);
-  GPasswordDialog = &form;
+  // Over the wizard, on the heap as the ask dialog is.
+  GPasswordDialog = new TauAutoUpgraderPasswordForm(host, UpgraderQuestionParent());
+  TauAutoUpgraderPasswordForm& form = *GPasswordDialog;
   Ui::TauAutoUpgraderPasswordForm& ui = form.Form();
   ui.Label1->setText(Q(FormatUpgraderString(msgPasswordProtected, {fileName})));
   FitLabel(ui.Label1, form.width() - ui.Label1->x() - 18);
@@ -291,7 +298,22 @@ bool ShowPasswordDialog(TauUpgraderWindowsHost& host, const std::string& fileNam
   const int height = ui.Label1->geometry().bottom() + 1 + ui.BottomPanel->height();
   ui.BottomPanel->move(0, height - ui.BottomPanel->height());
   form.setFixedSize(form.width(), height);
-  return form.exec() == QDialog::Accepted;
+  const bool ok = form.exec() == QDialog::Accepted;
+  delete GPasswordDialog.data();
+  return ok;
+}
+
+// ---- The questions' window --------------------------------------------------
+
+QWidget* UpgraderQuestionParent() {
+  for (QWidget* w :
+       {static_cast<QWidget*>(GPasswordDialog.data()), static_cast<QWidget*>(GAskDialog.data()),
+        static_cast<QWidget*>(GWizard.data())})
+    if (w && w->isVisible()) return w;
+  QWidget* main = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (qobject_cast<QMainWindow*>(w) && w->isVisible()) main = w;
+  return main;
 }
 
 } // namespace bw

@@ -238,7 +238,8 @@ void TDecTreeWidget::SetEditorError(const std::string& error) {
   QPalette colours = FEditor->palette();
   colours.setColor(QPalette::Text, error.empty() ? palette().color(QPalette::Text) : Qt::red);
   FEditor->setPalette(colours);
-  ShowStatusText(Q(error));
+  FEditorError = Q(error);
+  ShowStatusText(FEditorError);
 }
 
 void TDecTreeWidget::ShowStatus(const std::string& text) {

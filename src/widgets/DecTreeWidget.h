@@ -46,6 +46,8 @@ public:
   bool EditorVisible() const override { return FEditor->isVisible(); }
   void SetEditorText(const std::string& text) override;
   void SetEditorError(const std::string& error) override;
+  // The in-place editor's error while its text is no number; else empty.
+  const QString& EditorError() const { return FEditorError; }
   void ShowStatus(const std::string& text) override;
   void ScrollIntoView(const TNodeRect& rect) override;
   bool AskYesNo(const std::string& question) override;
@@ -87,6 +89,7 @@ private:
   QMenu* FPropertyMenu;
   QPointer<QMenu> FPopupMenu;
   std::string FHint;
+  QString FEditorError;
   // The back buffer of the rubber band covers the visible part only.
   QImage FBackBuffer;
   QPoint FBufferOrigin;

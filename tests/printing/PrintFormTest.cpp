@@ -8,11 +8,15 @@
 #include "foundation/ErrorReport.h"
 #include "ui_PrintForm.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
@@ -189,4 +193,24 @@ TEST_F(PrintForm, PrintsToAPdfFileThroughTheQtPrinter) {
   ASSERT_TRUE(out.open(QIODevice::ReadOnly));
   EXPECT_EQ(out.read(5), "%PDF-");
   EXPECT_TRUE(settings.Landscape);
+}
+
+// On a CUPS printer the print dialog offers the proposed PDF in its box for
+// the PDF output (its child "filename"), in place of Qt's own name.
+TEST_F(PrintForm, TheCupsPrintDialogOffersTheProposedPdf) {
+  auto qt = std::make_unique<TQtPrinter>([](auto&&...) { FAIL() << "printed"; });
+  qt->SelectPrinter("office");
+  auto fake = SetPrinter(std::move(qt));
+  settings.ProposedPdf = "/home/user/trees/tree.pdf";
+  dialogs.Print = nullptr; // the real dialog
+  QString offered = "no dialog";
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+    auto* box = dialog ? dialog->findChild<QLineEdit*>("filename") : nullptr;
+    offered = box ? box->text() : "no box";
+    if (dialog) dialog->reject();
+  });
+  Show([&](TPrintForm& form) { form.Form().PrintToolButton->click(); });
+  SetPrinter(std::move(fake));
+  EXPECT_EQ(offered, "/home/user/trees/tree.pdf");
 }

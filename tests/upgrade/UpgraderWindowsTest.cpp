@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMainWindow>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -181,4 +183,43 @@ TEST(PasswordDialog, OkStoresTheNameAndPasswordCancelStoresNothing) {
   });
   EXPECT_FALSE(ShowPasswordDialog(host, "setup.bin"));
   EXPECT_EQ(host.Password, "secret");
+}
+
+// A question comes over the upgrade's window that shows, which stays on top
+// of the program (a question of the download over the wizard), else over
+// the main window, as the question whether to update does. A wizard that
+// goes while its question waits takes the question along: No.
+TEST(UpgraderQuestions, ComeOverTheUpgradesWindowThatShowsElseOverTheMainWindow) {
+  QMainWindow main;
+  main.show();
+  FakeHost host;
+  QWidget* parent = nullptr;
+  // The next dialog of its kind notes its parent and closes.
+  auto noteParent = [&]<typename Form>(Form*) {
+    WhileModal<Form>([&](Form& f) {
+      parent = f.parentWidget();
+      f.reject();
+    });
+  };
+  const std::string refused = "notes.txt refused";
+  noteParent(static_cast<QMessageBox*>(nullptr));
+  EXPECT_EQ(ShowUpgraderMessage(refused, mbYesNo, miQuestion), maNo);
+  EXPECT_EQ(parent, &main);
+  noteParent(static_cast<TauAutoUpgraderUpgradeMessageForm*>(nullptr));
+  EXPECT_FALSE(AskForUpgrade(""));
+  EXPECT_EQ(parent, &main);
+
+  QPointer<TauAutoUpgraderWizardForm> wizard = ShowWizard(host);
+  noteParent(static_cast<QMessageBox*>(nullptr));
+  ShowUpgraderMessage(refused, mbYesNo, miQuestion);
+  EXPECT_EQ(parent, wizard.data());
+  noteParent(static_cast<TauAutoUpgraderPasswordForm*>(nullptr));
+  EXPECT_FALSE(ShowPasswordDialog(host, "setup.bin"));
+  EXPECT_EQ(parent, wizard.data());
+  WhileModal<QMessageBox>([&](QMessageBox&) {
+    wizard->CloseSilently();
+    Settle();
+  });
+  EXPECT_EQ(ShowUpgraderMessage(refused, mbYesNo, miQuestion), maNo);
+  EXPECT_TRUE(wizard.isNull());
 }

@@ -5,6 +5,7 @@
 #include "support/ChildProcess.h"
 #include "support/RefusedNumbers.h"
 #include "treefile/TreeFile.h"
+#include "widgets/StatusHintPanel.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
 #include <QScrollArea>
@@ -24,6 +26,7 @@
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QWidgetAction>
 
 #include <clocale>
@@ -219,27 +222,62 @@ TEST(MainForm, SaveAndCloseTakeBackAnEditThatIsNoNumber) {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
-// The last panel of the status bar shows a long or multi-line text whole,
-// however little room the value panels leave it, and shrinks back after.
-TEST(MainForm, TheStatusBarShowsLongTextsWhole) {
+// The status bar keeps one height whatever its last panel shows, so the
+// tree above it stays still: a text longer than the panel (a hint of the
+// Type items, a note of two lines) is cut, and whole, as plain text, in the
+// panel's tool tip.
+TEST(MainForm, TheStatusBarKeepsItsHeightAndGivesALongTextWholeAsItsToolTip) {
   TestWindow w;
   w.Form->resize(400, 300);
   QApplication::processEvents();
   const int oneLine = w.Form->statusBar()->height();
-  auto* panel = w.Form->findChild<QLabel*>("StatusPanel3");
+  auto* panel = static_cast<TStatusHintPanel*>(w.Form->StatusPanel(3));
   const QString tooMany =
       QString::fromStdString(UIStringsComponent::Str(UIStringsComponent::STooManyOptions));
-  for (const QString& text : {QString("Invalid number: the edit was taken back"),
-                              tooMany + "\n" + tooMany, QString("short")}) {
+  for (const QString& text : {w.Action("PopupTypeChanceNumericMenuItem")->statusTip(),
+                              tooMany + "\n<b>" + tooMany, QString("short")}) {
     QStatusTipEvent tip(text);
     QApplication::sendEvent(w.Form.get(), &tip);
     for (int i = 0; i < 3; ++i) // the panel, the bar and the window lay out in turn
       QApplication::processEvents();
-    const QRect room = panel->contentsRect();
-    EXPECT_TRUE(room.contains(panel->fontMetrics().boundingRect(room, Qt::TextWordWrap, text)))
-        << text.toStdString();
+    EXPECT_EQ(w.Form->statusBar()->height(), oneLine) << text.toStdString();
+    const bool cut = text != "short";
+    EXPECT_EQ(panel->ShownText().endsWith(QChar(0x2026)), cut);
+    QTextDocument whole;
+    whole.setHtml(panel->toolTip());
+    EXPECT_EQ(whole.toPlainText(), cut ? text : QString());
   }
-  EXPECT_EQ(w.Form->statusBar()->height(), oneLine);
+}
+
+// While the in-place editor is red, its error comes back in the status bar
+// when a menu that covered it with its hints closes; once the edit has
+// ended, a closing menu leaves the panel empty.
+TEST(MainForm, TheEditorsInvalidNumberComesBackWhenAMenuCloses) {
+  TestWindow w;
+  w.Form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
+  w.AddSubnodes(w.Root());
+  w.Tree().SelectNode(w.Root()->Child(0), htPayoff);
+  w.Form->DecTreeWidget().setFocus();
+  for (QChar c : QString("abc"))
+    QTest::keyClicks(QApplication::focusWidget(), QString(c));
+  QLabel* panel = w.Form->StatusPanel(3);
+  QLineEdit* editor = w.Form->DecTreeWidget().InplaceEdit();
+  QMenu* file = w.Ui().FileMenuItem;
+  auto hintInMenu = [&] {
+    file->popup(w.Form->mapToGlobal(QPoint(0, 0)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    file->setActiveAction(w.Ui().FileExportPictureMenuItem);
+    EXPECT_EQ(panel->text(), "Exports the current decision tree as a picture file");
+    file->close();
+  };
+  EXPECT_EQ(panel->text(), "Invalid number");
+  hintInMenu();
+  EXPECT_EQ(panel->text(), "Invalid number");
+  EXPECT_TRUE(editor->isVisible());
+  QTest::keyClick(editor, Qt::Key_Escape);
+  hintInMenu();
+  EXPECT_EQ(panel->text(), "");
 }
 
 // Save as into a folder that cannot take the file: the window keeps the

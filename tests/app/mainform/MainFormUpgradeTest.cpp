@@ -1,6 +1,8 @@
 #include "TestWindow.h"
 #include "app/UpdateServer.h"
 #include "app/core/Settings.h"
+#include "foundation/ErrorReport.h"
+#include "foundation/Exceptions.h"
 #include "treefile/TreeFile.h"
 #include "ui_AutoUpgraderUpgradeMessageForm.h"
 #include "ui_AutoUpgraderWizardForm.h"
@@ -97,46 +99,71 @@ TEST(MainFormUpgrade, TheStartUpCheckAsksChecksAndRecordsNoUpdate) {
   EXPECT_EQ(w.Messages.size(), 1);
 }
 
-// The questions of the start-up (the external-data check of the file opened,
+// The questions and messages of the start-up (of the file opened: that it
+// is missing or unreadable, or the external-data check and its failure;
 // then the update question) come over the main window once it is on the
-// screen, never before it.
+// screen, never before it. A failing check is the open's failure, not an
+// error report.
 TEST(MainFormUpgrade, StartUpQuestionsComeOverTheShownWindow) {
   QTemporaryDir dir;
-  const std::string tree = dir.filePath("tree.bwk").toStdString();
+  const std::string tree = dir.filePath("tree.bwk").toStdString(),
+                    missing = dir.filePath("missing.bwk").toStdString(),
+                    broken = dir.filePath("broken.bwk").toStdString();
   {
     TestWindow writer;
     writer.AddSubnodes(writer.Root());
     writer.Root()->Child(0)->PayoffSource = "Import: Excel(\"prices.xlsx\", \"Prices$A1\")";
     WriteTreeFile(tree, *writer.Root(), writer.Tree().Options, writer.Tree().DefaultFont);
   }
+  std::ofstream(broken) << "<no tree";
   const std::string info = dir.filePath("info.txt").toStdString();
   std::ofstream(info) << "#version=0.1\r\n";
   UpgradeBoxes boxes("file://" + info);
   // A question asked before the window shows has no answer set yet: a real
-  // box, answered No here.
+  // box, closed here.
   QStringList early;
   QTimer user;
   QObject::connect(&user, &QTimer::timeout, [&] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       early << box->text();
-      box->button(QMessageBox::No)->click();
+      box->reject();
     }
   });
   user.start(10);
-  TestWindow w(QString::fromStdString(tree));
-  std::vector<bool> overWindow;
-  w.Form->Dialogs.AskYesNo = [&](const QString& text) {
-    w.Messages << text;
-    QWindow* window = w.Form->windowHandle();
-    overWindow.push_back(w.Form->isVisible() && window && window->isExposed());
-    return false;
-  };
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w.Messages.size() == 2; }, 5000));
-  EXPECT_TRUE(early.isEmpty());
-  EXPECT_EQ(w.Messages[0], "This project contains external data. Do you want to check if this "
-                           "data has been updated?");
-  EXPECT_EQ(w.Messages[1].left(43), "May Brantwick automatically check for updat");
-  EXPECT_EQ(overWindow, (std::vector<bool>{true, true}));
+  std::vector<std::string> reports;
+  const TExceptionReporter previous =
+      SetExceptionReporter([&](std::exception_ptr e) { reports.push_back(ExceptionMessage(e)); });
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {tree,
+       {"This project contains external data. Do you want to check if this data has been updated?",
+        "Error opening file: " + tree + "\n\nthe workbook is locked"}},
+      {missing, {"File '" + missing + "' does not exist."}},
+      {broken, {"Error opening file: " + broken + "\n\n"}}};
+  for (const auto& [file, said] : cases) {
+    TestWindow w(QString::fromStdString(file));
+    std::vector<bool> overWindow;
+    auto answer = [&](const QString& text) {
+      w.Messages << text;
+      QWindow* window = w.Form->windowHandle();
+      overWindow.push_back(w.Form->isVisible() && window && window->isExposed());
+      return true;
+    };
+    w.Form->Dialogs.AskYesNo = answer;
+    w.Form->Dialogs.Information = w.Form->Dialogs.Error = answer;
+    w.Form->Dialogs.ExternalDataOverview = [](TDecTree&, const auto&) {
+      throw Exception("the workbook is locked");
+    };
+    const qsizetype count = static_cast<qsizetype>(said.size()) + 1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Messages.size() == count; }, 5000)) << file;
+    for (size_t i = 0; i < said.size(); ++i)
+      EXPECT_EQ(w.Messages[static_cast<qsizetype>(i)].toStdString().substr(0, said[i].size()),
+                said[i]);
+    EXPECT_EQ(w.Messages.back().left(43), "May Brantwick automatically check for updat");
+    EXPECT_EQ(overWindow, std::vector<bool>(said.size() + 1, true));
+  }
+  SetExceptionReporter(previous);
+  EXPECT_TRUE(early.isEmpty()) << early.join("|").toStdString();
+  EXPECT_TRUE(reports.empty());
 }
 
 // An update whose every file is refused for where it would go installs
