@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +34,21 @@ bool HasTemp(const fs::path& folder) {
   for (const auto& e : fs::recursive_directory_iterator(folder))
     if (e.path().extension() == ".uTMP") return true;
   return false;
+}
+
+// Whether another holds the program folder's upgrade lock.
+bool FolderLocked(const fs::path& folder) {
+  bool busy = false;
+  const int fd = LockProgramFolder(folder.string(), busy);
+  if (fd >= 0) close(fd);
+  return busy;
+}
+
+// Whether a process has ended (reaped, or a zombie).
+bool ProcessEnded(pid_t pid) {
+  const std::string stat = ReadAll("/proc/" + std::to_string(pid) + "/stat");
+  const size_t paren = stat.rfind(')');
+  return paren == std::string::npos || stat.compare(paren, 3, ") Z") == 0;
 }
 
 class Engine : public ::testing::Test {
@@ -490,4 +506,118 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   EXPECT_FALSE(qEnvironmentVariableIsSet(helper::ReportVariable));
   EXPECT_FALSE(HasTemp(Prog));
   EXPECT_FALSE(fs::exists(HandOver));
+}
+
+// Two copies of the program upgrade one folder: the second, while the first
+// downloads and while the first's helper waits, says so and changes nothing;
+// once that helper has ended, it may upgrade.
+TEST_F(Engine, TwoCopiesUpgradingOneFolderTakeTurns) {
+  AnsweredBoxes boxes;
+  QProcess program; // the first copy, which its helper waits for
+  program.start(BW_STANDIN_OLD, {});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  U->WaitPid = static_cast<pid_t>(program.processId());
+  bool downloading = false;
+  U->OnFileStart = [&](auto&&...) { downloading = true; };
+  const std::string slow(20, 's');
+  Info("#version=9\r\n#url=" + Serve("slow.txt", slow, "?trickle") + "=slow.txt\r\n");
+  U->CheckUpdate(false);
+  ASSERT_TRUE(ProcessUntil([&] { return downloading; }));
+
+  TauAutoUpgrader second;
+  second.ProgramFolder = U->ProgramFolder;
+  second.ProgramFile = U->ProgramFile;
+  second.HandOverFolder = PrivateUpgradeFolder(Root.string());
+  second.VersionControl = byNumber;
+  second.ShowMessages = {};
+  second.Wizard.Enabled = false;
+  second.InfoFileURL =
+      Serve("second.txt", "#version=9\r\n#url=" + Serve("other.txt", "other") + "=slow.txt\r\n");
+  Strings told;
+  second.OnAborted = [&](TauAutoUpgrader*) { told.push_back("aborted"); };
+  second.OnDoOwnCloseAppMethod = [&](TauAutoUpgrader*) { told.push_back("close"); };
+  auto secondRun = [&] {
+    told.clear();
+    second.CheckUpdate(false);
+    return ProcessUntil([&] { return !told.empty() && !second.UpgradeBusy(); });
+  };
+  ASSERT_TRUE(secondRun());
+  EXPECT_EQ(told, Strings{"aborted"});
+  EXPECT_EQ(boxes.Texts, Strings{UpgradeUnderWayText});
+  // The first copy's download went on whole, and its helper waits.
+  ASSERT_TRUE(ProcessUntil([&] { return Ended; }));
+  EXPECT_EQ(Events, (Strings{"begin", "file done", "end", "close"}));
+  EXPECT_EQ(ReadAll(Prog / "slow.txt.uTMP"), slow);
+  // The helper holds the folder beyond the first copy's engine.
+  U.reset();
+  ASSERT_TRUE(secondRun());
+  EXPECT_EQ(told, Strings{"aborted"});
+  EXPECT_EQ(boxes.Texts.size(), 2u);
+  EXPECT_TRUE(fs::exists(Prog / "slow.txt.uTMP"));
+  // The first copy ends: its helper installs the whole download and ends.
+  program.closeWriteChannel();
+  ASSERT_TRUE(program.waitForFinished(5000));
+  ASSERT_TRUE(ProcessUntil([&] { return !FolderLocked(Prog); }));
+  EXPECT_EQ(ReadAll(Prog / "slow.txt"), slow);
+  ASSERT_TRUE(secondRun());
+  EXPECT_EQ(told, Strings{"close"});
+}
+
+// The helper ends before the user presses OK on the completed wizard: the
+// update cannot be installed, what was downloaded goes, the program stays.
+TEST_F(Engine, OkAfterTheHelperEndedKeepsTheProgram) {
+  AnsweredBoxes boxes;
+  U->Wizard.Enabled = true;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    TauAutoUpgraderWizardForm* w = UpgraderWizard();
+    if (!w || !w->Completed()) return;
+    user.stop();
+    const pid_t helper = U->HelperPid();
+    kill(helper, SIGKILL);
+    for (int i = 0; i < 500 && !ProcessEnded(helper); ++i)
+      usleep(10000);
+    w->Form().FinishBtn->click();
+  });
+  user.start(10);
+  Write(Prog / "data.txt", "old");
+  EXPECT_EQ(Check("#version=9\r\n#url=" + Serve("data.txt", "new") + "=data.txt\r\n"),
+            (Strings{"begin", "file done", "end", "aborted"}));
+  EXPECT_EQ(boxes.Texts, Strings{"The update cannot be installed: The upgrade helper has ended "
+                                 "before the program did.\n\nThe program stays as it is."});
+  EXPECT_FALSE(U->HelperLaunched());
+  EXPECT_EQ(ReadAll(Prog / "data.txt"), "old");
+  EXPECT_FALSE(HasTemp(Prog));
+  EXPECT_FALSE(fs::exists(HandOver / UpgraderFileName));
+  EXPECT_FALSE(FolderLocked(Prog));
+}
+
+// A run abandoned where the system gives no process descriptors (an older
+// kernel, a sandbox): its helper is ended all the same, and nothing is
+// installed or started when the program ends.
+TEST_F(Engine, AnAbandonedRunWithoutProcessDescriptorsRestartsNothing) {
+  U->OpenPidFd = [](pid_t) {
+    errno = ENOSYS;
+    return -1;
+  };
+  fs::copy_file(BW_STANDIN_OLD, Prog / "standin");
+  const fs::path record = Root / "record.txt";
+  qputenv("BW_STANDIN_RECORD", QByteArray::fromStdString(record.string()));
+  QProcess program;
+  program.start(QString::fromStdString((Prog / "standin").string()), {});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  ASSERT_TRUE(ProcessUntil([&] { return ReadAll(record) == "old:\n"; }, 5000));
+  U->WaitPid = static_cast<pid_t>(program.processId());
+  Write(Prog / "data.txt", "old");
+  EXPECT_EQ(Check("#version=9\r\n#url=" + Serve("data.txt", "new") + "=data.txt\r\n"),
+            (Strings{"begin", "file done", "end", "close"}));
+  const pid_t helper = U->HelperPid();
+  ASSERT_GT(helper, 0);
+  U->AbortUpgrade(false); // the program stayed open, and the run is abandoned
+  EXPECT_TRUE(ProcessEnded(helper));
+  program.closeWriteChannel();
+  ASSERT_TRUE(program.waitForFinished(5000));
+  EXPECT_FALSE(ProcessUntil([&] { return ReadAll(record) != "old:\n"; }, 1000));
+  qunsetenv("BW_STANDIN_RECORD");
+  EXPECT_EQ(ReadAll(Prog / "data.txt"), "old");
 }

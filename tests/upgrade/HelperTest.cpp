@@ -218,6 +218,21 @@ TEST_F(Folder, RunWaitsInstallsDeletesTheQueueAndRestarts) {
   EXPECT_FALSE(fs::exists(Root / "stand in.uTMP"));
 }
 
+// The program abandoned the run and deleted the helper's file, where it
+// could not end the helper: once the wait is over, the helper installs
+// nothing and starts nothing.
+TEST_F(Folder, AnAbandonedHandOverInstallsAndStartsNothing) {
+  Write(Root / "data", "old");
+  Write(Root / "data.uTMP", "new");
+  Write(Root / "queue", (Root / "data").string() + "\r\n");
+  const fs::path program = Root / "prog";
+  Write(program, "#!/bin/sh\necho started > \"$0.started\"\n", fs::perms(0755));
+  HelperCommand c = Parse({program.c_str(), "+ 0"});
+  EXPECT_EQ(RunHelper(c, (Root / "queue").string(), 0, (Root / "helper").string()), 0);
+  EXPECT_EQ(ReadAll(Root / "data"), "old");
+  EXPECT_FALSE(AppearsWithin(Root / "prog.started", 1));
+}
+
 // The folder gets a name of our own making: names someone else took first
 // (the fixed name of before among them) never stand in the way.
 TEST_F(Folder, ThePrivateFolderIsTheUsersAlone) {
