@@ -37,6 +37,22 @@ bool HasTemp(const fs::path& folder) {
   return false;
 }
 
+// A process that runs until it is ended, for a helper to wait for: the
+// first copy of the program.
+struct Waited {
+  pid_t Pid = fork();
+  Waited() {
+    if (Pid == 0) {
+      pause();
+      _exit(0);
+    }
+  }
+  void End() {
+    kill(Pid, SIGKILL);
+    waitpid(Pid, nullptr, 0);
+  }
+};
+
 // Whether another holds the program folder's upgrade lock.
 bool FolderLocked(const fs::path& folder) {
   bool busy = false;
@@ -507,10 +523,8 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
 // the folder is free once that helper has ended.
 TEST_F(Engine, TwoCopiesUpgradingOneFolderTakeTurns) {
   AnsweredBoxes boxes;
-  QProcess program; // the first copy, which its helper waits for
-  program.start(BW_STANDIN_OLD, {});
-  ASSERT_TRUE(program.waitForStarted(5000));
-  U->WaitPid = static_cast<pid_t>(program.processId());
+  Waited program;
+  U->WaitPid = program.Pid;
   bool downloading = false;
   U->OnFileStart = [&](auto&&...) { downloading = true; };
   const std::string slow(20, 's');
@@ -548,8 +562,7 @@ TEST_F(Engine, TwoCopiesUpgradingOneFolderTakeTurns) {
   EXPECT_EQ(told, Strings{"aborted"});
   EXPECT_EQ(boxes.Texts.size(), 2u);
   // The first copy ends: its helper installs the whole download and ends.
-  program.closeWriteChannel();
-  ASSERT_TRUE(program.waitForFinished(5000));
+  program.End();
   ASSERT_TRUE(ProcessUntil([&] { return !FolderLocked(Prog); }));
   EXPECT_EQ(ReadAll(Prog / "slow.txt"), slow);
 }
@@ -588,18 +601,15 @@ TEST_F(Engine, AnAbandonedRunWithoutProcessDescriptorsRestartsNothing) {
     errno = ENOSYS;
     return -1;
   };
-  QProcess program; // the program the helper waits for
-  program.start("/bin/cat", {});
-  ASSERT_TRUE(program.waitForStarted(5000));
-  U->WaitPid = static_cast<pid_t>(program.processId());
+  Waited program;
+  U->WaitPid = program.Pid;
   U->ProgramFile = (Prog / "restart").string();
   Write(Prog / "restart", "#!/bin/sh\ntouch \"$0.started\"\n", fs::perms(0755));
   Write(Prog / "data.txt", "old");
   EXPECT_EQ(Check("#version=9\r\n#url=" + Serve("data.txt", "new") + "=data.txt\r\n"),
             (Strings{"begin", "file done", "end", "close"}));
   U->AbortUpgrade(false); // the program stayed open, and the run is abandoned
-  program.closeWriteChannel();
-  ASSERT_TRUE(program.waitForFinished(5000));
+  program.End();
   EXPECT_FALSE(ProcessUntil([&] { return fs::exists(Prog / "restart.started"); }, 1000));
   EXPECT_EQ(ReadAll(Prog / "data.txt"), "old");
 }
