@@ -128,7 +128,8 @@ public:
   // Stops the run and deletes its downloaded files.
   void AbortUpgrade(bool force) override;
   // Hands the downloaded files to the helper and closes the program; when
-  // the helper cannot start, says why and the program stays.
+  // the helper cannot start or has ended, says why and the program stays.
+  // While another copy's run holds the program folder, says so instead.
   void RestartApplication(const std::string& params);
   // In the program the helper started again: when the helper left a report
   // that it refused files, says which and why; clears away what the helper
