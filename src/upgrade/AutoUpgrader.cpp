@@ -9,14 +9,18 @@
 #include "upgrade/helper/HelperCore.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace bw {
 
@@ -44,9 +48,43 @@ std::string TimeLeftText(int64_t seconds) {
                                                  static_cast<long long>(seconds % 60)});
 }
 
+// Starts the helper as a child of this program in a session of its own,
+// with nothing to read, in its folder, with the program folder's lock (when
+// held) on the helper's lock descriptor. 0, or the system's error.
+int SpawnHelper(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                const std::string& folder, int lockFd, pid_t& pid) {
+  std::vector<char*> argv, envp;
+  for (const std::string& a : args)
+    argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (const std::string& e : environment)
+    envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  if (lockFd >= 0) posix_spawn_file_actions_adddup2(&files, lockFd, helper::LockDescriptor);
+  posix_spawn_file_actions_addchdir_np(&files, folder.c_str());
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr,
+                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  const int rc = posix_spawn(&pid, argv[0], &files, &attr, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&files);
+  return rc;
+}
+
 } // namespace
 
 TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
+  OpenPidFd = [](pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); };
   TauFileAttributes incomplete{atrHidden, atrTemporary};
   OutputFileAttributes.SetIncomplete(incomplete);
   OutputFileAttributes.SetComplete(TauFileAttributes{atrArchive, atrHidden, atrTemporary});
@@ -88,6 +126,8 @@ TauAutoUpgrader::~TauAutoUpgrader() {
   FTimer.stop();
   if (TauAutoUpgraderWizardForm* w = UpgraderWizard(); w && &w->WizardHost() == this) delete w;
   if (FHelperPidFd >= 0) close(FHelperPidFd);
+  // A started helper keeps the folder's lock until it ends.
+  ReleaseFolderLock();
 }
 
 void TauAutoUpgrader::SetAutoCheck(bool on) {
@@ -230,6 +270,12 @@ std::string TauAutoUpgrader::ResolveTarget(const std::string& address,
 void TauAutoUpgrader::DownloadNextFile(bool first) {
   if (first) {
     SetInfoFileMode(false);
+    // Nothing of another copy's run is touched: not its downloads, nor its
+    // helper's.
+    if (!TakeFolderLock()) {
+      RefuseBusyFolder();
+      return;
+    }
     FFileIndex = 0;
     FDownloaded = 0;
     FCompleted = false;
@@ -464,6 +510,7 @@ void TauAutoUpgrader::StopUpgrade(bool force) {
   SignalEvent(FWaitEvent);
   Abort(false, force);
   if (TauAutoUpgraderWizardForm* w = UpgraderWizard()) w->CloseSilently();
+  if (!FHelperLaunched) ReleaseFolderLock();
 }
 
 void TauAutoUpgrader::AbortUpgrade(bool force) {
@@ -471,6 +518,28 @@ void TauAutoUpgrader::AbortUpgrade(bool force) {
   StopUpgrade(force);
   StopHelper();
   DeleteTempFiles();
+  ReleaseFolderLock();
+  if (OnAborted) OnAborted(this);
+}
+
+bool TauAutoUpgrader::TakeFolderLock() {
+  if (FLockFd >= 0) return true;
+  bool busy = false;
+  FLockFd = LockProgramFolder(Folder(), busy);
+  // A folder that takes no lock at all (on some network file systems) is
+  // upgraded without one.
+  return FLockFd >= 0 || !busy;
+}
+
+void TauAutoUpgrader::ReleaseFolderLock() {
+  if (FLockFd >= 0) close(FLockFd);
+  FLockFd = -1;
+}
+
+void TauAutoUpgrader::RefuseBusyFolder() {
+  FAborted = true;
+  StopUpgrade(false);
+  ShowUpgraderMessage(UpgradeUnderWayText, mbOK, miWarning);
   if (OnAborted) OnAborted(this);
 }
 
@@ -484,7 +553,12 @@ void TauAutoUpgrader::DeleteCurrentDownload() {
 
 void TauAutoUpgrader::DeleteTempFiles() {
   const std::string folder = Folder();
-  if (DIR* dir = opendir(folder.c_str())) {
+  // The folder's downloads only while no other copy's run holds it: what
+  // that run downloads is never ours to delete.
+  bool busy = false;
+  const int held = FLockFd >= 0 ? -1 : LockProgramFolder(folder, busy);
+  DIR* dir = busy ? nullptr : opendir(folder.c_str());
+  if (dir) {
     const std::string suffix = helper::TempSuffix;
     while (dirent* entry = readdir(dir)) {
       const std::string name = entry->d_name;
@@ -494,12 +568,23 @@ void TauAutoUpgrader::DeleteTempFiles() {
     }
     closedir(dir);
   }
+  if (held >= 0) close(held);
   for (const std::string& file : FRunDownloads)
     unlink(file.c_str());
 }
 
 void TauAutoUpgrader::RestartApplication(const std::string& params) {
+  if (!FHelperLaunched && !TakeFolderLock()) {
+    RefuseBusyFolder();
+    return;
+  }
   if (!FCompleted) DeleteTempFiles();
+  // A helper that ended meanwhile would install nothing once the program
+  // has closed.
+  if (FHelperLaunched && !HelperWaits()) {
+    EndRunUninstalled("The upgrade helper has ended before the program did.");
+    return;
+  }
   if (!StartHelper(params)) return;
   if (OnDoOwnCloseAppMethod)
     OnDoOwnCloseAppMethod(this);
@@ -513,30 +598,58 @@ bool TauAutoUpgrader::StartHelper(const std::string& params) {
       params.empty() ? FRestartParams + static_cast<char>('0' + FUpgradeMethod) : params;
   std::string why;
   if (LaunchUpgradeHelper(p, why)) return true;
-  // Nothing was handed over: the program stays as it is, and so does
+  EndRunUninstalled(why);
+  return false;
+}
+
+void TauAutoUpgrader::EndRunUninstalled(const std::string& why) {
+  // Nothing is handed over: the program stays as it is, and so does
   // nothing of this run.
   FAborted = true;
   StopUpgrade(false);
+  StopHelper();
   DeleteTempFiles();
+  ReleaseFolderLock();
   ShowUpgraderMessage(FormatUpgraderText(HelperNotStartedText, {why}), mbOK, miError);
   if (OnAborted) OnAborted(this);
+}
+
+bool TauAutoUpgrader::HelperWaits() {
+  if (FHelperPid <= 0) return false;
+  pid_t ended;
+  while ((ended = waitpid(FHelperPid, nullptr, WNOHANG)) < 0 && errno == EINTR) {
+  }
+  if (ended == 0) return true;
+  FHelperPid = -1; // reaped now, or no child of ours to ask
   return false;
 }
 
 void TauAutoUpgrader::StopHelper() {
   if (!FHelperLaunched) return;
   // The helper still waits for this program to end: once it is gone,
-  // nothing of the abandoned run is installed.
-  if (FHelperPidFd >= 0) {
-    syscall(SYS_pidfd_send_signal, FHelperPidFd, SIGKILL, nullptr, 0);
-    close(FHelperPidFd);
+  // nothing of the abandoned run is installed. It is ended through its
+  // process descriptor where the system gives one, else by its number,
+  // which stays its own while this program has not reaped it.
+  if (FHelperPid > 0) {
+    const bool sent = (FHelperPidFd >= 0 &&
+                       syscall(SYS_pidfd_send_signal, FHelperPidFd, SIGKILL, nullptr, 0) == 0) ||
+                      kill(FHelperPid, SIGKILL) == 0;
+    if (sent)
+      while (waitpid(FHelperPid, nullptr, 0) < 0 && errno == EINTR) {
+      }
   }
+  if (FHelperPidFd >= 0) close(FHelperPidFd);
   FHelperPidFd = -1;
+  FHelperPid = -1;
   FHelperLaunched = false;
-  if (HandOverFolder.empty())
+  // The helper's own file goes with the hand-over: a helper that could not
+  // be ended finds it gone and installs and starts nothing.
+  if (HandOverFolder.empty()) {
     RemovePrivateUpgradeFolder(FHelperFolder);
-  else
+  } else {
     unlink((FHelperFolder + UpgraderQueueFileName).c_str());
+    unlink((FHelperFolder + UpgraderFileName).c_str());
+  }
   FHelperFolder.clear();
 }
 
@@ -567,22 +680,19 @@ bool TauAutoUpgrader::LaunchUpgradeHelper(const std::string& params, std::string
                 std::strerror(errno) + ".");
   FFiles.SaveValuesToFile(queueFile);
 
-  QProcess process;
-  process.setProgram(Q(helperFile));
-  process.setArguments({Q(Program()), Q("+" + params)});
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(helper::WaitPidVariable,
-                     QString::number(WaitPid > 0 ? WaitPid : QCoreApplication::applicationPid()));
-  process.setProcessEnvironment(environment);
-  process.setWorkingDirectory(Q(folder));
-  qint64 pid = 0;
-  if (!process.startDetached(&pid))
+  const std::string waitFor = std::string(helper::WaitPidVariable) + "=";
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, waitFor.c_str(), waitFor.size()) != 0) environment.emplace_back(*e);
+  environment.push_back(waitFor + std::to_string(WaitPid > 0 ? WaitPid : getpid()));
+  pid_t pid = 0;
+  if (const int error =
+          SpawnHelper({helperFile, Program(), "+" + params}, environment, folder, FLockFd, pid))
     return fail("The upgrade helper " + helperFile +
-                " could not be started: " + process.errorString().toStdString() + ".");
+                " could not be started: " + std::strerror(error) + ".");
   FHelperLaunched = true;
-  // Taken at once: the helper waits for this program, so the number is
-  // still its own.
-  FHelperPidFd = static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+  FHelperPid = pid;
+  FHelperPidFd = OpenPidFd ? OpenPidFd(pid) : -1;
   FHelperFolder = folder;
   return true;
 }

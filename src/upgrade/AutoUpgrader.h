@@ -87,6 +87,9 @@ public:
   // The folder of the helper and its queue; the user's private folder in
   // the temporary folder unless set.
   std::string HandOverFolder;
+  // Opens a descriptor of a process (pidfd_open), or gives -1 where the
+  // system has none or refuses it; tests stand in for such a system.
+  std::function<int(pid_t)> OpenPidFd;
 
   std::function<void(TauAutoUpgrader* Sender, const std::string& UpgradeMsg,
                      TacUpgradeMethod UpgradeMethod, const TauStringList& Files, bool& CanUpgrade)>
@@ -125,7 +128,8 @@ public:
   // Stops the run and deletes its downloaded files.
   void AbortUpgrade(bool force) override;
   // Hands the downloaded files to the helper and closes the program; when
-  // the helper cannot start, says why and the program stays.
+  // the helper cannot start or has ended, says why and the program stays.
+  // While another copy's run holds the program folder, says so instead.
   void RestartApplication(const std::string& params);
   // In the program the helper started again: when the helper left a report
   // that it refused files, says which and why; clears away what the helper
@@ -134,6 +138,8 @@ public:
   // A transfer or an upgrade run (question, wizard) is under way.
   bool UpgradeBusy() const;
   bool HelperLaunched() const { return FHelperLaunched; }
+  // The started helper's process, or -1.
+  pid_t HelperPid() const { return FHelperPid; }
   const TauStringList& Files() const { return FFiles; }
 
   // The windows' view of the engine.
@@ -156,6 +162,17 @@ private:
   bool LaunchUpgradeHelper(const std::string& params, std::string& why);
   // Ends a started helper of a run abandoned after all, and its hand-over.
   void StopHelper();
+  // Whether the started helper still waits for the program to end.
+  bool HelperWaits();
+  // Ends a run whose files cannot be installed: says why, and deletes what
+  // was downloaded and handed over; the program stays as it is.
+  void EndRunUninstalled(const std::string& why);
+  // One upgrade at a time per program folder, from the first download to
+  // the helper's end: false when another copy's run holds the folder.
+  bool TakeFolderLock();
+  void ReleaseFolderLock();
+  // Another copy upgrades the folder: says so and changes nothing.
+  void RefuseBusyFolder();
   void UpdateTimer();
   void TimerFired();
   void SetInfoFileMode(bool on);
@@ -201,6 +218,11 @@ private:
   // The started helper, held by a descriptor of its process: a signal sent
   // through it never reaches another process that took its number later.
   int FHelperPidFd = -1;
+  // The helper is a child of this program: until the program reaps it, its
+  // number stays its own.
+  pid_t FHelperPid = -1;
+  // The program folder's upgrade lock, shared with the started helper.
+  int FLockFd = -1;
   std::string FHelperFolder;
   TauWaitHandle FWaitEvent;
   // The ".uTMP" files this run may have written.

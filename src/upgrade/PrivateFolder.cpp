@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -50,6 +51,21 @@ void RemovePrivateUpgradeFolder(const std::string& folder) {
   for (const char* name : {UpgraderFileName, UpgraderQueueFileName, helper::ReportFileName})
     unlink((path + "/" + name).c_str());
   rmdir(path.c_str());
+}
+
+int LockProgramFolder(const std::string& folder, bool& busy) {
+  busy = false;
+  const int opened = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (opened < 0) return -1;
+  const int fd = fcntl(opened, F_DUPFD_CLOEXEC, 10);
+  close(opened);
+  if (fd < 0) return -1;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    busy = errno == EWOULDBLOCK;
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 bool WritePrivateFile(const std::string& path, const void* data, size_t size, mode_t mode) {

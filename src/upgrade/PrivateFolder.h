@@ -37,6 +37,13 @@ void CaptureInstallReportName();
 // not a file of this user's.
 std::optional<helper::InstallReport> TakeInstallReport();
 
+// Takes the upgrade lock of a program folder without waiting: an advisory
+// lock on the folder itself, held by every process that shares the
+// descriptor and gone with the last of them. The descriptor (close-on-exec,
+// numbered above the helper's lock descriptor), or -1: busy then tells
+// whether another holds the lock, rather than the folder taking none.
+int LockProgramFolder(const std::string& folder, bool& busy);
+
 // Writes a file anew: an existing one is removed first, then the file is
 // created exclusively without following a link and given the mode. False
 // when it cannot be written whole.

@@ -112,6 +112,9 @@ inline constexpr const char* NothingInstalledText =
 // The helper could not be started (why); nothing is installed:
 inline constexpr const char* HelperNotStartedText =
     "The update cannot be installed: %s\n\nThe program stays as it is.";
+// Another copy of the program upgrades the same folder; nothing is changed:
+inline constexpr const char* UpgradeUnderWayText =
+    "An upgrade of this program is under way already. This one changes nothing.";
 // In the program started again, for each file the helper refused (the
 // file and why):
 inline constexpr const char* IncompleteInstallText =

@@ -17,8 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace bw;
@@ -33,6 +35,30 @@ bool HasTemp(const fs::path& folder) {
   for (const auto& e : fs::recursive_directory_iterator(folder))
     if (e.path().extension() == ".uTMP") return true;
   return false;
+}
+
+// A process that runs until it is ended, for a helper to wait for: the
+// first copy of the program.
+struct Waited {
+  pid_t Pid = fork();
+  Waited() {
+    if (Pid == 0) {
+      pause();
+      _exit(0);
+    }
+  }
+  void End() {
+    kill(Pid, SIGKILL);
+    waitpid(Pid, nullptr, 0);
+  }
+};
+
+// Whether another holds the program folder's upgrade lock.
+bool FolderLocked(const fs::path& folder) {
+  bool busy = false;
+  const int fd = LockProgramFolder(folder.string(), busy);
+  if (fd >= 0) close(fd);
+  return busy;
 }
 
 class Engine : public ::testing::Test {
@@ -490,4 +516,100 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   EXPECT_FALSE(qEnvironmentVariableIsSet(helper::ReportVariable));
   EXPECT_FALSE(HasTemp(Prog));
   EXPECT_FALSE(fs::exists(HandOver));
+}
+
+// Two copies of the program upgrade one folder: the second, while the first
+// downloads and while the first's helper waits, says so and changes nothing;
+// the folder is free once that helper has ended.
+TEST_F(Engine, TwoCopiesUpgradingOneFolderTakeTurns) {
+  AnsweredBoxes boxes;
+  Waited program;
+  U->WaitPid = program.Pid;
+  bool downloading = false;
+  U->OnFileStart = [&](auto&&...) { downloading = true; };
+  const std::string slow(20, 's');
+  Info("#version=9\r\n#url=" + Serve("slow.txt", slow, "?trickle") + "=slow.txt\r\n");
+  U->CheckUpdate(false);
+  ASSERT_TRUE(ProcessUntil([&] { return downloading; }));
+
+  TauAutoUpgrader second;
+  second.ProgramFolder = U->ProgramFolder;
+  second.ProgramFile = U->ProgramFile;
+  second.HandOverFolder = PrivateUpgradeFolder(Root.string());
+  second.VersionControl = byNumber;
+  second.ShowMessages = {};
+  second.Wizard.Enabled = false;
+  second.InfoFileURL =
+      Serve("second.txt", "#version=9\r\n#url=" + Serve("other.txt", "other") + "=slow.txt\r\n");
+  Strings told;
+  second.OnAborted = [&](TauAutoUpgrader*) { told.push_back("aborted"); };
+  second.OnDoOwnCloseAppMethod = [&](TauAutoUpgrader*) { told.push_back("close"); };
+  auto secondRun = [&] {
+    told.clear();
+    second.CheckUpdate(false);
+    return ProcessUntil([&] { return !told.empty() && !second.UpgradeBusy(); });
+  };
+  ASSERT_TRUE(secondRun());
+  EXPECT_EQ(told, Strings{"aborted"});
+  EXPECT_EQ(boxes.Texts, Strings{UpgradeUnderWayText});
+  // The first copy's download went on whole, and its helper waits.
+  ASSERT_TRUE(ProcessUntil([&] { return Ended; }));
+  EXPECT_EQ(Events, (Strings{"begin", "file done", "end", "close"}));
+  EXPECT_EQ(ReadAll(Prog / "slow.txt.uTMP"), slow);
+  // The helper holds the folder beyond the first copy's engine.
+  U.reset();
+  ASSERT_TRUE(secondRun());
+  EXPECT_EQ(told, Strings{"aborted"});
+  EXPECT_EQ(boxes.Texts.size(), 2u);
+  // The first copy ends: its helper installs the whole download and ends.
+  program.End();
+  ASSERT_TRUE(ProcessUntil([&] { return !FolderLocked(Prog); }));
+  EXPECT_EQ(ReadAll(Prog / "slow.txt"), slow);
+}
+
+// The helper ends before the user presses OK on the completed wizard: the
+// update cannot be installed, what was downloaded goes, the program stays.
+TEST_F(Engine, OkAfterTheHelperEndedKeepsTheProgram) {
+  AnsweredBoxes boxes;
+  U->Wizard.Enabled = true;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    TauAutoUpgraderWizardForm* w = UpgraderWizard();
+    if (!w || !w->Completed()) return;
+    user.stop();
+    kill(U->HelperPid(), SIGKILL);
+    siginfo_t ended;
+    waitid(P_PID, U->HelperPid(), &ended, WEXITED | WNOWAIT); // left for the engine to reap
+    w->Form().FinishBtn->click();
+  });
+  user.start(10);
+  Write(Prog / "data.txt", "old");
+  EXPECT_EQ(Check("#version=9\r\n#url=" + Serve("data.txt", "new") + "=data.txt\r\n"),
+            (Strings{"begin", "file done", "end", "aborted"}));
+  EXPECT_EQ(boxes.Texts, Strings{"The update cannot be installed: The upgrade helper has ended "
+                                 "before the program did.\n\nThe program stays as it is."});
+  EXPECT_FALSE(HasTemp(Prog));
+  EXPECT_FALSE(fs::exists(HandOver / UpgraderFileName));
+  EXPECT_FALSE(FolderLocked(Prog));
+}
+
+// A run abandoned where the system gives no process descriptors (an older
+// kernel, a sandbox): its helper is ended all the same, and nothing is
+// installed or started when the program ends.
+TEST_F(Engine, AnAbandonedRunWithoutProcessDescriptorsRestartsNothing) {
+  U->OpenPidFd = [](pid_t) {
+    errno = ENOSYS;
+    return -1;
+  };
+  Waited program;
+  U->WaitPid = program.Pid;
+  U->ProgramFile = (Prog / "restart").string();
+  Write(Prog / "restart", "#!/bin/sh\ntouch \"$0.started\"\n", fs::perms(0755));
+  Write(Prog / "data.txt", "old");
+  EXPECT_EQ(Check("#version=9\r\n#url=" + Serve("data.txt", "new") + "=data.txt\r\n"),
+            (Strings{"begin", "file done", "end", "close"}));
+  U->AbortUpgrade(false); // the program stayed open, and the run is abandoned
+  program.End();
+  EXPECT_FALSE(ProcessUntil([&] { return fs::exists(Prog / "restart.started"); }, 1000));
+  EXPECT_EQ(ReadAll(Prog / "data.txt"), "old");
 }

@@ -127,7 +127,8 @@ TEST_F(Folder, OnlyADownloadOfOursReplacesAFileOfOurs) {
 
 // Another user who may write the folder swaps a link in under the
 // download's name, again and again, while the helper installs: the mode
-// and the rename only ever reach the download the helper checked.
+// and the rename only ever reach the download the helper checked, and no
+// link ever takes the target's name.
 TEST_F(Folder, ALinkSwappedInMeanwhileIsNeverChangedOrMoved) {
   const fs::path victim = Root / "key";
   Write(victim, "the user's key", fs::perms(0600));
@@ -140,9 +141,12 @@ TEST_F(Folder, ALinkSwappedInMeanwhileIsNeverChangedOrMoved) {
     while (!stop.load())
       renameat2(AT_FDCWD, names[0].c_str(), AT_FDCWD, names[1].c_str(), RENAME_EXCHANGE);
   });
-  int installed = 0;
-  for (int i = 0; i < 50000 && Mode(victim) == 0600; ++i) {
-    if (fs::is_symlink(target)) fs::remove(target); // a link moved into place
+  int installed = 0, linksInPlace = 0;
+  for (int i = 0; i < 5000 && Mode(victim) == 0600; ++i) {
+    if (fs::is_symlink(target)) {
+      ++linksInPlace;
+      fs::remove(target);
+    }
     if (!fs::exists(fs::symlink_status(target))) Write(target, "old", fs::perms(0755));
     bool link = false, file = false;
     for (const fs::path& name : names) {
@@ -165,6 +169,7 @@ TEST_F(Folder, ALinkSwappedInMeanwhileIsNeverChangedOrMoved) {
   stop = true;
   swapper.join();
   EXPECT_GT(installed, 0);
+  EXPECT_EQ(linksInPlace, 0);
   EXPECT_EQ(Mode(victim), 0600u);
   EXPECT_EQ(ReadAll(victim), "the user's key");
 }
@@ -211,6 +216,21 @@ TEST_F(Folder, RunWaitsInstallsDeletesTheQueueAndRestarts) {
   EXPECT_EQ(ReadAll(Root / "stand in.args"), "new:/afterupgrade|x|");
   EXPECT_FALSE(fs::exists(Root / "queue"));
   EXPECT_FALSE(fs::exists(Root / "stand in.uTMP"));
+}
+
+// The program abandoned the run and deleted the helper's file, where it
+// could not end the helper: once the wait is over, the helper installs
+// nothing and starts nothing.
+TEST_F(Folder, AnAbandonedHandOverInstallsAndStartsNothing) {
+  Write(Root / "data", "old");
+  Write(Root / "data.uTMP", "new");
+  Write(Root / "queue", (Root / "data").string() + "\r\n");
+  const fs::path program = Root / "prog";
+  Write(program, "#!/bin/sh\necho started > \"$0.started\"\n", fs::perms(0755));
+  HelperCommand c = Parse({program.c_str(), "+ 0"});
+  EXPECT_EQ(RunHelper(c, (Root / "queue").string(), 0, (Root / "helper").string()), 0);
+  EXPECT_EQ(ReadAll(Root / "data"), "old");
+  EXPECT_FALSE(AppearsWithin(Root / "prog.started", 1));
 }
 
 // The folder gets a name of our own making: names someone else took first

@@ -17,7 +17,7 @@ Paths:
   /redirect?to=ADDRESS  302 to the address; /loop redirects to itself
   /echo          the request (line, headers, body) as the body
   /local/PATH    the file at the absolute PATH (404 when missing); ?nolength sends it
-                 without a length, ?break only half of it
+                 without a length, ?break only half of it, ?trickle one byte every 50 ms
   /raw/NAME      malformed answers: badstatus, garbage, neglength, nanlength,
                  hugelength, hugeheader, closeatonce, silent
 """
@@ -237,6 +237,11 @@ def handle(conn):
                     keep = "break" not in req.target and "nolength" not in req.target
                     if "nolength" in req.target:
                         respond(conn, 200, "OK", [("Connection", "close")], body)
+                    elif "trickle" in req.target:
+                        respond(conn, 200, "OK", [("Content-Length", str(len(body)))])
+                        for i in range(len(body)):
+                            conn.sendall(body[i:i + 1])
+                            time.sleep(0.05)
                     else:
                         sent = body[:len(body) // 2] if "break" in req.target else body
                         respond(conn, 200, "OK", [("Content-Length", str(len(body)))], sent)

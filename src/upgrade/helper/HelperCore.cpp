@@ -107,60 +107,123 @@ bool ClearOwnFile(const std::string& path) {
   return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
+namespace {
+
+struct FdCloser {
+  int fd;
+  ~FdCloser() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+// Why a name of the target's folder does not give a download of ours: a
+// regular file of this user with no second name (a hard link could be
+// another file of this user's, made to look like our download). Empty when
+// it does.
+std::string DownloadRefusal(const struct stat& st) {
+  if (S_ISLNK(st.st_mode)) return "the download is a link";
+  if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1)
+    return "the download is not a file of this user's own";
+  return {};
+}
+
+// Moves the download, in a room of ours beside the target, over the target.
+// Nothing but this user can change a name in the room: the file checked
+// there is the file renamed.
+bool InstallFromRoom(int folder, int room, const std::string& name, const std::string& download,
+                     std::string& why) {
+  struct stat seen;
+  if (fstatat(room, download.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  if (why = DownloadRefusal(seen); !why.empty()) return false;
+  // Opened without following a link (nor waiting on a pipe), and checked
+  // and given its mode through the descriptor.
+  const int fd = openat(room, download.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    why = errno == ELOOP ? "the download is a link" : std::strerror(errno);
+    return false;
+  }
+  FdCloser closer{fd};
+  struct stat got;
+  if (fstat(fd, &got) != 0 || got.st_ino != seen.st_ino || got.st_dev != seen.st_dev) {
+    why = "the download was replaced while it was installed";
+    return false;
+  }
+  if (why = DownloadRefusal(got); !why.empty()) return false;
+  struct stat old;
+  const bool replaces = fstatat(folder, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (replaces && !(S_ISREG(old.st_mode) && old.st_uid == geteuid())) {
+    why = S_ISLNK(old.st_mode) ? "a link stands in its place"
+                               : "what stands in its place is not a file of this user's own";
+    return false;
+  }
+  // The replaced file's permissions, the program's execute bit among
+  // them; a new file gets the usual ones for a program's data.
+  if (fchmod(fd, replaces ? old.st_mode & 07777 : 0644) != 0 ||
+      renameat(room, download.c_str(), folder, name.c_str()) != 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
 bool ReplaceWithDownload(const std::string& target, std::string* reason) {
   std::string why;
   const bool done = [&] {
-    const std::string download = target + TempSuffix;
-    // The download is opened without following a link (and without waiting
-    // on a pipe someone put there), and everything after works on what was
-    // opened: a name swapped meanwhile cannot send the mode elsewhere.
-    const int fd = open(download.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-      why = errno == ELOOP ? "the download is a link" : std::strerror(errno);
-      return false;
-    }
-    struct FdCloser {
-      int fd;
-      ~FdCloser() { close(fd); }
-    } closer{fd};
-    struct stat got;
-    // A second name of the file (a hard link) could be another file of this
-    // user, made to look like our download.
-    if (fstat(fd, &got) != 0 || !S_ISREG(got.st_mode) || got.st_uid != geteuid() ||
-        got.st_nlink != 1) {
-      why = "the download is not a file of this user's own";
-      return false;
-    }
-    struct stat old;
-    const bool replaces = lstat(target.c_str(), &old) == 0;
-    if (replaces && !(S_ISREG(old.st_mode) && old.st_uid == geteuid())) {
-      why = S_ISLNK(old.st_mode) ? "a link stands in its place"
-                                 : "what stands in its place is not a file of this user's own";
-      return false;
-    }
-    // The replaced file's permissions, the program's execute bit among
-    // them; a new file gets the usual ones for a program's data.
-    if (fchmod(fd, replaces ? old.st_mode & 07777 : 0644) != 0) {
+    const std::string folderPath = FolderOf(target);
+    const std::string name = target.substr(target.rfind('/') + 1);
+    const std::string download = name + TempSuffix;
+    const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
       why = std::strerror(errno);
       return false;
     }
-    struct stat now;
-    if (lstat(download.c_str(), &now) != 0 || now.st_dev != got.st_dev ||
-        now.st_ino != got.st_ino) {
-      why = "the download was replaced while it was installed";
-      return false;
-    }
-    if (rename(download.c_str(), target.c_str()) != 0) {
+    FdCloser folderCloser{folder};
+    // A first look, so that nothing is moved that is plainly no download of
+    // ours; others who may write the folder can still swap the name after.
+    struct stat seen;
+    if (fstatat(folder, download.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) {
       why = std::strerror(errno);
       return false;
     }
-    // A swap in the last instant moved something else into place: never
-    // reported as installed.
-    if (lstat(target.c_str(), &now) != 0 || now.st_dev != got.st_dev || now.st_ino != got.st_ino) {
-      why = "the download was replaced while it was installed";
+    if (why = DownloadRefusal(seen); !why.empty()) return false;
+    // A room of this run's own beside the target (on its file system, so
+    // the renames stay renames): whatever the download's name gives is moved
+    // there first and checked where nobody else can change it.
+    std::string roomPath = folderPath + ".brantwick-install-XXXXXX";
+    if (!mkdtemp(roomPath.data())) {
+      why = std::strerror(errno);
       return false;
     }
-    return true;
+    const std::string roomName = roomPath.substr(folderPath.size());
+    const int room =
+        openat(folder, roomName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    FdCloser roomCloser{room};
+    struct stat rs;
+    if (room < 0 || fstat(room, &rs) != 0 || !S_ISDIR(rs.st_mode) || rs.st_uid != geteuid() ||
+        (rs.st_mode & 077) != 0) {
+      why = "the folder could not be used safely";
+      if (room >= 0) unlinkat(folder, roomName.c_str(), AT_REMOVEDIR);
+      return false;
+    }
+    bool installed = false;
+    if (renameat(folder, download.c_str(), room, download.c_str()) != 0) {
+      why = std::strerror(errno);
+    } else {
+      installed = InstallFromRoom(folder, room, name, download, why);
+      // What was not installed goes back under its name (for the clean-up
+      // of the next run); when something took that name meanwhile, the
+      // room's name of it is dropped.
+      if (!installed &&
+          renameat2(room, download.c_str(), folder, download.c_str(), RENAME_NOREPLACE) != 0)
+        unlinkat(room, download.c_str(), 0);
+    }
+    unlinkat(folder, roomName.c_str(), AT_REMOVEDIR);
+    return installed;
   }();
   if (reason) *reason = done ? std::string() : why;
   return done;
@@ -296,6 +359,10 @@ bool StartProgram(const std::string& path, const std::vector<std::string>& args,
 int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t waitPid,
               const std::string& helperFile) {
   WaitForProcessEnd(waitPid);
+  // The program takes its hand-over back, when it abandons the run, by
+  // deleting the helper's file: then nothing is installed or started.
+  struct stat own;
+  if (!helperFile.empty() && lstat(helperFile.c_str(), &own) != 0) return 0;
   InstallReport report;
   const std::string setup = InstallDownloads(command, ReadQueue(queueFile), &report);
   unlink(queueFile.c_str());

@@ -15,6 +15,10 @@ inline constexpr const char* TempSuffix = ".uTMP";
 inline constexpr const char* QueueFileName = "UpgraderQueue.txt";
 // The environment variable that names the process to wait for.
 inline constexpr const char* WaitPidVariable = "AU_WAIT_PID";
+// The descriptor that holds the program folder's upgrade lock, when the
+// program hands it over: the helper keeps it open, and so the lock, until
+// it ends, and passes it to no program it starts.
+inline constexpr int LockDescriptor = 3;
 // The helper's report of what it installed, written beside the queue, and
 // the environment variable that names it to the program started again.
 inline constexpr const char* ReportFileName = "UpgraderReport.txt";
@@ -54,9 +58,12 @@ bool ClearOwnFile(const std::string& path);
 // share, a file or a link of theirs under either name is never moved or
 // replaced. The download is opened without following a link, checked and
 // given its mode through that descriptor, and renamed only while its name
-// still gives the file checked. Nothing is deleted first: when the rename
-// fails the old file stays, and so does the ".uTMP" for the next run's
-// clean-up. False when there was nothing to move or the move was refused or
+// still gives the file checked: the download is first moved into a folder
+// of the helper's own beside the target (mode 0700), checked there and
+// renamed from there, so that nobody else can change what the name gives
+// between the check and the rename. Nothing is deleted first: when the
+// rename fails the old file stays, and so does the ".uTMP" for the next
+// run's clean-up. False when there was nothing to move or the move was refused or
 // failed, with the reason in reason when given.
 bool ReplaceWithDownload(const std::string& target, std::string* reason = nullptr);
 
@@ -89,7 +96,9 @@ bool StartProgram(const std::string& path, const std::vector<std::string>& args,
 // The whole hand-over: wait, install, delete the queue, write the report
 // beside it and name it in the environment, run the setup (and delete it)
 // when there is one, start the program. 0 on success.
-// The helper's own file, when given, is deleted once the files are in place.
+// The helper's own file, when given, is deleted once the files are in place;
+// when it is gone once the wait is over (the program abandoned the run),
+// nothing is installed or started.
 int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t waitPid,
               const std::string& helperFile = {});
 

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
   const std::string helper(self, static_cast<size_t>(n));
   const std::string queue = helper.substr(0, helper.rfind('/') + 1) + QueueFileName;
 
+  // The program folder's lock stays ours until the helper ends; the
+  // programs started from here never hold it.
+  fcntl(LockDescriptor, F_SETFD, FD_CLOEXEC);
   pid_t pid = 0;
   if (const char* text = std::getenv(WaitPidVariable)) pid = static_cast<pid_t>(std::atol(text));
   // The wait blocks on the process (or sleeps between looks), so it takes
