@@ -325,7 +325,8 @@ void TReplacingFile::OpenInPlace(int pathFd) {
   // In a sticky folder (/tmp) a file of another user is written only by
   // replacing it, which the folder refuses: the system would not open it for
   // a new file either. The folder's owner is trusted with the files in it.
-  struct stat found {}, folder{};
+  struct stat found {
+  }, folder{};
   if (::fstat(pathFd, &found) != 0 || ::stat(FolderOf(FTarget).c_str(), &folder) != 0)
     throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(errno));
   if ((folder.st_mode & S_ISVTX) && found.st_uid != ::geteuid() && found.st_uid != folder.st_uid)
@@ -391,8 +392,7 @@ void TReplacingFile::SetMode(mode_t mode) {
   if (ChangeMode(FFd, mode) == 0) return;
   const int error = errno;
   const bool refused = error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
-  if (!refused || ::fstat(FFd, &now) != 0 || (now.st_mode & 07777 & ~mode) != 0)
-    WriteFailed(error);
+  if (!refused || ::fstat(FFd, &now) != 0 || (now.st_mode & 07777 & ~mode) != 0) WriteFailed(error);
 }
 
 void TReplacingFile::TakeOverTargetsState() {

@@ -55,8 +55,7 @@ int OpenForReading(const std::string& path) {
   TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd) throw TreeFileError("Cannot open the file: " + ErrnoText(errno));
   struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0)
-    throw TreeFileError("Cannot read the file: " + ErrnoText(errno));
+  if (::fstat(fd.Get(), &st) != 0) throw TreeFileError("Cannot read the file: " + ErrnoText(errno));
   if (S_ISDIR(st.st_mode)) throw TreeFileError("This is a folder, not a file");
   if (!S_ISREG(st.st_mode)) throw TreeFileError("This is not a regular file");
   return fd.Release();

@@ -1,5 +1,7 @@
 #include "upgrade/PrivateFolder.h"
 
+#include "foundation/FileDescriptor.h"
+#include "foundation/Folders.h"
 #include "upgrade/helper/HelperCore.h"
 
 #include <cerrno>
@@ -55,10 +57,9 @@ void RemovePrivateUpgradeFolder(const std::string& folder) {
 
 int LockProgramFolder(const std::string& folder, bool& busy) {
   busy = false;
-  const int opened = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (opened < 0) return -1;
-  const int fd = fcntl(opened, F_DUPFD_CLOEXEC, 10);
-  close(opened);
+  const TFileDescriptor opened(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!opened) return -1;
+  const int fd = fcntl(opened.Get(), F_DUPFD_CLOEXEC, 10);
   if (fd < 0) return -1;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     busy = errno == EWOULDBLOCK;
@@ -97,10 +98,6 @@ bool IsOwnRegularFile(const struct stat& st) {
   return S_ISREG(st.st_mode) && st.st_uid == geteuid();
 }
 
-std::string FolderOf(const std::string& path) {
-  return path.substr(0, path.rfind('/') + 1);
-}
-
 std::string& InstallReportName() {
   static std::string name;
   return name;
@@ -121,23 +118,18 @@ std::optional<helper::InstallReport> TakeInstallReport() {
   CaptureInstallReportName();
   const std::string path = std::exchange(InstallReportName(), std::string());
   if (path.find('/') == std::string::npos) return std::nullopt;
-  const std::string folder = FolderOf(path);
+  const std::string folder = FolderOf(path) + "/";
   std::string text;
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  const TFileDescriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st;
-  if (fstat(fd, &st) == 0 && IsOwnRegularFile(st) && st.st_size <= (1 << 20)) {
-    char buffer[4096];
-    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) != 0;) {
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) break;
-      text.append(buffer, static_cast<size_t>(n));
-    }
-  } else {
-    close(fd);
+  if (!fd || fstat(fd.Get(), &st) != 0 || !IsOwnRegularFile(st) || st.st_size > (1 << 20))
     return std::nullopt;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fd.Get(), buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    text.append(buffer, static_cast<size_t>(n));
   }
-  close(fd);
   helper::InstallReport report = helper::ParseInstallReport(text);
   // What the helper refused stays as a download beside its target: this
   // user's own downloads go, anything else under that name stays.
