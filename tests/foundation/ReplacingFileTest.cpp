@@ -200,6 +200,17 @@ std::string Acl(std::initializer_list<std::array<uint32_t, 3>> entries) {
   return acl;
 }
 
+// user::rw-, user:<user>:rw-, group::---, mask::rw-, other::---: the owning
+// group has fewer rights than the mask.
+std::string GroupNarrowerThanMask(uint32_t user) {
+  constexpr uint32_t UserObj = 1, User = 2, GroupObj = 4, Mask = 0x10, Other = 0x20, None = ~0u;
+  return Acl({{UserObj, 6, None},
+              {User, 6, user},
+              {GroupObj, 0, None},
+              {Mask, 6, None},
+              {Other, 0, None}});
+}
+
 std::string AclOf(const std::string& path) {
   char buffer[512];
   ssize_t n = getxattr(path.c_str(), "system.posix_acl_access", buffer, sizeof buffer);
@@ -217,12 +228,7 @@ TEST(ReplacingFile, TheTemporaryFileIsPrivateUntilWholeThenTakesGroupAclAndMode)
   const gid_t group = geteuid() == 0 ? 4322 : getegid();
   ASSERT_EQ(chown(path.c_str(), geteuid(), group), 0);
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-  constexpr uint32_t UserObj = 1, User = 2, GroupObj = 4, Mask = 0x10, Other = 0x20, None = ~0u;
-  const std::string acl = Acl({{UserObj, 6, None},
-                               {User, 6, 4323},
-                               {GroupObj, 0, None},
-                               {Mask, 6, None},
-                               {Other, 0, None}});
+  const std::string acl = GroupNarrowerThanMask(4323);
   const bool acls =
       setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0;
 
@@ -523,12 +529,7 @@ TEST(ReplacingFile, TheAclIsKeptWithoutProc) {
   const std::string path = dir.File("tree.bwk");
   Put(path, "old");
   ASSERT_EQ(chmod(path.c_str(), 0660), 0);
-  constexpr uint32_t UserObj = 1, User = 2, GroupObj = 4, Mask = 0x10, Other = 0x20, None = ~0u;
-  const std::string acl = Acl({{UserObj, 6, None},
-                               {User, 6, 4326},
-                               {GroupObj, 0, None},
-                               {Mask, 6, None},
-                               {Other, 0, None}});
+  const std::string acl = GroupNarrowerThanMask(4326);
   if (setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0)
     GTEST_SKIP() << "the file system keeps no ACLs";
   const std::string saved = test::InChildProcess([&] {
