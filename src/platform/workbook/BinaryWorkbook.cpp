@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -153,9 +154,11 @@ void RemoveLeftCopies(const std::string& folder) {
 // written from it into a private folder of the temporary folder: a folder
 // of this user's alone, made anew and locked while it is used, reached
 // only through folders that no other user can change, so that the name
-// given to the library leads to those bytes and no others. The file and
-// the folder go with this object, right after the library has opened the
-// file: it reads the whole file as it opens it.
+// given to the library leads to those bytes and no others. The file goes
+// once the library has opened it (it reads the whole file as it opens
+// it), the folder then too, or with this object where the folder is not
+// empty yet: a FUSE file system keeps an open file that was removed under
+// a hidden name in its folder until it is closed.
 class TCopyOnDisk {
 public:
   TCopyOnDisk(int sealed, const std::string& file) {
@@ -172,16 +175,17 @@ public:
     if (!mkdtemp(pattern.data())) throw fail(std::strerror(errno));
     FMade.Folder = pattern;
     FMade.Fd.Reset(open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st;
-    if (!FMade.Fd || fstat(FMade.Fd.Get(), &st) != 0) throw fail(std::strerror(errno));
+    if (!FMade.Fd) throw fail(std::strerror(errno));
     // Where the file system takes no locks, only the folder's age keeps
     // another copy of the program from taking it for a killed read's.
     flock(FMade.Fd.Get(), LOCK_EX | LOCK_NB);
-    // A file system that gives new folders a mode of its own: narrowed, or
-    // not used.
-    if ((st.st_mode & 077) != 0 && fchmod(FMade.Fd.Get(), 0700) == 0) fstat(FMade.Fd.Get(), &st);
-    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 077) != 0)
-      throw fail("the folder made there is open to other users");
+    // The mode is set whatever the file system gave the new folder; one
+    // that takes none (FAT through FUSE, which may enforce none) is not used.
+    struct stat st;
+    if (fchmod(FMade.Fd.Get(), 0700) != 0) throw fail("the file system there keeps no permissions");
+    if (fstat(FMade.Fd.Get(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() ||
+        (st.st_mode & 077) != 0)
+      throw fail("the folder made there is not private");
     TFileDescriptor out(openat(FMade.Fd.Get(), CopyName,
                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out) throw fail(std::strerror(errno));
@@ -193,6 +197,8 @@ public:
     FPath = pattern + "/" + CopyName;
   }
   const std::string& Path() const { return FPath; }
+  // Called once the library has opened the file.
+  void Opened() { FMade.Remove(); }
 
 private:
   // What was made, removed on every way out, a failed construction too.
@@ -203,9 +209,10 @@ private:
     TMade() = default;
     TMade(const TMade&) = delete;
     TMade& operator=(const TMade&) = delete;
-    ~TMade() {
-      if (HasCopy) unlinkat(Fd.Get(), CopyName, 0);
-      if (!Folder.empty()) rmdir(Folder.c_str());
+    ~TMade() { Remove(); }
+    void Remove() {
+      if (HasCopy && unlinkat(Fd.Get(), CopyName, 0) == 0) HasCopy = false;
+      if (!Folder.empty() && rmdir(Folder.c_str()) == 0) Folder.clear();
     }
   };
   TMade FMade;
@@ -238,9 +245,10 @@ public:
     if (const std::string name = ProcName(copy.Fd); !name.empty()) {
       rc = freexl_open(name.c_str(), &FFile.Handle);
     } else {
-      const TCopyOnDisk onDisk(copy.Fd, file);
+      FCopyOnDisk = std::make_unique<TCopyOnDisk>(copy.Fd, file);
       close(copy.Release());
-      rc = freexl_open(onDisk.Path().c_str(), &FFile.Handle);
+      rc = freexl_open(FCopyOnDisk->Path().c_str(), &FFile.Handle);
+      FCopyOnDisk->Opened();
     }
     // The library can report success without giving a handle.
     if (rc != FREEXL_OK || !FFile.Handle) throw WorkbookError(damaged);
@@ -349,6 +357,9 @@ private:
     return known->second;
   }
 
+  // Declared before the library's handle, so that it goes after the
+  // library has closed the file.
+  std::unique_ptr<TCopyOnDisk> FCopyOnDisk;
   TFreeXlHandle FFile;
   bool FDate1904 = false;
   std::shared_ptr<TStringPool> FSharedTexts = std::make_shared<TStringPool>();
