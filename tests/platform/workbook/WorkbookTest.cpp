@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -587,6 +590,79 @@ TEST(Workbook, ReadsBinaryWorkbooks) {
   auto wide = book->Worksheet(2);
   EXPECT_EQ(wide->LastRow(), 10u);
   EXPECT_EQ(wide->LastColumn(), 5u);
+}
+
+// Where /proc is mounted the library reads the sealed copy by its name
+// there, and nothing is written. Where it is not (a chroot, a container)
+// the library reads a private copy in the temporary folder, gone once the
+// workbook is open, and so are the copies of reads killed long ago; a
+// temporary folder that cannot take the copy makes the workbook unreadable,
+// never damaged.
+TEST(Workbook, BinaryWorkbooksOpenWithAndWithoutProc) {
+  TTempFolder dir; // open to every user: no private copy can be made in it
+  const std::string path = dir.File("sane.xls");
+  WriteXls(path, 10, 5);
+  auto left = [](const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      names.insert(entry.path().filename().string());
+    std::string text;
+    for (const std::string& name : names)
+      text += " " + name;
+    return text;
+  };
+  // What opening the workbook gives, and what the temporary folder holds
+  // while it is open, or after a refusal.
+  auto read = [&](const std::string& temp) -> std::string {
+    setenv("TMPDIR", temp.c_str(), 1);
+    std::string seen;
+    try {
+      auto book = OpenWorkbook(path);
+      seen = std::to_string(book->WorksheetCount()) + " sheets, " +
+             book->Worksheet(0)->Cell(2, 2).Text;
+      return seen + ";" + left(temp);
+    } catch (const Exception& e) {
+      seen = e.Message();
+    }
+    return seen + ";" + left(temp);
+  };
+  EXPECT_EQ(InChildProcess([&] { return read(dir.Path().string()); }),
+            "3 sheets, Widget; sane.xls");
+  if (geteuid() != 0) GTEST_SKIP() << "only root can hide /proc from its processes";
+
+  std::string temp = std::string(std::getenv("TMPDIR")) + "/xls-XXXXXX";
+  ASSERT_TRUE(mkdtemp(temp.data()));
+  const std::string full = temp + "/full";
+  for (const char* name : {"/full", "/brantwick-workbook-killed", "/brantwick-workbook-held",
+                           "/brantwick-workbook-recent"})
+    std::filesystem::create_directory(temp + name);
+  WriteFile(temp + "/brantwick-workbook-killed/workbook.xls", ReadFile(path));
+  const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const char* name : {"/brantwick-workbook-killed", "/brantwick-workbook-held"})
+    std::filesystem::last_write_time(temp + name, hourAgo);
+  const std::string withoutProc = InChildProcess([&]() -> std::string {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        umount2("/proc", MNT_DETACH) != 0 || access("/proc/self/fd", F_OK) == 0 ||
+        mount("none", full.c_str(), "tmpfs", 0, "size=4k") != 0)
+      return "(no namespace without /proc)";
+    // A read that holds its folder, as another copy of the program would.
+    const int held = open((temp + "/brantwick-workbook-held").c_str(), O_RDONLY | O_DIRECTORY);
+    if (held < 0 || flock(held, LOCK_EX) != 0) return "(no lock)";
+    std::string seen;
+    for (const std::string& folder : {temp, full, dir.Path().string()})
+      seen += read(folder) + "\n";
+    return seen;
+  });
+  std::filesystem::remove_all(temp);
+  if (withoutProc == "(no namespace without /proc)") GTEST_SKIP() << "cannot hide /proc here";
+  const std::string unreadable = "'" + path +
+                                 "' cannot be read: with no /proc, it is read from a "
+                                 "private copy, which cannot be made in '";
+  EXPECT_EQ(withoutProc,
+            "3 sheets, Widget; brantwick-workbook-held brantwick-workbook-recent full\n" +
+                unreadable + full + "/' (No space left on device).;\n" + unreadable +
+                dir.Path().string() + "/' (other users may change '" + dir.Path().string() +
+                "').; sane.xls\n");
 }
 
 TEST(Workbook, ReadsBinaryWorkbooksInEitherKindOfStream) {
