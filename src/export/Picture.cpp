@@ -78,13 +78,20 @@ void CheckPictureSize(TPictureFormat format, int width, int height) {
   }
 }
 
-void CheckClipboardPictureSize(int width, int height, uint64_t physicalMemory) {
+void CheckClipboardPictureSize(int width, int height, uint64_t usableMemory) {
   CheckPictureSize(width, height);
   const uint64_t bytes = BitmapBytes(width, height);
-  if (bytes > physicalMemory / 4) throw Exception(NotEnoughMemoryMessage(width, height));
+  if (bytes > usableMemory / 4) throw Exception(NotEnoughMemoryMessage(width, height));
   if (BmpHeaderBytes + bytes > UINT32_MAX)
     throw Exception("The picture of " + SizeText(width, height) +
                     " pixels is too large for the clipboard: at most 4 GB as a bitmap.");
+}
+
+void CheckPictureMemory(TPictureFormat format, int width, int height, uint64_t usableMemory) {
+  if (format == TPictureFormat::Emf || format == TPictureFormat::Wmf) return;
+  CheckPictureSize(width, height);
+  if (BitmapBytes(width, height) > usableMemory / 2)
+    throw Exception(NotEnoughMemoryMessage(width, height));
 }
 
 std::string NotEnoughMemoryMessage(int width, int height) {

@@ -27,11 +27,20 @@ void CheckPictureSize(TPictureFormat format, int width, int height);
 
 // And for a picture for the clipboard, before its bitmap is allocated: the
 // 24-bit bitmap (rows padded to four bytes) may take at most a quarter of
-// the physical memory, or it gets the "Not enough memory" message (a paste
-// converts a second copy of about its size while the clipboard keeps the
-// first, and the rest of the machine needs the other half); and it must fit
-// a bitmap file's 32-bit size, as a paste in the bitmap format gets it.
-void CheckClipboardPictureSize(int width, int height, uint64_t physicalMemory);
+// the memory the program may use (usableMemory, in bytes), or it gets the
+// "Not enough memory" message (a paste converts a second copy of about its
+// size while the clipboard keeps the first, and the program and the rest of
+// its memory group need the other half); and it must fit a bitmap file's
+// 32-bit size, as a paste in the bitmap format gets it.
+void CheckClipboardPictureSize(int width, int height, uint64_t usableMemory);
+
+// And for a picture written to a file through a bitmap (BMP, JPEG and GIF),
+// before the bitmap is allocated: it may take at most half the memory the
+// program may use, or it gets the "Not enough memory" message. A bitmap
+// beyond what the memory group allows may still be allocated, and filling
+// it would get the program ended with its unsaved work. Metafiles need no
+// bitmap and take any size.
+void CheckPictureMemory(TPictureFormat format, int width, int height, uint64_t usableMemory);
 
 // The message for a bitmap that could not be allocated.
 std::string NotEnoughMemoryMessage(int width, int height);

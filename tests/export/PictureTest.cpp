@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -89,6 +90,28 @@ TEST(PictureFormat, AClipboardBitmapMustFitAQuarterOfTheMemoryAndABitmap) {
   const auto tooLarge = ThrowsMessage<Exception>(HasSubstr("too large for the clipboard"));
   EXPECT_THAT([&] { CheckClipboardPictureSize(1, 1 << 30, UINT64_MAX); }, tooLarge);
   EXPECT_THAT([&] { CheckClipboardPictureSize(1803, 4440064, UINT64_MAX); }, tooLarge);
+}
+
+// A picture written through a bitmap is checked against half the memory
+// before the bitmap is made, whatever the sides (their product overflows
+// no count); the metafiles take no bitmap and any memory.
+TEST(PictureFormat, ABitmapFilesBitmapMustFitHalfTheMemory) {
+  constexpr uint64_t GiB = uint64_t{1} << 30;
+  const auto noMemory = [](const char* size) {
+    return ThrowsMessage<Exception>(
+        ::testing::StrEq(std::string("Not enough memory for a picture of ") + size + " pixels."));
+  };
+  for (const TPictureFormat format :
+       {TPictureFormat::Bmp, TPictureFormat::Jpeg, TPictureFormat::Gif}) {
+    // Rows of 12288 bytes: just within half of 4 GiB, and one row beyond.
+    EXPECT_NO_THROW(CheckPictureMemory(format, 4096, 174762, 4 * GiB));
+    EXPECT_THAT([&] { CheckPictureMemory(format, 4096, 174763, 4 * GiB); },
+                noMemory("4096 x 174763"));
+    EXPECT_THAT([&] { CheckPictureMemory(format, INT_MAX, INT_MAX, UINT64_MAX); },
+                noMemory("2147483647 x 2147483647"));
+  }
+  EXPECT_NO_THROW(CheckPictureMemory(TPictureFormat::Emf, INT_MAX, INT_MAX, 0));
+  EXPECT_NO_THROW(CheckPictureMemory(TPictureFormat::Wmf, INT_MAX, INT_MAX, 0));
 }
 
 // A picture written over an existing one replaces it only when whole: in a

@@ -14,8 +14,6 @@
 #include <QMimeData>
 #include <QPainter>
 
-#include <unistd.h>
-
 #include <cstring>
 #include <new>
 #include <vector>
@@ -78,15 +76,6 @@ void ShowingErrors(QWidget* parent, const std::function<void(const QString&)>& s
     QMessageBox::critical(parent, QGuiApplication::applicationDisplayName(), error);
 }
 
-// The machine's physical memory in bytes; when it cannot be told, as much as
-// a 64-bit address space holds, which leaves the other limits.
-uint64_t PhysicalMemory() {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long pageSize = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || pageSize <= 0) return UINT64_MAX;
-  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
-}
-
 } // namespace
 
 QImage RenderPicture(const TPictureSource& source) {
@@ -107,9 +96,13 @@ QImage RenderPicture(const TPictureSource& source) {
   return image;
 }
 
-void WritePictureFile(const std::string& path, const TPictureSource& source) {
+void WritePictureFile(const std::string& path, const TPictureSource& source,
+                      uint64_t usableMemory) {
   const TPictureFormat format = PictureFormatOfFile(path);
   CheckPictureSize(format, source.Width, source.Height);
+  // As for the clipboard: the white that fills a bitmap allocated beyond
+  // what the memory group allows gets the program ended.
+  CheckPictureMemory(format, source.Width, source.Height, usableMemory);
   WithMemoryMessage(source, [&] {
     if (format == TPictureFormat::Emf || format == TPictureFormat::Wmf) {
       TPictureMeasure measure(source.Dpi);
@@ -134,11 +127,11 @@ void WritePictureFile(const std::string& path, const TPictureSource& source) {
   });
 }
 
-std::unique_ptr<QMimeData> PictureMimeData(const TPictureSource& source) {
+std::unique_ptr<QMimeData> PictureMimeData(const TPictureSource& source, uint64_t usableMemory) {
   // Refused before the bitmap takes any memory: an allocation beyond what
-  // the machine has may succeed and fail only as the white fills it, when
-  // the system ends the program.
-  CheckClipboardPictureSize(source.Width, source.Height, PhysicalMemory());
+  // the program may use may succeed and fail only as the white fills it,
+  // when the system ends the program.
+  CheckClipboardPictureSize(source.Width, source.Height, usableMemory);
   return WithMemoryMessage(source, [&] {
     const QImage image = RenderPicture(source);
     TPictureMeasure measure(source.Dpi);

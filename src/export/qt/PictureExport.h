@@ -4,10 +4,12 @@
 #pragma once
 
 #include "export/Picture.h"
+#include "foundation/UsableMemory.h"
 
 #include <QImage>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,13 +25,18 @@ namespace bw {
 QImage RenderPicture(const TPictureSource& source);
 
 // Writes the picture in the format of the file's extension. An unknown
-// extension or a size the format cannot hold is refused before anything is
-// drawn; when writing fails, a file of that name keeps what it held.
-void WritePictureFile(const std::string& path, const TPictureSource& source);
+// extension, a size the format cannot hold and a bitmap beyond half the
+// memory the program may use (in bytes; what UsableMemory reads unless
+// given) are refused before anything is drawn; when writing fails, a file
+// of that name keeps what it held.
+void WritePictureFile(const std::string& path, const TPictureSource& source,
+                      uint64_t usableMemory = UsableMemory());
 
 // What Copy as picture offers: the bitmap and the enhanced metafile, as
-// "image/x-emf" and as "image/emf".
-std::unique_ptr<QMimeData> PictureMimeData(const TPictureSource& source);
+// "image/x-emf" and as "image/emf". A bitmap beyond a quarter of the memory
+// the program may use is refused before it is made.
+std::unique_ptr<QMimeData> PictureMimeData(const TPictureSource& source,
+                                           uint64_t usableMemory = UsableMemory());
 // Puts both on the clipboard in one go. After an error the clipboard keeps
 // what it had.
 void CopyPictureToClipboard(const TPictureSource& source);

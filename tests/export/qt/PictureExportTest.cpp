@@ -6,6 +6,7 @@
 #include "export/BitmapWriters.h"
 #include "foundation/Exceptions.h"
 #include "model/NodeRect.h"
+#include "support/ChildProcess.h"
 #include "support/FakeCanvas.h"
 #include "support/WhenModal.h"
 #include "treefile/TreeFile.h"
@@ -25,6 +26,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
 #include <numeric>
 
 using namespace bw;
@@ -92,6 +98,47 @@ int Difference(QRgb p, QRgb q) {
   return std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
                    std::abs(qBlue(p) - qBlue(q))});
 }
+
+// A memory group made for a test and removed after: of cgroup v1's memory
+// controller, or of cgroup v2 where its root gives memory to the groups
+// below, at the places they are usually mounted. Made by root only.
+class TMemoryGroup {
+public:
+  explicit TMemoryGroup(uint64_t limit) {
+    const std::string name = "bw-test-" + std::to_string(getpid());
+    if (Make("/sys/fs/cgroup/memory/" + name, "memory.limit_in_bytes", limit)) return;
+    std::ifstream control("/sys/fs/cgroup/cgroup.subtree_control");
+    const std::string controllers{std::istreambuf_iterator<char>(control), {}};
+    if (controllers.find("memory") != std::string::npos &&
+        Make("/sys/fs/cgroup/" + name, "memory.max", limit))
+      Write(FFolder + "/memory.swap.max", "0");
+  }
+  ~TMemoryGroup() { Remove(); }
+  bool Made() const { return !FFolder.empty(); }
+  // Moves the calling process into the group.
+  bool Join() const { return Write(FFolder + "/cgroup.procs", std::to_string(getpid())); }
+
+private:
+  bool Make(const std::string& folder, const char* file, uint64_t limit) {
+    if (mkdir(folder.c_str(), 0755) != 0) return false;
+    FFolder = folder;
+    if (Write(folder + "/" + file, std::to_string(limit))) return true;
+    Remove();
+    return false;
+  }
+  // A group is removed once its last process has gone, which takes a moment.
+  void Remove() {
+    for (int i = 0; i < 50 && !FFolder.empty() && rmdir(FFolder.c_str()) != 0; ++i)
+      usleep(100000);
+    FFolder.clear();
+  }
+  static bool Write(const std::string& path, const std::string& text) {
+    std::ofstream file(path);
+    file << text << std::flush;
+    return file.good();
+  }
+  std::string FFolder;
+};
 
 } // namespace
 
@@ -200,6 +247,78 @@ TEST(PictureExport, APictureTooLargeIsAnErrorAndNeverAnEmptyResult) {
         << name;
     EXPECT_FALSE(QFile::exists(dir.filePath(name))) << name;
   }
+}
+
+// The memory is checked before the bitmap is made or drawn: with 8 MiB,
+// the 3 MB bitmap of 1000 x 1000 pixels is beyond a quarter for the
+// clipboard but within half for a file; with 4 MiB a file refuses it too and
+// the old file stays. The metafiles need no bitmap.
+TEST(PictureExport, ABitmapBeyondTheMemoryIsRefusedBeforeItIsDrawn) {
+  int drawn = 0;
+  const TPictureSource counted{1000, 1000, 96, [&](TCanvas&) { ++drawn; }};
+  const TPictureSource refused{1000, 1000, 96, [](TCanvas&) { ADD_FAILURE() << "drawn"; }};
+  const auto noMemory =
+      ThrowsMessage<Exception>("Not enough memory for a picture of 1000 x 1000 pixels.");
+  EXPECT_THAT([&] { PictureMimeData(refused, 8 << 20); }, noMemory);
+
+  QTemporaryDir dir;
+  for (const char* name : {"tree.bmp", "tree.jpg", "tree.gif"}) {
+    const std::string path = QFile::encodeName(dir.filePath(name)).toStdString();
+    WritePictureFile(path, counted, 8 << 20);
+    const std::vector<uint8_t> written = FileBytes(dir.filePath(name));
+    EXPECT_THAT([&] { WritePictureFile(path, refused, 4 << 20); }, noMemory) << name;
+    EXPECT_EQ(FileBytes(dir.filePath(name)), written) << name;
+  }
+  for (const char* name : {"tree.emf", "tree.wmf"}) {
+    WritePictureFile(QFile::encodeName(dir.filePath(name)).toStdString(), counted, 0);
+    EXPECT_GT(QFile(dir.filePath(name)).size(), 0) << name;
+  }
+  EXPECT_EQ(drawn, 5);
+}
+
+// In a memory group of 2 GiB, as a container or a desktop slice gives, the
+// figure is the group's, and a picture of 20000 x 58000 pixels (3.5 GB as a
+// bitmap, which the group would let be allocated but not filled) is refused
+// in every bitmap format, the old file kept and the process running.
+TEST(PictureExport, InAMemoryGroupOf2GiBABitmapOf3GBIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root makes a memory group";
+  if (access("/proc/self/cgroup", R_OK) != 0)
+    GTEST_SKIP() << "without /proc a process's memory group cannot be told";
+  constexpr uint64_t Limit = uint64_t{2} << 30;
+  // A container's group above the one made here would be the narrower.
+  if (MemoryGroupLimit() < Limit)
+    GTEST_SKIP() << "this process's memory group allows less than 2 GiB";
+  TMemoryGroup group(Limit);
+  if (!group.Made())
+    GTEST_SKIP() << "no memory group can be made here (cgroup v1's memory controller, or v2 with "
+                    "memory below its root)";
+  QTemporaryDir dir;
+  const QStringList names{"big.bmp", "big.jpg", "big.gif"};
+  for (const QString& name : names) {
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("old");
+  }
+  const TPictureSource huge{20000, 58000, 96, [](TCanvas&) {}};
+  const std::string result = InChildProcess([&] {
+    if (!group.Join()) return std::string("(not moved into the group)");
+    std::string text =
+        std::to_string(MemoryGroupLimit()) + (UsableMemory() <= Limit ? "" : " (more)");
+    for (const QString& name : names) {
+      try {
+        WritePictureFile(QFile::encodeName(dir.filePath(name)).toStdString(), huge);
+        text += "\nwritten";
+      } catch (const Exception& e) {
+        text += "\n" + e.Message();
+      }
+    }
+    return text;
+  });
+  const std::string refused = "\nNot enough memory for a picture of 20000 x 58000 pixels.";
+  EXPECT_EQ(result, std::to_string(Limit) + refused + refused + refused);
+  for (const QString& name : names)
+    EXPECT_EQ(FileBytes(dir.filePath(name)), (std::vector<uint8_t>{'o', 'l', 'd'}))
+        << name.toStdString();
 }
 
 TEST(PictureExport, ExportShowsEachErrorInAMessageAndWritesNothingForIt) {
