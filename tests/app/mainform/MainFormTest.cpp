@@ -280,6 +280,75 @@ TEST(MainForm, TheEditorsInvalidNumberComesBackWhenAMenuCloses) {
   EXPECT_EQ(panel->text(), "");
 }
 
+// The node menu, a window of its own, gives the status bar the long hints of
+// its items and of its Type submenu's, greyed items' too, as the main menus
+// do, and takes them away when it closes. It ends an edit that is no number
+// when it opens; an edit red again while it shows has its error back when the
+// menu closes.
+TEST(MainForm, TheNodeMenuShowsItsItemsHintsInTheStatusBar) {
+  TestWindow w;
+  w.Form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
+  w.AddSubnodes(w.Root());
+  QLabel* panel = w.Form->StatusPanel(3);
+  QMenu* menu = w.Form->NodePopupMenu();
+  auto hintOn = [&](QMenu* m, const char* item) {
+    QTest::mouseMove(m, m->actionGeometry(w.Action(item)).center());
+    return panel->text().toStdString();
+  };
+  auto typeInvalid = [&] {
+    w.Tree().SelectNode(w.Root()->Child(0), htPayoff);
+    w.Tree().EditElement(false, 0);
+    QTest::keyClicks(w.Form->DecTreeWidget().InplaceEdit(), "abc");
+    EXPECT_EQ(panel->text(), "Invalid number");
+  };
+  w.Form->DecTreeWidget().setFocus();
+  typeInvalid();
+
+  // A right click on the last leaf's box.
+  const TNodeRect& box = w.Root()->Child(1)->Rect(htBox);
+  const QPoint at = w.Form->windowHandle()->mapFromGlobal(w.Form->DecTreeWidget().mapToGlobal(
+      QPoint(box.Left + box.Width / 2, box.Top + box.Height / 2)));
+  QTest::mousePress(w.Form->windowHandle(), Qt::RightButton, {}, at);
+  ASSERT_EQ(QApplication::activePopupWidget(), menu);
+  EXPECT_EQ(panel->text(), "Invalid number: the edit was taken back");
+  EXPECT_EQ(hintOn(menu, "PopupMoveUpMenuItem"), "Moves the selected node up by one");
+  // Greyed, straight from an enabled item, and a hint with a short part.
+  ASSERT_FALSE(w.Action("PopupMoveDownMenuItem")->isEnabled());
+  EXPECT_EQ(hintOn(menu, "PopupMoveDownMenuItem"), "Moves the selected node down by one");
+  ASSERT_FALSE(w.Action("PopupOptimizeSubnodeDecisionsMenuItem")->isEnabled());
+  EXPECT_EQ(hintOn(menu, "PopupOptimizeSubnodeDecisionsMenuItem"),
+            "Optimizes decisions of this node's subnodes to maximize payoff");
+  // Items without a hint, greyed and enabled.
+  ASSERT_FALSE(w.Action("PopupEditPayoffAdvancedMenuItem")->isEnabled());
+  EXPECT_EQ(hintOn(menu, "PopupEditPayoffAdvancedMenuItem"), "");
+  EXPECT_EQ(hintOn(menu, "PopupCommentMenuItem"), "Allows you to enter a comment for this node");
+  EXPECT_EQ(hintOn(menu, "PopupTakeThisPathMenuItem"), "");
+  EXPECT_EQ(hintOn(menu, "PopupRemoveMenuItem"), "Removes the selected node");
+  typeInvalid();
+  EXPECT_EQ(hintOn(menu, "PopupMoveDownMenuItem"), "Moves the selected node down by one");
+  menu->close();
+  QTest::mouseRelease(w.Form->windowHandle(), Qt::RightButton, {}, at);
+  EXPECT_EQ(panel->text(), "Invalid number");
+  QTest::keyClick(w.Form->DecTreeWidget().InplaceEdit(), Qt::Key_Escape);
+
+  // The menu key on the root's type symbol, and the Type submenu.
+  w.Tree().SelectNode(w.Root(), htIndicator);
+  w.Form->DecTreeWidget().setFocus();
+  QTest::keyClick(&w.Form->DecTreeWidget(), Qt::Key_Menu);
+  ASSERT_EQ(QApplication::activePopupWidget(), menu);
+  QMenu* type = w.Action("PopupTypeMenuItem")->menu();
+  EXPECT_EQ(hintOn(menu, "PopupCommentMenuItem"), "Allows you to enter a comment for this node");
+  EXPECT_EQ(hintOn(menu, "PopupTypeMenuItem"), "");
+  QTRY_VERIFY(type->isVisible());
+  EXPECT_EQ(hintOn(type, "PopupTypeChancePercentMenuItem"),
+            "Changes the node into a chance node using percentages. Chance nodes usually have "
+            "several possibilities, each given a probability");
+  menu->close();
+  EXPECT_FALSE(type->isVisible());
+  EXPECT_EQ(panel->text(), "");
+}
+
 // Save as into a folder that cannot take the file: the window keeps the
 // name, caption and recent files of the file it has, and a later close asks
 // about that file.
