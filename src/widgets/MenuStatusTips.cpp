@@ -1,7 +1,6 @@
 #include "widgets/MenuStatusTips.h"
 
 #include <QAction>
-#include <QActionEvent>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMouseEvent>
@@ -64,9 +63,6 @@ void TMenuStatusTips::MenuEvent(QMenu& menu, QEvent& event) {
       FGreyedMenu = nullptr;
     }
     if (FSource == &menu) Send(nullptr, {});
-    return;
-  case QEvent::ActionAdded:
-    if (QMenu* sub = static_cast<QActionEvent&>(event).action()->menu<QMenu*>()) Watch(*sub);
     return;
   default:
     return;

@@ -21,7 +21,7 @@ public:
   // window: where the tips go.
   explicit TMenuStatusTips(QWidget& window);
 
-  // The menu and its submenus, those added later too.
+  // The menu and the submenus it has.
   void Watch(QMenu& menu);
 
   // The window's events, and those of the menus: the watched ones, and any
