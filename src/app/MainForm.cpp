@@ -234,6 +234,10 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   CreateStatusPanels();
   CreatePopupMenus();
+  // The main menus' greyed items show their hints too.
+  for (QMenu* menu : {FUi->FileMenuItem, FUi->EditMenuItem, FUi->ViewMenuItem, FUi->ToolsMenuItem,
+                      FUi->HelpMenuItem})
+    FMenuTips.Watch(*menu);
 
   // The tree control in the scroll box.
   FDecTree = new TDecTreeWidget();
@@ -936,8 +940,6 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Enter)
       for (int i = 0; i < 3; ++i)
         if (watched == FPanels[i]) FHintPanel->ShowHint({});
-    // A menu the window follows shows its greyed items' hints.
-    if (qobject_cast<QMenu*>(watched)) handled = FMenuTips.eventFilter(watched, event);
   });
   return handled || QMainWindow::eventFilter(watched, event);
 }

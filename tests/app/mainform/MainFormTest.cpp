@@ -289,8 +289,18 @@ TEST(MainForm, TheNodeMenuShowsItsItemsHintsInTheStatusBar) {
   TestWindow w;
   w.Form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
-  w.AddSubnodes(w.Root());
   QLabel* panel = w.Form->StatusPanel(3);
+  // A main menu's greyed item, before anything can be undone.
+  QMenu* edit = w.Ui().EditMenuItem;
+  edit->popup(w.Form->mapToGlobal(QPoint(0, 0)));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(edit));
+  ASSERT_FALSE(w.Ui().EditUndoMenuItem->isEnabled());
+  QTest::mouseMove(edit, edit->actionGeometry(w.Ui().EditUndoMenuItem).center());
+  EXPECT_EQ(panel->text(), "Undo");
+  edit->close();
+  EXPECT_EQ(panel->text(), "");
+
+  w.AddSubnodes(w.Root());
   QMenu* menu = w.Form->NodePopupMenu();
   auto hintOn = [&](QMenu* m, const char* item) {
     QTest::mouseMove(m, m->actionGeometry(w.Action(item)).center());
