@@ -29,7 +29,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
@@ -235,6 +234,10 @@ TMainForm::TMainForm(RegistryStore& store, const QString& commandLineFile, QWidg
 
   CreateStatusPanels();
   CreatePopupMenus();
+  // The main menus' greyed items show their hints too.
+  for (QMenu* menu : {FUi->FileMenuItem, FUi->EditMenuItem, FUi->ViewMenuItem, FUi->ToolsMenuItem,
+                      FUi->HelpMenuItem})
+    FMenuTips.Watch(*menu);
 
   // The tree control in the scroll box.
   FDecTree = new TDecTreeWidget();
@@ -342,6 +345,8 @@ void TMainForm::CreatePopupMenus() {
   FPopupMenu->findChild<QAction*>("PopupEditMenuItem")->setFont(bold);
   FPopupMenu->setDefaultAction(FPopupMenu->findChild<QAction*>("PopupEditMenuItem"));
   connect(FPopupMenu, &QMenu::aboutToShow, this, Slot([this] { PopupMenuPopup(); }));
+  // A window of its own: its hints would stop at it.
+  FMenuTips.Watch(*FPopupMenu);
 
   FLevelsPopupMenu = new QMenu(this);
   FLevelsPopupMenu->setObjectName("LevelsPopupMenu");
@@ -935,7 +940,6 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Enter)
       for (int i = 0; i < 3; ++i)
         if (watched == FPanels[i]) FHintPanel->ShowHint({});
-    if (auto* menu = qobject_cast<QMenu*>(watched)) ShowDisabledStatusTip(*menu, *event);
   });
   return handled || QMainWindow::eventFilter(watched, event);
 }
@@ -953,20 +957,6 @@ bool TMainForm::event(QEvent* event) {
     return true;
   }
   return QMainWindow::event(event);
-}
-
-void TMainForm::ShowDisabledStatusTip(QMenu& menu, QEvent& event) {
-  // The status text of a greyed item while the mouse is on it; cleared when
-  // the mouse moves off or the menu closes.
-  QString tip;
-  if (event.type() == QEvent::MouseMove)
-    if (QAction* action = menu.actionAt(static_cast<QMouseEvent&>(event).position().toPoint()))
-      if (!action->isEnabled()) tip = action->statusTip();
-  if (tip.isEmpty() && !FDisabledTipShown) return;
-  if (event.type() != QEvent::MouseMove && event.type() != QEvent::Hide) return;
-  FDisabledTipShown = !tip.isEmpty();
-  QStatusTipEvent statusTip(tip);
-  QCoreApplication::sendEvent(this, &statusTip);
 }
 
 void TMainForm::ScrollToRoot() {

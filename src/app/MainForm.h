@@ -14,6 +14,7 @@
 #include "printing/PrintForm.h"
 #include "printing/PrintableForm.h"
 #include "widgets/DecTreeWidget.h"
+#include "widgets/MenuStatusTips.h"
 #include "widgets/StatusHintPanel.h"
 
 #include <QLabel>
@@ -155,10 +156,11 @@ private:
   TFileDialogFolder DialogFolder(const char* valueName) const {
     return {FStore, valueName, FFileName};
   }
-  // For a menu whose events the window watches.
-  void ShowDisabledStatusTip(QMenu& menu, QEvent& event);
 
   std::unique_ptr<Ui::TMainForm> FUi;
+  // The node menu's hints, and those of greyed items in the menus the
+  // window follows, to the status bar.
+  TMenuStatusTips FMenuTips{*this};
   TDecTreeWidget* FDecTree;
   QMenu* FPopupMenu;
   QMenu* FLevelsPopupMenu;
@@ -170,7 +172,6 @@ private:
   NamedMutex FMutex;
   RegistryStore& FStore;
   std::unique_ptr<TauAutoUpgrader> FAutoUpgrader;
-  bool FDisabledTipShown = false;
   void CreateAutoUpgrader();
   // The report of an install that the last run left and the update check,
   // queued at the first show behind the questions of the file opened at

@@ -42,8 +42,6 @@ void TMainForm::CreateAutoUpgrader() {
     const QString why = QString::fromStdString(UIStrings::Str(UIStrings::SNoUpdateServer));
     FUi->ToolsCheckUpdatesMenuItem->setStatusTip(why);
     FUi->ToolsCheckUpdatesMenuItem->setToolTip(why);
-    // A menu shows no status text for a greyed item by itself.
-    FUi->ToolsMenuItem->installEventFilter(this);
   }
   connect(FUi->ToolsCheckUpdatesMenuItem, &QAction::triggered, this, Command([this] {
             // A check the user asked for reports everything, for the rest of

@@ -280,6 +280,84 @@ TEST(MainForm, TheEditorsInvalidNumberComesBackWhenAMenuCloses) {
   EXPECT_EQ(panel->text(), "");
 }
 
+// The node menu, a window of its own, gives the status bar the long hints of
+// its items and of its Type submenu's, greyed items' too, as the main menus
+// do, and takes them away when it closes. It ends an edit that is no number
+// when it opens; an edit red again while it shows has its error back when the
+// menu closes.
+TEST(MainForm, TheNodeMenuShowsItsItemsHintsInTheStatusBar) {
+  TestWindow w;
+  w.Form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
+  QLabel* panel = w.Form->StatusPanel(3);
+  // A main menu's greyed item, before anything can be undone.
+  QMenu* edit = w.Ui().EditMenuItem;
+  edit->popup(w.Form->mapToGlobal(QPoint(0, 0)));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(edit));
+  ASSERT_FALSE(w.Ui().EditUndoMenuItem->isEnabled());
+  QTest::mouseMove(edit, edit->actionGeometry(w.Ui().EditUndoMenuItem).center());
+  EXPECT_EQ(panel->text(), "Undo");
+  edit->close();
+  EXPECT_EQ(panel->text(), "");
+
+  w.AddSubnodes(w.Root());
+  QMenu* menu = w.Form->NodePopupMenu();
+  auto hintOn = [&](QMenu* m, const char* item) {
+    QTest::mouseMove(m, m->actionGeometry(w.Action(item)).center());
+    return panel->text().toStdString();
+  };
+  auto typeInvalid = [&] {
+    w.Tree().SelectNode(w.Root()->Child(0), htPayoff);
+    w.Tree().EditElement(false, 0);
+    QTest::keyClicks(w.Form->DecTreeWidget().InplaceEdit(), "abc");
+    EXPECT_EQ(panel->text(), "Invalid number");
+  };
+  w.Form->DecTreeWidget().setFocus();
+  typeInvalid();
+
+  // A right click on the last leaf's box.
+  const TNodeRect& box = w.Root()->Child(1)->Rect(htBox);
+  const QPoint at = w.Form->windowHandle()->mapFromGlobal(w.Form->DecTreeWidget().mapToGlobal(
+      QPoint(box.Left + box.Width / 2, box.Top + box.Height / 2)));
+  QTest::mousePress(w.Form->windowHandle(), Qt::RightButton, {}, at);
+  ASSERT_EQ(QApplication::activePopupWidget(), menu);
+  EXPECT_EQ(panel->text(), "Invalid number: the edit was taken back");
+  EXPECT_EQ(hintOn(menu, "PopupMoveUpMenuItem"), "Moves the selected node up by one");
+  // Greyed, straight from an enabled item, and a hint with a short part.
+  ASSERT_FALSE(w.Action("PopupMoveDownMenuItem")->isEnabled());
+  EXPECT_EQ(hintOn(menu, "PopupMoveDownMenuItem"), "Moves the selected node down by one");
+  ASSERT_FALSE(w.Action("PopupOptimizeSubnodeDecisionsMenuItem")->isEnabled());
+  EXPECT_EQ(hintOn(menu, "PopupOptimizeSubnodeDecisionsMenuItem"),
+            "Optimizes decisions of this node's subnodes to maximize payoff");
+  // The keys go to enabled items, with or without a hint, under the pointer.
+  QTest::keyClick(menu, Qt::Key_Up);
+  QTest::keyClick(menu, Qt::Key_Up);
+  EXPECT_EQ(menu->activeAction(), w.Action("PopupTakeThisPathMenuItem"));
+  EXPECT_EQ(panel->text(), "");
+  ASSERT_FALSE(w.Action("PopupEditPayoffAdvancedMenuItem")->isEnabled());
+  EXPECT_EQ(hintOn(menu, "PopupEditPayoffAdvancedMenuItem"), ""); // it has none
+  typeInvalid();
+  EXPECT_EQ(hintOn(menu, "PopupMoveDownMenuItem"), "Moves the selected node down by one");
+  menu->close();
+  QTest::mouseRelease(w.Form->windowHandle(), Qt::RightButton, {}, at);
+  EXPECT_EQ(panel->text(), "Invalid number");
+  QTest::keyClick(w.Form->DecTreeWidget().InplaceEdit(), Qt::Key_Escape);
+
+  // The menu key on the root's type symbol, and the Type submenu.
+  w.Tree().SelectNode(w.Root(), htIndicator);
+  w.Form->DecTreeWidget().setFocus();
+  QTest::keyClick(&w.Form->DecTreeWidget(), Qt::Key_Menu);
+  ASSERT_EQ(QApplication::activePopupWidget(), menu);
+  QMenu* type = w.Action("PopupTypeMenuItem")->menu();
+  QTest::mouseMove(menu, menu->actionGeometry(type->menuAction()).center());
+  QTRY_VERIFY(type->isVisible());
+  EXPECT_EQ(hintOn(type, "PopupTypeChancePercentMenuItem"),
+            "Changes the node into a chance node using percentages. Chance nodes usually have "
+            "several possibilities, each given a probability");
+  menu->close();
+  EXPECT_EQ(panel->text(), "");
+}
+
 // Save as into a folder that cannot take the file: the window keeps the
 // name, caption and recent files of the file it has, and a later close asks
 // about that file.
