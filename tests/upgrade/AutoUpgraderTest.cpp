@@ -1,5 +1,6 @@
 #include "upgrade/AutoUpgrader.h"
 #include "AnsweredBoxes.h"
+#include "ChildProgram.h"
 #include "LoopbackServer.h"
 #include "ProcessUntil.h"
 #include "TestFiles.h"
@@ -11,7 +12,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMainWindow>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -461,18 +461,16 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   // The program, and after it the helper and the restarted program, see
   // where to record.
   qputenv("BW_STANDIN_RECORD", QByteArray::fromStdString(record.string()));
-  QProcess program;
-  program.start(QString::fromStdString((Prog / "standin").string()), {});
-  ASSERT_TRUE(program.waitForStarted(5000));
+  ChildProgram program((Prog / "standin").string());
   ASSERT_TRUE(ProcessUntil([&] { return fs::exists(record) && fs::file_size(record) > 0; }, 5000));
 
-  U->WaitPid = static_cast<pid_t>(program.processId());
+  U->WaitPid = program.Pid();
   U->SetRestartParams("/afterupgrade  --from-test");
   U->Wizard.Enabled = true;
   U->OnDoOwnCloseAppMethod = [&](TauAutoUpgrader*) {
     Events.push_back("close");
     Ended = true;
-    program.closeWriteChannel(); // the stand-in ends
+    program.CloseInput(); // the stand-in ends
   };
   Info("#version=9.0\r\n#url=" + standin + "=%current%standin\r\n#url2=" + readme +
        "=docs/readme.txt\r\n#url3=" + notes + "=docs/notes.txt\r\n");
@@ -487,7 +485,7 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   U->CheckUpdate(false);
   ASSERT_TRUE(ProcessUntil([&] { return Ended; }, 10000));
   EXPECT_EQ(Count("file done"), 3);
-  ASSERT_TRUE(program.waitForFinished(5000));
+  ASSERT_TRUE(program.WaitEnded(5000));
   ASSERT_TRUE(
       ProcessUntil([&] { return ReadAll(record).find("new:") != std::string::npos; }, 10000))
       << ReadAll(record);
