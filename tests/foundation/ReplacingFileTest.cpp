@@ -467,8 +467,17 @@ TEST(ReplacingFile, AFileSystemThatRefusesModesTakesSaveAfterSave) {
   EXPECT_EQ(calls, 1); // only for 0644, which the file did not have
   Put(path, "write-only");
   ASSERT_EQ(chmod(path.c_str(), 0200), 0);
+  struct stat before {
+  }, after{};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
   EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile),
             "Cannot write '" + path + "': Function not implemented");
+  // The very file, still write-only; made readable to its owner to be read
+  // back, which needs no root.
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mode & 07777, 0200u);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   EXPECT_EQ(Read(path), "write-only");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
 }
