@@ -40,9 +40,11 @@ std::string ProcPath(int fd) {
 }
 
 // Where the system found the file it opened: the path the descriptor
-// holds, checked to lead to that very file still; empty when another file
-// has taken that name since (a concurrent save).
-std::string RealPathOf(int fd, const std::string& path, const struct stat& st) {
+// holds, checked to lead to that very file still, with the state of the
+// folder that holds it under that name; empty when another file has taken
+// that name since (a concurrent save).
+std::string RealPathOf(int fd, const std::string& path, const struct stat& st,
+                       struct stat& folder) {
   std::string real(PATH_MAX + 1, '\0');
   ssize_t n = ::readlink(ProcPath(fd).c_str(), real.data(), real.size());
   if (n > 0 && static_cast<size_t>(n) < real.size()) {
@@ -53,11 +55,25 @@ std::string RealPathOf(int fd, const std::string& path, const struct stat& st) {
                                                          &std::free);
     real = resolved ? resolved.get() : "";
   }
+  if (real.empty() || real.front() != '/') return {};
+  // The folder's state is read where the entry that leads to this very file
+  // was found, not from its name alone.
+  TFileDescriptor dir(::open(FolderOf(real).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   struct stat named {};
-  if (real.empty() || real.front() != '/' || ::lstat(real.c_str(), &named) != 0 ||
+  if (!dir || ::fstat(dir.Get(), &folder) != 0 ||
+      ::fstatat(dir.Get(), NameOf(real).c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
       named.st_dev != st.st_dev || named.st_ino != st.st_ino)
     return {};
   return real;
+}
+
+// In a sticky folder (/tmp) a file is written or replaced only where it
+// belongs to the user or to the folder's owner, who is trusted with the files
+// in it; root too keeps to this, the rule the system applies to opening such
+// a file to create one (fs.protected_regular). Anyone else may have planted
+// it under a name they expect to be saved to, and would get what is saved.
+bool PlantedInStickyFolder(const struct stat& file, const struct stat& folder) {
+  return (folder.st_mode & S_ISVTX) && file.st_uid != ::geteuid() && file.st_uid != folder.st_uid;
 }
 
 // Temporary files are named by the file they will replace and by what they
@@ -206,7 +222,8 @@ void TReplacingFile::Open(const std::string& path) {
   // When another save renames its file over the target meanwhile, the new
   // file is looked up again.
   int pathFd = -1;
-  struct stat old {};
+  struct stat old {
+  }, folderState{};
   for (int attempt = 0;; ++attempt) {
     pathFd = OpenTarget(path);
     if (pathFd < 0) {
@@ -218,7 +235,7 @@ void TReplacingFile::Open(const std::string& path) {
       ::close(pathFd);
       throw Exception("Cannot write '" + path + "': " + ErrnoText(error));
     }
-    FTarget = RealPathOf(pathFd, path, old);
+    FTarget = RealPathOf(pathFd, path, old, folderState);
     if (!FTarget.empty()) break;
     ::close(pathFd);
     if (attempt == 16) throw Exception("Cannot write '" + path + "': " + ErrnoText(ENOENT));
@@ -230,6 +247,8 @@ void TReplacingFile::Open(const std::string& path) {
     // A device or a pipe must never be swapped for a regular file.
     if (!S_ISREG(old.st_mode))
       throw Exception("Cannot replace '" + FTarget + "': it is not a regular file");
+    if (PlantedInStickyFolder(old, folderState))
+      throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(EACCES));
     // A file its owner made read-only stays as it is, although the folder
     // would allow replacing it.
     if (::access(FTarget.c_str(), W_OK) != 0)
@@ -322,15 +341,9 @@ void TReplacingFile::CreateTemp(const std::string& folder) {
 }
 
 void TReplacingFile::OpenInPlace(int pathFd) {
-  // In a sticky folder (/tmp) a file of another user is written only by
-  // replacing it, which the folder refuses: the system would not open it for
-  // a new file either. The folder's owner is trusted with the files in it.
-  struct stat found {
-  }, folder{};
-  if (::fstat(pathFd, &found) != 0 || ::stat(FolderOf(FTarget).c_str(), &folder) != 0)
+  struct stat found {};
+  if (::fstat(pathFd, &found) != 0)
     throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(errno));
-  if ((folder.st_mode & S_ISVTX) && found.st_uid != ::geteuid() && found.st_uid != folder.st_uid)
-    throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(EACCES));
   TFileDescriptor fd(::open(ProcPath(pathFd).c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
   if (!fd && errno == ENOENT)
     fd.Reset(::open(FTarget.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));

@@ -33,9 +33,10 @@ public:
   // An existing target's owner, group, access ACL and permissions are given
   // to the file at Commit, once it is whole; a new file's permissions come
   // from the umask. A folder, a device or a pipe is not replaced, nor a file
-  // its owner made read-only. Stale temporary files of earlier writes that
-  // were killed are removed from the folder first. Raises Exception with the
-  // reason.
+  // its owner made read-only, nor, in a sticky folder such as /tmp, a file of
+  // anyone but the user and the folder's owner (also for root). Stale
+  // temporary files of earlier writes that were killed are removed from the
+  // folder first. Raises Exception with the reason.
   explicit TReplacingFile(const std::string& path, TReplacingKind kind = TReplacingKind::TreeFile);
   TReplacingFile(const TReplacingFile&) = delete;
   TReplacingFile& operator=(const TReplacingFile&) = delete;

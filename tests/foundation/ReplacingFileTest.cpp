@@ -531,6 +531,40 @@ TEST(ReplacingFile, APictureIsNeverWrittenIntoAnotherUsersFileInAStickyFolder) {
   EXPECT_EQ(Read(second), "new");
 }
 
+// In a sticky folder (/tmp) a file that another user planted under the name
+// is neither replaced nor written, by root either, a tree or a picture: the
+// planter would keep it and read what is saved. The user's own files, those
+// of the folder's owner, and every file in a folder that is not sticky, are
+// saved as anywhere.
+TEST(ReplacingFile, AFilePlantedInAStickyFolderIsNeverReplaced) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's file needs root";
+  Folder shared;
+  const std::string planted = shared.File("tree.bwk");
+  constexpr uid_t Planter = 4327, FolderOwner = 4328;
+  auto saveOver = [&](uid_t owner, mode_t folderMode, TReplacingKind kind) {
+    Put(planted, "theirs");
+    struct stat st {};
+    if (chmod(shared.Path.c_str(), folderMode) != 0 || chown(planted.c_str(), owner, owner) != 0 ||
+        chmod(planted.c_str(), 0666) != 0 || stat(planted.c_str(), &st) != 0)
+      return std::string("(cannot plant)");
+    const std::string saved = SaveError(planted, kind);
+    const ino_t inode = st.st_ino;
+    if (stat(planted.c_str(), &st) != 0) return std::string("(gone)");
+    return saved + "|" + Read(planted) + "|" + std::to_string(st.st_uid) + "|" +
+           (st.st_ino == inode ? "same" : "replaced");
+  };
+  const std::string refused = "Cannot write '" + planted + "': Permission denied|theirs|";
+  for (TReplacingKind kind : {TReplacingKind::TreeFile, TReplacingKind::Picture}) {
+    EXPECT_EQ(saveOver(Planter, 01777, kind), refused + "4327|same");
+    EXPECT_EQ(saveOver(0, 01777, kind), "saved|new|0|replaced");
+    EXPECT_EQ(saveOver(Planter, 0777, kind), "saved|new|4327|replaced");
+  }
+  EXPECT_EQ(shared.Entries(), std::vector<std::string>{"tree.bwk"});
+  ASSERT_EQ(chown(shared.Path.c_str(), FolderOwner, FolderOwner), 0);
+  EXPECT_EQ(saveOver(FolderOwner, 01777, TReplacingKind::TreeFile), "saved|new|4328|replaced");
+  EXPECT_EQ(saveOver(Planter, 01777, TReplacingKind::TreeFile), refused + "4327|same");
+}
+
 // Without /proc (a chroot, a container) the old file's ACL is still read
 // and kept: the owning group does not get the ACL's mask.
 TEST(ReplacingFile, TheAclIsKeptWithoutProc) {
