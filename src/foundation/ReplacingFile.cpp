@@ -33,6 +33,10 @@ std::string ErrnoText(int err) {
 
 int (*ChangeMode)(int, mode_t) = ::fchmod;
 
+int (*CreateFile)(const char*, int, mode_t) = [](const char* path, int flags, mode_t mode) {
+  return ::open(path, flags, mode);
+};
+
 // The name through which the system reaches an open file, also one opened
 // with O_PATH (for the extended attributes and to open it again).
 std::string ProcPath(int fd) {
@@ -207,6 +211,10 @@ TChangeModeCall SetChangeModeCallForTests(TChangeModeCall call) {
   return std::exchange(ChangeMode, call);
 }
 
+TCreateFileCall SetCreateFileCallForTests(TCreateFileCall call) {
+  return std::exchange(CreateFile, call);
+}
+
 TReplacingFile::TReplacingFile(const std::string& path, TReplacingKind kind) : FKind(kind) {
   try {
     Open(path);
@@ -275,8 +283,12 @@ void TReplacingFile::Open(const std::string& path) {
 
   const std::string folder = FolderOf(FTarget);
   RemoveStaleTempFiles(folder);
-  CreateTemp(folder);
-  if (FFd >= 0) return;
+  struct stat made {};
+  CreateTemp(folder, made);
+  if (FFd >= 0) {
+    KeepTempPrivate(made);
+    return;
+  }
   const int error = errno;
   if (FExists && (error == EACCES || error == EPERM)) {
     if (picture) {
@@ -309,8 +321,9 @@ int TReplacingFile::OpenTarget(const std::string& path) {
   return fd;
 }
 
-// Leaves FFd at -1 with errno set when no file can be made.
-void TReplacingFile::CreateTemp(const std::string& folder) {
+// Leaves FFd at -1 with errno set when no file can be made; else `made` is
+// the state of the file made.
+void TReplacingFile::CreateTemp(const std::string& folder, struct stat& made) {
   // Private until whole: a replacement is given the old file's group, ACL
   // and mode only at Commit. A new file gets at once what the umask or the
   // folder's default ACL give any new file, which is what it keeps.
@@ -318,7 +331,7 @@ void TReplacingFile::CreateTemp(const std::string& folder) {
   const std::string prefix = folder + "/" + TempPrefix(FTarget, FKind);
   for (int attempt = 0; attempt < 16; ++attempt) {
     FTemp = prefix + Guid::ToString(Guid::NewGuid(), "N") + ".tmp";
-    int fd = ::open(FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+    int fd = CreateFile(FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return;
@@ -328,16 +341,46 @@ void TReplacingFile::CreateTemp(const std::string& folder) {
     // lock, or the name leads elsewhere, and another file is made.
     const bool held = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     const bool taken = !held && errno == EWOULDBLOCK;
-    struct stat mine {
-    }, named{};
-    if (!taken && ::fstat(fd, &mine) == 0 && ::lstat(FTemp.c_str(), &named) == 0 &&
-        mine.st_dev == named.st_dev && mine.st_ino == named.st_ino) {
+    struct stat named {};
+    if (!taken && ::fstat(fd, &made) == 0 && ::lstat(FTemp.c_str(), &named) == 0 &&
+        made.st_dev == named.st_dev && made.st_ino == named.st_ino) {
       FFd = fd;
       return;
     }
     ::close(fd);
   }
   errno = EEXIST;
+}
+
+// Some file systems give a new file a mode of their own, whatever it was
+// made with (FUSE mounts such as bindfs --create-with-perms, shares). A
+// replacement that would show others more than the old file does while it is
+// written is narrowed to the 0600 asked for before the first byte, and where
+// it stays wider nothing is written. What the owner may do does not count
+// (FAT gives every file 0700). A new file keeps the mode it was given, so it
+// shows nothing while written that it does not show once whole.
+void TReplacingFile::KeepTempPrivate(const struct stat& made) {
+  if (!FExists || !ShowsMoreThanTarget(made)) return;
+  const int error = ChangeMode(FFd, 0600) == 0 ? 0 : errno;
+  struct stat now {};
+  if (::fstat(FFd, &now) != 0) WriteFailed(errno);
+  if (ShowsMoreThanTarget(now)) WriteFailed(error != 0 ? error : EPERM);
+}
+
+// Whether a file in this state lets anyone but its owner do what the target
+// does not. Its group's bits count as the target's only for the target's
+// group and without an ACL, whose named users and groups they would reach.
+bool TReplacingFile::ShowsMoreThanTarget(const struct stat& st) const {
+  const mode_t others = st.st_mode & 077;
+  if (others == 0) return false;
+  mode_t granted = FOldMode & 07;
+  const ssize_t acl = ::fgetxattr(FFd, AclName, nullptr, 0);
+  const bool noAcl = acl == 0 || (acl < 0 && (errno == ENODATA || errno == ENOTSUP));
+  // The target's group had what its ACL gave it, the mode's bits without
+  // one, and nothing where the ACL could not be read.
+  if (st.st_gid == FOldGid && noAcl && FOldAcl)
+    granted |= (FOldAcl->empty() ? (FOldMode >> 3) & 7 : AclGroupRights(*FOldAcl)) << 3;
+  return (others & ~granted) != 0;
 }
 
 void TReplacingFile::OpenInPlace(int pathFd) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace bw {
@@ -24,6 +25,12 @@ enum class TReplacingKind { TreeFile, Picture };
 using TChangeModeCall = int (*)(int fd, mode_t mode);
 TChangeModeCall SetChangeModeCallForTests(TChangeModeCall call);
 
+// For tests: replaces the call that creates the temporary file (open), to
+// play a file system that gives new files a mode of its own; returns the
+// call it replaced.
+using TCreateFileCall = int (*)(const char* path, int flags, mode_t mode);
+TCreateFileCall SetCreateFileCallForTests(TCreateFileCall call);
+
 class TReplacingFile {
 public:
   // Creates a private temporary file (mode 0600) in the folder of the
@@ -32,11 +39,13 @@ public:
   // apply, and a link to a file not yet there makes the system create it).
   // An existing target's owner, group, access ACL and permissions are given
   // to the file at Commit, once it is whole; a new file's permissions come
-  // from the umask. A folder, a device or a pipe is not replaced, nor a file
-  // its owner made read-only, nor, in a sticky folder such as /tmp, a file of
-  // anyone but the user and the folder's owner (also for root). Stale
-  // temporary files of earlier writes that were killed are removed from the
-  // folder first. Raises Exception with the reason.
+  // from the umask. Where the file system makes the temporary file show
+  // others more than the target does, it is narrowed before anything is
+  // written, or the write is refused. A folder, a device or a pipe is not
+  // replaced, nor a file its owner made read-only, nor, in a sticky folder
+  // such as /tmp, a file of anyone but the user and the folder's owner (also
+  // for root). Stale temporary files of earlier writes that were killed are
+  // removed from the folder first. Raises Exception with the reason.
   explicit TReplacingFile(const std::string& path, TReplacingKind kind = TReplacingKind::TreeFile);
   TReplacingFile(const TReplacingFile&) = delete;
   TReplacingFile& operator=(const TReplacingFile&) = delete;
@@ -65,7 +74,9 @@ private:
   // Closes and removes what was made for a write that is not committed.
   void Discard();
   void OpenInPlace(int pathFd);
-  void CreateTemp(const std::string& folder);
+  void CreateTemp(const std::string& folder, struct stat& made);
+  void KeepTempPrivate(const struct stat& made);
+  bool ShowsMoreThanTarget(const struct stat& st) const;
   void TakeOverTargetsState();
   void SetMode(mode_t mode);
 

@@ -482,6 +482,105 @@ TEST(ReplacingFile, AFileSystemThatRefusesModesTakesSaveAfterSave) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
 }
 
+// Replaces the calls that create files and set modes, as a file system does
+// that gives every new file a mode of its own, and puts them back after.
+struct GivenModes {
+  static inline mode_t Given = 0;
+  static inline bool Refused = false;
+  static inline int Changes = 0;
+  TCreateFileCall Create;
+  TChangeModeCall Change;
+  GivenModes(mode_t given, bool refused) {
+    Given = given;
+    Refused = refused;
+    Changes = 0;
+    Create = SetCreateFileCallForTests([](const char* path, int flags, mode_t mode) {
+      const int fd = open(path, flags, mode);
+      if (fd < 0 || fchmod(fd, Given) == 0) return fd;
+      close(fd);
+      return -1;
+    });
+    Change = SetChangeModeCallForTests([](int fd, mode_t mode) {
+      ++Changes;
+      if (!Refused) return fchmod(fd, mode);
+      errno = ENOSYS;
+      return -1;
+    });
+  }
+  ~GivenModes() {
+    SetCreateFileCallForTests(Create);
+    SetChangeModeCallForTests(Change);
+  }
+};
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A file system that gives new files 0644 (bindfs --create-with-perms, some
+// shares): the file being written is narrowed before its first byte where it
+// would show others more than the old file, and where it cannot be, nothing
+// is written. A file that shows others no more than the old one does is
+// saved as given: the old file's mode is the same, a new file keeps what it
+// got, and FAT gives every file 0700.
+TEST(ReplacingFile, AFileSystemThatWidensNewFilesShowsNothingWhileTheyAreWritten) {
+  Folder dir;
+  const std::string path = dir.File("tree.bwk");
+  Put(path, "old");
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  {
+    GivenModes widening(0644, false);
+    TReplacingFile file(path);
+    const std::vector<std::string> entries = dir.Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(ModeOf(dir.File(entries[0])), 0600u);
+    file.Write("new", 3);
+    file.Commit();
+    EXPECT_EQ(ModeOf(path), 0600u);
+  }
+  {
+    GivenModes widening(0644, true);
+    std::string refused = "made";
+    try {
+      TReplacingFile file(path);
+    } catch (const Exception& e) {
+      refused = e.Message();
+    }
+    EXPECT_EQ(refused, "Cannot write '" + path + "': Function not implemented");
+    EXPECT_EQ(Read(path), "new");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
+
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), "saved");
+    EXPECT_EQ(SaveError(dir.File("new.bwk"), TReplacingKind::TreeFile), "saved");
+    EXPECT_EQ(ModeOf(dir.File("new.bwk")), 0644u);
+    EXPECT_EQ(widening.Changes, 1); // the narrowing refused above
+  }
+  {
+    GivenModes fat(0700, true);
+    ASSERT_EQ(chmod(path.c_str(), 0700), 0);
+    EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), "saved");
+    EXPECT_EQ(SaveError(dir.File("fat.bwk"), TReplacingKind::TreeFile), "saved");
+    EXPECT_EQ(Read(dir.File("fat.bwk")), "new");
+    EXPECT_EQ(fat.Changes, 0);
+  }
+  // The group's bits reach only the old file's group, and no user that an
+  // ACL of the new file names (here one the folder's default gives it).
+  GivenModes widening(0640, true);
+  const std::string refused = "Cannot write '" + path + "': Function not implemented";
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  const std::string acl = GroupNarrowerThanMask(4329);
+  if (setxattr(dir.Path.c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0) != 0)
+    GTEST_SKIP() << "the file system keeps no ACLs";
+  EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), refused);
+  ASSERT_EQ(removexattr(dir.Path.c_str(), "system.posix_acl_default"), 0);
+  EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), "saved");
+  if (geteuid() != 0) GTEST_SKIP() << "giving the old file another group needs root";
+  ASSERT_EQ(chown(path.c_str(), 0, 4330), 0);
+  EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), refused);
+}
+
 // The same on a real FAT file system through FUSE, where the test can make
 // one: save after save, and a picture exported over an existing one.
 TEST(ReplacingFile, FatThroughFuseTakesSaveAfterSave) {
