@@ -33,9 +33,10 @@ std::string ErrnoText(int err) {
 
 int (*ChangeMode)(int, mode_t) = ::fchmod;
 
-int (*CreateFile)(const char*, int, mode_t) = [](const char* path, int flags, mode_t mode) {
-  return ::open(path, flags, mode);
-};
+TMakeCalls Make{[](int dirFd, const char* path, int flags, mode_t mode) {
+                  return ::openat(dirFd, path, flags, mode);
+                },
+                ::mkdir};
 
 // The name through which the system reaches an open file, also one opened
 // with O_PATH (for the extended attributes and to open it again).
@@ -106,9 +107,25 @@ bool IsTempName(std::string_view entry) {
   return entry.ends_with(TreeInfix) || entry.ends_with(PictureInfix);
 }
 
+// Removes what a killed write left in a folder of its own: its temporary
+// file, ours by name and owner, then the folder once empty.
+void RemoveStaleFolder(int fd, int parentFd, const char* name) {
+  DIR* dir = ::fdopendir(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  if (!dir) return;
+  while (const dirent* e = ::readdir(dir)) {
+    struct stat st {};
+    if (IsTempName(e->d_name) && ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+      ::unlinkat(fd, e->d_name, 0);
+  }
+  ::closedir(dir);
+  ::unlinkat(parentFd, name, AT_REMOVEDIR);
+}
+
 // Removes the temporary files that earlier saves and exports into the folder
-// left when they were killed: ours by name and owner, regular files, and not
-// locked; a write that is running holds its file locked from its creation to
+// left when they were killed: ours by name and owner, regular files (or the
+// folders of their own that some were written in), and not locked; a write
+// that is running holds its file and folder locked from their creation to
 // its rename. Nothing here may stop the write itself.
 void RemoveStaleTempFiles(const std::string& folder) {
   int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -124,11 +141,15 @@ void RemoveStaleTempFiles(const std::string& folder) {
     if (fd < 0) continue;
     struct stat held {
     }, named{};
-    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+    if (::fstat(fd, &held) == 0 && (S_ISREG(held.st_mode) || S_ISDIR(held.st_mode)) &&
+        held.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
         ::fstatat(dirFd, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-        named.st_dev == held.st_dev && named.st_ino == held.st_ino)
-      ::unlinkat(dirFd, e->d_name, 0);
+        named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+      if (S_ISDIR(held.st_mode))
+        RemoveStaleFolder(fd, dirFd, e->d_name);
+      else
+        ::unlinkat(dirFd, e->d_name, 0);
+    }
     ::close(fd);
   }
   ::closedir(dir);
@@ -211,8 +232,8 @@ TChangeModeCall SetChangeModeCallForTests(TChangeModeCall call) {
   return std::exchange(ChangeMode, call);
 }
 
-TCreateFileCall SetCreateFileCallForTests(TCreateFileCall call) {
-  return std::exchange(CreateFile, call);
+TMakeCalls SetMakeCallsForTests(TMakeCalls calls) {
+  return std::exchange(Make, calls);
 }
 
 TReplacingFile::TReplacingFile(const std::string& path, TReplacingKind kind) : FKind(kind) {
@@ -286,7 +307,7 @@ void TReplacingFile::Open(const std::string& path) {
   struct stat made {};
   CreateTemp(folder, made);
   if (FFd >= 0) {
-    KeepTempPrivate(made);
+    if (FExists && ShowsMoreThanTarget(made)) CreateTempInPrivateFolder(folder, made.st_uid);
     return;
   }
   const int error = errno;
@@ -321,17 +342,24 @@ int TReplacingFile::OpenTarget(const std::string& path) {
   return fd;
 }
 
-// Leaves FFd at -1 with errno set when no file can be made; else `made` is
-// the state of the file made.
+int TReplacingFile::TempDir() const {
+  return FPrivateFd >= 0 ? FPrivateFd : AT_FDCWD;
+}
+
+// Makes the file in the target's folder, reached by its path, or in the
+// write's own folder, reached by its descriptor. Leaves FFd at -1 with errno
+// set when no file can be made; else `made` is the state of the file made.
 void TReplacingFile::CreateTemp(const std::string& folder, struct stat& made) {
   // Private until whole: a replacement is given the old file's group, ACL
   // and mode only at Commit. A new file gets at once what the umask or the
   // folder's default ACL give any new file, which is what it keeps.
   const mode_t createMode = FExists ? 0600 : 0666;
-  const std::string prefix = folder + "/" + TempPrefix(FTarget, FKind);
+  const std::string prefix =
+      (FPrivateFd >= 0 ? std::string() : folder + "/") + TempPrefix(FTarget, FKind);
   for (int attempt = 0; attempt < 16; ++attempt) {
     FTemp = prefix + Guid::ToString(Guid::NewGuid(), "N") + ".tmp";
-    int fd = CreateFile(FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+    int fd = Make.CreateFile(TempDir(), FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                             createMode);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return;
@@ -342,7 +370,8 @@ void TReplacingFile::CreateTemp(const std::string& folder, struct stat& made) {
     const bool held = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     const bool taken = !held && errno == EWOULDBLOCK;
     struct stat named {};
-    if (!taken && ::fstat(fd, &made) == 0 && ::lstat(FTemp.c_str(), &named) == 0 &&
+    if (!taken && ::fstat(fd, &made) == 0 &&
+        ::fstatat(TempDir(), FTemp.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         made.st_dev == named.st_dev && made.st_ino == named.st_ino) {
       FFd = fd;
       return;
@@ -353,18 +382,49 @@ void TReplacingFile::CreateTemp(const std::string& folder, struct stat& made) {
 }
 
 // Some file systems give a new file a mode of their own, whatever it was
-// made with (FUSE mounts such as bindfs --create-with-perms, shares). A
-// replacement that would show others more than the old file does while it is
-// written is narrowed to the 0600 asked for before the first byte, and where
-// it stays wider nothing is written. What the owner may do does not count
-// (FAT gives every file 0700). A new file keeps the mode it was given, so it
+// made with (FUSE mounts such as bindfs --create-with-perms, shares). Where
+// that shows others more than the old file does, another user may hold the
+// file open already, and a narrower mode would not take back what they hold.
+// It is removed unwritten, and the file is made again in a folder of the
+// write's own, narrowed to 0700 while still empty: a folder's permissions are
+// asked at every look-up, so what is made in it afterwards reaches nobody
+// else; the file is made and renamed through the folder's descriptor, so
+// that another folder put in its place gets nothing. Where the folder cannot
+// be narrowed, nothing is written. A new file keeps the mode it was given: it
 // shows nothing while written that it does not show once whole.
-void TReplacingFile::KeepTempPrivate(const struct stat& made) {
-  if (!FExists || !ShowsMoreThanTarget(made)) return;
-  const int error = ChangeMode(FFd, 0600) == 0 ? 0 : errno;
+void TReplacingFile::CreateTempInPrivateFolder(const std::string& folder, uid_t owner) {
+  ::close(FFd);
+  FFd = -1;
+  ::unlink(FTemp.c_str());
+  const std::string prefix = folder + "/" + TempPrefix(FTarget, FKind);
+  for (int attempt = 0; FPrivateFd < 0; ++attempt) {
+    if (attempt == 16) WriteFailed(EEXIST);
+    FPrivate = prefix + Guid::ToString(Guid::NewGuid(), "N") + ".tmp";
+    if (Make.MakeFolder(FPrivate.c_str(), 0700) != 0) {
+      if (errno == EEXIST) continue;
+      WriteFailed(errno);
+    }
+    // Locked from here to the rename, as a temporary file is. One that a
+    // clean-up took meanwhile is left to it, and one that has another owner
+    // than the files made here is not the folder made.
+    TFileDescriptor dir(::open(FPrivate.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat mine {
+    }, named{};
+    if (dir && ::flock(dir.Get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(dir.Get(), &mine) == 0 &&
+        mine.st_uid == owner && ::lstat(FPrivate.c_str(), &named) == 0 &&
+        mine.st_dev == named.st_dev && mine.st_ino == named.st_ino)
+      FPrivateFd = dir.Release();
+  }
   struct stat now {};
-  if (::fstat(FFd, &now) != 0) WriteFailed(errno);
-  if (ShowsMoreThanTarget(now)) WriteFailed(error != 0 ? error : EPERM);
+  if (::fstat(FPrivateFd, &now) != 0) WriteFailed(errno);
+  if ((now.st_mode & 077) != 0) {
+    const int error = ChangeMode(FPrivateFd, 0700) == 0 ? 0 : errno;
+    if (::fstat(FPrivateFd, &now) != 0) WriteFailed(errno);
+    if ((now.st_mode & 077) != 0) WriteFailed(error != 0 ? error : EPERM);
+  }
+  struct stat made {};
+  CreateTemp(FPrivate, made);
+  if (FFd < 0) WriteFailed(errno);
 }
 
 // Whether a file in this state lets anyone but its owner do what the target
@@ -409,14 +469,22 @@ void TReplacingFile::Discard() {
   if (FFd >= 0) {
     ::close(FFd);
     FFd = -1;
-    if (!FInPlace) ::unlink(FTemp.c_str());
+    if (!FInPlace) ::unlinkat(TempDir(), FTemp.c_str(), 0);
   }
+  RemovePrivateFolder();
   // The empty file made through a link goes again with the write that failed.
   struct stat now {};
   if (FMadeThroughLink && ::lstat(FTarget.c_str(), &now) == 0 && now.st_dev == FMadeDevice &&
       now.st_ino == FMadeInode && now.st_size == 0)
     ::unlink(FTarget.c_str());
   FMadeThroughLink = false;
+}
+
+void TReplacingFile::RemovePrivateFolder() {
+  if (FPrivateFd < 0) return;
+  ::rmdir(FPrivate.c_str());
+  ::close(FPrivateFd);
+  FPrivateFd = -1;
 }
 
 void TReplacingFile::WriteFailed(int error) const {
@@ -500,7 +568,7 @@ TFileIdentity TReplacingFile::Commit() {
     return written;
   }
   // The file stays open, and so locked, until it has its name.
-  if (::rename(FTemp.c_str(), FTarget.c_str()) != 0)
+  if (::renameat(TempDir(), FTemp.c_str(), AT_FDCWD, FTarget.c_str()) != 0)
     throw Exception("Cannot replace '" + FTarget + "': " + ErrnoText(errno));
   FMadeThroughLink = false;
   // Taken after the rename, which sets the change time.
@@ -512,6 +580,7 @@ TFileIdentity TReplacingFile::Commit() {
   // All is on the disk: a failure to close cannot undo what is in place.
   ::close(FFd);
   FFd = -1;
+  RemovePrivateFolder();
   // The rename itself reaches the disk with the folder; a failure here
   // leaves a complete file in place, so it is not reported.
   int dirFd = ::open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

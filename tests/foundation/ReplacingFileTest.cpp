@@ -429,6 +429,10 @@ TEST(ReplacingFile, TemporaryFilesAreNamedByWhatTheyHoldAndStaleOnesGo) {
   const std::string live = ".live.bwk.bwk-save-" + hex + ".tmp";
   for (const std::string& name : {stalePicture, staleTree, live})
     Put(dir.File(name), "x");
+  // The folder of its own that a killed save was writing in, with its file.
+  const std::string staleFolder = dir.File(".big.bwk.bwk-save-" + std::string(32, 'c') + ".tmp");
+  ASSERT_EQ(mkdir(staleFolder.c_str(), 0700), 0);
+  Put(staleFolder + "/" + staleTree, "x");
   int held = open(dir.File(live).c_str(), O_RDONLY);
   ASSERT_GE(held, 0);
   ASSERT_EQ(flock(held, LOCK_EX), 0);
@@ -482,24 +486,33 @@ TEST(ReplacingFile, AFileSystemThatRefusesModesTakesSaveAfterSave) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
 }
 
-// Replaces the calls that create files and set modes, as a file system does
-// that gives every new file a mode of its own, and puts them back after.
+// Replaces the calls that make files and folders and set modes, as a file
+// system does that gives everything new a mode of its own, and puts them
+// back after. The files made are listed.
 struct GivenModes {
   static inline mode_t Given = 0;
   static inline bool Refused = false;
   static inline int Changes = 0;
-  TCreateFileCall Create;
+  static inline std::vector<std::string> Made;
+  TMakeCalls Make;
   TChangeModeCall Change;
   GivenModes(mode_t given, bool refused) {
     Given = given;
     Refused = refused;
     Changes = 0;
-    Create = SetCreateFileCallForTests([](const char* path, int flags, mode_t mode) {
-      const int fd = open(path, flags, mode);
-      if (fd < 0 || fchmod(fd, Given) == 0) return fd;
-      close(fd);
-      return -1;
-    });
+    Made.clear();
+    Make = SetMakeCallsForTests({[](int dirFd, const char* path, int flags, mode_t mode) {
+                                   const int fd = openat(dirFd, path, flags, mode);
+                                   if (fd < 0 || fchmod(fd, Given) == 0) {
+                                     Made.push_back(path);
+                                     return fd;
+                                   }
+                                   close(fd);
+                                   return -1;
+                                 },
+                                 [](const char* path, mode_t mode) {
+                                   return mkdir(path, mode) == 0 ? chmod(path, Given) : -1;
+                                 }});
     Change = SetChangeModeCallForTests([](int fd, mode_t mode) {
       ++Changes;
       if (!Refused) return fchmod(fd, mode);
@@ -508,7 +521,7 @@ struct GivenModes {
     });
   }
   ~GivenModes() {
-    SetCreateFileCallForTests(Create);
+    SetMakeCallsForTests(Make);
     SetChangeModeCallForTests(Change);
   }
 };
@@ -519,11 +532,12 @@ mode_t ModeOf(const std::string& path) {
 }
 
 // A file system that gives new files 0644 (bindfs --create-with-perms, some
-// shares): the file being written is narrowed before its first byte where it
-// would show others more than the old file, and where it cannot be, nothing
-// is written. A file that shows others no more than the old one does is
-// saved as given: the old file's mode is the same, a new file keeps what it
-// got, and FAT gives every file 0700.
+// shares): where that would show others more than the old file, the file
+// made is removed unwritten, since another user may hold it open already,
+// and the file is written in a folder of its own, made private while empty;
+// where it cannot be, nothing is written. A file that shows others no more
+// than the old one does is saved as given: the old file's mode is the same,
+// a new file keeps what it got, and FAT gives every file 0700.
 TEST(ReplacingFile, AFileSystemThatWidensNewFilesShowsNothingWhileTheyAreWritten) {
   Folder dir;
   const std::string path = dir.File("tree.bwk");
@@ -534,10 +548,16 @@ TEST(ReplacingFile, AFileSystemThatWidensNewFilesShowsNothingWhileTheyAreWritten
     TReplacingFile file(path);
     const std::vector<std::string> entries = dir.Entries();
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(ModeOf(dir.File(entries[0])), 0600u);
+    const std::string own = dir.File(entries[0]);
+    EXPECT_TRUE(std::filesystem::is_directory(own));
+    EXPECT_EQ(ModeOf(own), 0700u);
+    ASSERT_EQ(GivenModes::Made.size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(own + "/" + GivenModes::Made[1]));
+    EXPECT_FALSE(std::filesystem::exists(GivenModes::Made[0]));
     file.Write("new", 3);
     file.Commit();
     EXPECT_EQ(ModeOf(path), 0600u);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
   }
   {
     GivenModes widening(0644, true);
@@ -555,7 +575,7 @@ TEST(ReplacingFile, AFileSystemThatWidensNewFilesShowsNothingWhileTheyAreWritten
     EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), "saved");
     EXPECT_EQ(SaveError(dir.File("new.bwk"), TReplacingKind::TreeFile), "saved");
     EXPECT_EQ(ModeOf(dir.File("new.bwk")), 0644u);
-    EXPECT_EQ(widening.Changes, 1); // the narrowing refused above
+    EXPECT_EQ(widening.Changes, 1); // the folder's, refused above
   }
   {
     GivenModes fat(0700, true);
