@@ -33,6 +33,11 @@ std::string ErrnoText(int err) {
 
 int (*ChangeMode)(int, mode_t) = ::fchmod;
 
+TMakeCalls Make{[](int dirFd, const char* path, int flags, mode_t mode) {
+                  return ::openat(dirFd, path, flags, mode);
+                },
+                ::mkdir};
+
 // The name through which the system reaches an open file, also one opened
 // with O_PATH (for the extended attributes and to open it again).
 std::string ProcPath(int fd) {
@@ -40,9 +45,11 @@ std::string ProcPath(int fd) {
 }
 
 // Where the system found the file it opened: the path the descriptor
-// holds, checked to lead to that very file still; empty when another file
-// has taken that name since (a concurrent save).
-std::string RealPathOf(int fd, const std::string& path, const struct stat& st) {
+// holds, checked to lead to that very file still, with the state of the
+// folder that holds it under that name; empty when another file has taken
+// that name since (a concurrent save).
+std::string RealPathOf(int fd, const std::string& path, const struct stat& st,
+                       struct stat& folder) {
   std::string real(PATH_MAX + 1, '\0');
   ssize_t n = ::readlink(ProcPath(fd).c_str(), real.data(), real.size());
   if (n > 0 && static_cast<size_t>(n) < real.size()) {
@@ -53,11 +60,25 @@ std::string RealPathOf(int fd, const std::string& path, const struct stat& st) {
                                                          &std::free);
     real = resolved ? resolved.get() : "";
   }
+  if (real.empty() || real.front() != '/') return {};
+  // The folder's state is read where the entry that leads to this very file
+  // was found, not from its name alone.
+  TFileDescriptor dir(::open(FolderOf(real).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   struct stat named {};
-  if (real.empty() || real.front() != '/' || ::lstat(real.c_str(), &named) != 0 ||
+  if (!dir || ::fstat(dir.Get(), &folder) != 0 ||
+      ::fstatat(dir.Get(), NameOf(real).c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
       named.st_dev != st.st_dev || named.st_ino != st.st_ino)
     return {};
   return real;
+}
+
+// In a sticky folder (/tmp) a file is written or replaced only where it
+// belongs to the user or to the folder's owner, who is trusted with the files
+// in it; root too keeps to this, the rule the system applies to opening such
+// a file to create one (fs.protected_regular). Anyone else may have planted
+// it under a name they expect to be saved to, and would get what is saved.
+bool PlantedInStickyFolder(const struct stat& file, const struct stat& folder) {
+  return (folder.st_mode & S_ISVTX) && file.st_uid != ::geteuid() && file.st_uid != folder.st_uid;
 }
 
 // Temporary files are named by the file they will replace and by what they
@@ -86,9 +107,25 @@ bool IsTempName(std::string_view entry) {
   return entry.ends_with(TreeInfix) || entry.ends_with(PictureInfix);
 }
 
+// Removes what a killed write left in a folder of its own: its temporary
+// file, ours by name and owner, then the folder once empty.
+void RemoveStaleFolder(int fd, int parentFd, const char* name) {
+  DIR* dir = ::fdopendir(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  if (!dir) return;
+  while (const dirent* e = ::readdir(dir)) {
+    struct stat st {};
+    if (IsTempName(e->d_name) && ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+      ::unlinkat(fd, e->d_name, 0);
+  }
+  ::closedir(dir);
+  ::unlinkat(parentFd, name, AT_REMOVEDIR);
+}
+
 // Removes the temporary files that earlier saves and exports into the folder
-// left when they were killed: ours by name and owner, regular files, and not
-// locked; a write that is running holds its file locked from its creation to
+// left when they were killed: ours by name and owner, regular files (or the
+// folders of their own that some were written in), and not locked; a write
+// that is running holds its file and folder locked from their creation to
 // its rename. Nothing here may stop the write itself.
 void RemoveStaleTempFiles(const std::string& folder) {
   int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -104,11 +141,15 @@ void RemoveStaleTempFiles(const std::string& folder) {
     if (fd < 0) continue;
     struct stat held {
     }, named{};
-    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+    if (::fstat(fd, &held) == 0 && (S_ISREG(held.st_mode) || S_ISDIR(held.st_mode)) &&
+        held.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
         ::fstatat(dirFd, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-        named.st_dev == held.st_dev && named.st_ino == held.st_ino)
-      ::unlinkat(dirFd, e->d_name, 0);
+        named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+      if (S_ISDIR(held.st_mode))
+        RemoveStaleFolder(fd, dirFd, e->d_name);
+      else
+        ::unlinkat(dirFd, e->d_name, 0);
+    }
     ::close(fd);
   }
   ::closedir(dir);
@@ -191,6 +232,10 @@ TChangeModeCall SetChangeModeCallForTests(TChangeModeCall call) {
   return std::exchange(ChangeMode, call);
 }
 
+TMakeCalls SetMakeCallsForTests(TMakeCalls calls) {
+  return std::exchange(Make, calls);
+}
+
 TReplacingFile::TReplacingFile(const std::string& path, TReplacingKind kind) : FKind(kind) {
   try {
     Open(path);
@@ -206,7 +251,8 @@ void TReplacingFile::Open(const std::string& path) {
   // When another save renames its file over the target meanwhile, the new
   // file is looked up again.
   int pathFd = -1;
-  struct stat old {};
+  struct stat old {
+  }, folderState{};
   for (int attempt = 0;; ++attempt) {
     pathFd = OpenTarget(path);
     if (pathFd < 0) {
@@ -218,7 +264,7 @@ void TReplacingFile::Open(const std::string& path) {
       ::close(pathFd);
       throw Exception("Cannot write '" + path + "': " + ErrnoText(error));
     }
-    FTarget = RealPathOf(pathFd, path, old);
+    FTarget = RealPathOf(pathFd, path, old, folderState);
     if (!FTarget.empty()) break;
     ::close(pathFd);
     if (attempt == 16) throw Exception("Cannot write '" + path + "': " + ErrnoText(ENOENT));
@@ -230,6 +276,8 @@ void TReplacingFile::Open(const std::string& path) {
     // A device or a pipe must never be swapped for a regular file.
     if (!S_ISREG(old.st_mode))
       throw Exception("Cannot replace '" + FTarget + "': it is not a regular file");
+    if (PlantedInStickyFolder(old, folderState))
+      throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(EACCES));
     // A file its owner made read-only stays as it is, although the folder
     // would allow replacing it.
     if (::access(FTarget.c_str(), W_OK) != 0)
@@ -256,8 +304,12 @@ void TReplacingFile::Open(const std::string& path) {
 
   const std::string folder = FolderOf(FTarget);
   RemoveStaleTempFiles(folder);
-  CreateTemp(folder);
-  if (FFd >= 0) return;
+  struct stat made {};
+  CreateTemp(folder, made);
+  if (FFd >= 0) {
+    if (FExists && ShowsMoreThanTarget(made)) CreateTempInPrivateFolder(folder, made.st_uid);
+    return;
+  }
   const int error = errno;
   if (FExists && (error == EACCES || error == EPERM)) {
     if (picture) {
@@ -290,16 +342,24 @@ int TReplacingFile::OpenTarget(const std::string& path) {
   return fd;
 }
 
-// Leaves FFd at -1 with errno set when no file can be made.
-void TReplacingFile::CreateTemp(const std::string& folder) {
+int TReplacingFile::TempDir() const {
+  return FPrivateFd >= 0 ? FPrivateFd : AT_FDCWD;
+}
+
+// Makes the file in the target's folder, reached by its path, or in the
+// write's own folder, reached by its descriptor. Leaves FFd at -1 with errno
+// set when no file can be made; else `made` is the state of the file made.
+void TReplacingFile::CreateTemp(const std::string& folder, struct stat& made) {
   // Private until whole: a replacement is given the old file's group, ACL
   // and mode only at Commit. A new file gets at once what the umask or the
   // folder's default ACL give any new file, which is what it keeps.
   const mode_t createMode = FExists ? 0600 : 0666;
-  const std::string prefix = folder + "/" + TempPrefix(FTarget, FKind);
+  const std::string prefix =
+      (FPrivateFd >= 0 ? std::string() : folder + "/") + TempPrefix(FTarget, FKind);
   for (int attempt = 0; attempt < 16; ++attempt) {
     FTemp = prefix + Guid::ToString(Guid::NewGuid(), "N") + ".tmp";
-    int fd = ::open(FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+    int fd = Make.CreateFile(TempDir(), FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                             createMode);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return;
@@ -309,10 +369,10 @@ void TReplacingFile::CreateTemp(const std::string& folder) {
     // lock, or the name leads elsewhere, and another file is made.
     const bool held = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     const bool taken = !held && errno == EWOULDBLOCK;
-    struct stat mine {
-    }, named{};
-    if (!taken && ::fstat(fd, &mine) == 0 && ::lstat(FTemp.c_str(), &named) == 0 &&
-        mine.st_dev == named.st_dev && mine.st_ino == named.st_ino) {
+    struct stat named {};
+    if (!taken && ::fstat(fd, &made) == 0 &&
+        ::fstatat(TempDir(), FTemp.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        made.st_dev == named.st_dev && made.st_ino == named.st_ino) {
       FFd = fd;
       return;
     }
@@ -321,16 +381,72 @@ void TReplacingFile::CreateTemp(const std::string& folder) {
   errno = EEXIST;
 }
 
+// Some file systems give a new file a mode of their own, whatever it was
+// made with (FUSE mounts such as bindfs --create-with-perms, shares). Where
+// that shows others more than the old file does, another user may hold the
+// file open already, and a narrower mode would not take back what they hold.
+// It is removed unwritten, and the file is made again in a folder of the
+// write's own, narrowed to 0700 while still empty: a folder's permissions are
+// asked at every look-up, so what is made in it afterwards reaches nobody
+// else; the file is made and renamed through the folder's descriptor, so
+// that another folder put in its place gets nothing. Where the folder cannot
+// be narrowed, nothing is written. A new file keeps the mode it was given: it
+// shows nothing while written that it does not show once whole.
+void TReplacingFile::CreateTempInPrivateFolder(const std::string& folder, uid_t owner) {
+  ::close(FFd);
+  FFd = -1;
+  ::unlink(FTemp.c_str());
+  const std::string prefix = folder + "/" + TempPrefix(FTarget, FKind);
+  for (int attempt = 0; FPrivateFd < 0; ++attempt) {
+    if (attempt == 16) WriteFailed(EEXIST);
+    FPrivate = prefix + Guid::ToString(Guid::NewGuid(), "N") + ".tmp";
+    if (Make.MakeFolder(FPrivate.c_str(), 0700) != 0) {
+      if (errno == EEXIST) continue;
+      WriteFailed(errno);
+    }
+    // Locked from here to the rename, as a temporary file is. One that a
+    // clean-up took meanwhile is left to it, and one that has another owner
+    // than the files made here is not the folder made.
+    TFileDescriptor dir(::open(FPrivate.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat mine {
+    }, named{};
+    if (dir && ::flock(dir.Get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(dir.Get(), &mine) == 0 &&
+        mine.st_uid == owner && ::lstat(FPrivate.c_str(), &named) == 0 &&
+        mine.st_dev == named.st_dev && mine.st_ino == named.st_ino)
+      FPrivateFd = dir.Release();
+  }
+  struct stat now {};
+  if (::fstat(FPrivateFd, &now) != 0) WriteFailed(errno);
+  if ((now.st_mode & 077) != 0) {
+    const int error = ChangeMode(FPrivateFd, 0700) == 0 ? 0 : errno;
+    if (::fstat(FPrivateFd, &now) != 0) WriteFailed(errno);
+    if ((now.st_mode & 077) != 0) WriteFailed(error != 0 ? error : EPERM);
+  }
+  struct stat made {};
+  CreateTemp(FPrivate, made);
+  if (FFd < 0) WriteFailed(errno);
+}
+
+// Whether a file in this state lets anyone but its owner do what the target
+// does not. Its group's bits count as the target's only for the target's
+// group and without an ACL, whose named users and groups they would reach.
+bool TReplacingFile::ShowsMoreThanTarget(const struct stat& st) const {
+  const mode_t others = st.st_mode & 077;
+  if (others == 0) return false;
+  mode_t granted = FOldMode & 07;
+  const ssize_t acl = ::fgetxattr(FFd, AclName, nullptr, 0);
+  const bool noAcl = acl == 0 || (acl < 0 && (errno == ENODATA || errno == ENOTSUP));
+  // The target's group had what its ACL gave it, the mode's bits without
+  // one, and nothing where the ACL could not be read.
+  if (st.st_gid == FOldGid && noAcl && FOldAcl)
+    granted |= (FOldAcl->empty() ? (FOldMode >> 3) & 7 : AclGroupRights(*FOldAcl)) << 3;
+  return (others & ~granted) != 0;
+}
+
 void TReplacingFile::OpenInPlace(int pathFd) {
-  // In a sticky folder (/tmp) a file of another user is written only by
-  // replacing it, which the folder refuses: the system would not open it for
-  // a new file either. The folder's owner is trusted with the files in it.
-  struct stat found {
-  }, folder{};
-  if (::fstat(pathFd, &found) != 0 || ::stat(FolderOf(FTarget).c_str(), &folder) != 0)
+  struct stat found {};
+  if (::fstat(pathFd, &found) != 0)
     throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(errno));
-  if ((folder.st_mode & S_ISVTX) && found.st_uid != ::geteuid() && found.st_uid != folder.st_uid)
-    throw Exception("Cannot write '" + FTarget + "': " + ErrnoText(EACCES));
   TFileDescriptor fd(::open(ProcPath(pathFd).c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
   if (!fd && errno == ENOENT)
     fd.Reset(::open(FTarget.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -353,14 +469,22 @@ void TReplacingFile::Discard() {
   if (FFd >= 0) {
     ::close(FFd);
     FFd = -1;
-    if (!FInPlace) ::unlink(FTemp.c_str());
+    if (!FInPlace) ::unlinkat(TempDir(), FTemp.c_str(), 0);
   }
+  RemovePrivateFolder();
   // The empty file made through a link goes again with the write that failed.
   struct stat now {};
   if (FMadeThroughLink && ::lstat(FTarget.c_str(), &now) == 0 && now.st_dev == FMadeDevice &&
       now.st_ino == FMadeInode && now.st_size == 0)
     ::unlink(FTarget.c_str());
   FMadeThroughLink = false;
+}
+
+void TReplacingFile::RemovePrivateFolder() {
+  if (FPrivateFd < 0) return;
+  ::rmdir(FPrivate.c_str());
+  ::close(FPrivateFd);
+  FPrivateFd = -1;
 }
 
 void TReplacingFile::WriteFailed(int error) const {
@@ -444,7 +568,7 @@ TFileIdentity TReplacingFile::Commit() {
     return written;
   }
   // The file stays open, and so locked, until it has its name.
-  if (::rename(FTemp.c_str(), FTarget.c_str()) != 0)
+  if (::renameat(TempDir(), FTemp.c_str(), AT_FDCWD, FTarget.c_str()) != 0)
     throw Exception("Cannot replace '" + FTarget + "': " + ErrnoText(errno));
   FMadeThroughLink = false;
   // Taken after the rename, which sets the change time.
@@ -456,6 +580,7 @@ TFileIdentity TReplacingFile::Commit() {
   // All is on the disk: a failure to close cannot undo what is in place.
   ::close(FFd);
   FFd = -1;
+  RemovePrivateFolder();
   // The rename itself reaches the disk with the folder; a failure here
   // leaves a complete file in place, so it is not reported.
   int dirFd = ::open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

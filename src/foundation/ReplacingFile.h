@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace bw {
@@ -24,6 +25,15 @@ enum class TReplacingKind { TreeFile, Picture };
 using TChangeModeCall = int (*)(int fd, mode_t mode);
 TChangeModeCall SetChangeModeCallForTests(TChangeModeCall call);
 
+// For tests: replaces the calls that make a new file (openat) and a new
+// folder (mkdir), to play a file system that gives them a mode of its own;
+// returns the calls it replaced.
+struct TMakeCalls {
+  int (*CreateFile)(int dirFd, const char* path, int flags, mode_t mode);
+  int (*MakeFolder)(const char* path, mode_t mode);
+};
+TMakeCalls SetMakeCallsForTests(TMakeCalls calls);
+
 class TReplacingFile {
 public:
   // Creates a private temporary file (mode 0600) in the folder of the
@@ -32,10 +42,15 @@ public:
   // apply, and a link to a file not yet there makes the system create it).
   // An existing target's owner, group, access ACL and permissions are given
   // to the file at Commit, once it is whole; a new file's permissions come
-  // from the umask. A folder, a device or a pipe is not replaced, nor a file
-  // its owner made read-only. Stale temporary files of earlier writes that
-  // were killed are removed from the folder first. Raises Exception with the
-  // reason.
+  // from the umask. Where the file system gives the temporary file a mode
+  // that shows others more than the target does, the file is made again in
+  // a private folder of its own before anything is written, or nothing is
+  // written where the folder cannot be made private. A folder, a device or a
+  // pipe is not replaced, nor a file its owner made read-only, nor, in a
+  // sticky folder such as /tmp, a file of anyone but the user and the
+  // folder's owner (also for root). Stale temporary files of earlier writes
+  // that were killed are removed from the folder first. Raises Exception
+  // with the reason.
   explicit TReplacingFile(const std::string& path, TReplacingKind kind = TReplacingKind::TreeFile);
   TReplacingFile(const TReplacingFile&) = delete;
   TReplacingFile& operator=(const TReplacingFile&) = delete;
@@ -64,14 +79,24 @@ private:
   // Closes and removes what was made for a write that is not committed.
   void Discard();
   void OpenInPlace(int pathFd);
-  void CreateTemp(const std::string& folder);
+  void CreateTemp(const std::string& folder, struct stat& made);
+  void CreateTempInPrivateFolder(const std::string& folder, uid_t owner);
+  int TempDir() const;
+  void RemovePrivateFolder();
+  bool ShowsMoreThanTarget(const struct stat& st) const;
   void TakeOverTargetsState();
   void SetMode(mode_t mode);
 
   TReplacingKind FKind;
   std::string FTarget;
+  // The temporary file, by its path, or by its name in the folder of its
+  // own (FPrivate).
   std::string FTemp;
   int FFd = -1;
+  // The folder of its own the file is written in where the file system
+  // widens new files, held open and locked; -1 for none.
+  std::string FPrivate;
+  int FPrivateFd = -1;
   bool FInPlace = false;
   bool FExists = false;
   // The target's state before the write (owner, group, mode) and its access

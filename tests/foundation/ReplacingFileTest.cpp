@@ -429,6 +429,10 @@ TEST(ReplacingFile, TemporaryFilesAreNamedByWhatTheyHoldAndStaleOnesGo) {
   const std::string live = ".live.bwk.bwk-save-" + hex + ".tmp";
   for (const std::string& name : {stalePicture, staleTree, live})
     Put(dir.File(name), "x");
+  // The folder of its own that a killed save was writing in, with its file.
+  const std::string staleFolder = dir.File(".big.bwk.bwk-save-" + std::string(32, 'c') + ".tmp");
+  ASSERT_EQ(mkdir(staleFolder.c_str(), 0700), 0);
+  Put(staleFolder + "/" + staleTree, "x");
   int held = open(dir.File(live).c_str(), O_RDONLY);
   ASSERT_GE(held, 0);
   ASSERT_EQ(flock(held, LOCK_EX), 0);
@@ -467,10 +471,134 @@ TEST(ReplacingFile, AFileSystemThatRefusesModesTakesSaveAfterSave) {
   EXPECT_EQ(calls, 1); // only for 0644, which the file did not have
   Put(path, "write-only");
   ASSERT_EQ(chmod(path.c_str(), 0200), 0);
+  struct stat before {
+  }, after{};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
   EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile),
             "Cannot write '" + path + "': Function not implemented");
+  // The very file, still write-only; made readable to its owner to be read
+  // back, which needs no root.
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mode & 07777, 0200u);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   EXPECT_EQ(Read(path), "write-only");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
+}
+
+// Replaces the calls that make files and folders and set modes, as a file
+// system does that gives everything new a mode of its own, and puts them
+// back after. The files made are listed.
+struct GivenModes {
+  static inline mode_t Given = 0;
+  static inline bool Refused = false;
+  static inline int Changes = 0;
+  static inline std::vector<std::string> Made;
+  TMakeCalls Make;
+  TChangeModeCall Change;
+  GivenModes(mode_t given, bool refused) {
+    Given = given;
+    Refused = refused;
+    Changes = 0;
+    Made.clear();
+    Make = SetMakeCallsForTests({[](int dirFd, const char* path, int flags, mode_t mode) {
+                                   const int fd = openat(dirFd, path, flags, mode);
+                                   if (fd < 0 || fchmod(fd, Given) == 0) {
+                                     Made.push_back(path);
+                                     return fd;
+                                   }
+                                   close(fd);
+                                   return -1;
+                                 },
+                                 [](const char* path, mode_t mode) {
+                                   return mkdir(path, mode) == 0 ? chmod(path, Given) : -1;
+                                 }});
+    Change = SetChangeModeCallForTests([](int fd, mode_t mode) {
+      ++Changes;
+      if (!Refused) return fchmod(fd, mode);
+      errno = ENOSYS;
+      return -1;
+    });
+  }
+  ~GivenModes() {
+    SetMakeCallsForTests(Make);
+    SetChangeModeCallForTests(Change);
+  }
+};
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A file system that gives new files 0644 (bindfs --create-with-perms, some
+// shares): where that would show others more than the old file, the file
+// made is removed unwritten, since another user may hold it open already,
+// and the file is written in a folder of its own, made private while empty;
+// where it cannot be, nothing is written. A file that shows others no more
+// than the old one does is saved as given: the old file's mode is the same,
+// a new file keeps what it got, and FAT gives every file 0700.
+TEST(ReplacingFile, AFileSystemThatWidensNewFilesShowsNothingWhileTheyAreWritten) {
+  Folder dir;
+  const std::string path = dir.File("tree.bwk");
+  Put(path, "old");
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  {
+    GivenModes widening(0644, false);
+    TReplacingFile file(path);
+    const std::vector<std::string> entries = dir.Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    const std::string own = dir.File(entries[0]);
+    EXPECT_TRUE(std::filesystem::is_directory(own));
+    EXPECT_EQ(ModeOf(own), 0700u);
+    ASSERT_EQ(GivenModes::Made.size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(own + "/" + GivenModes::Made[1]));
+    EXPECT_FALSE(std::filesystem::exists(GivenModes::Made[0]));
+    file.Write("new", 3);
+    file.Commit();
+    EXPECT_EQ(ModeOf(path), 0600u);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
+  }
+  {
+    GivenModes widening(0644, true);
+    std::string refused = "made";
+    try {
+      TReplacingFile file(path);
+    } catch (const Exception& e) {
+      refused = e.Message();
+    }
+    EXPECT_EQ(refused, "Cannot write '" + path + "': Function not implemented");
+    EXPECT_EQ(Read(path), "new");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tree.bwk"});
+
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), "saved");
+    EXPECT_EQ(SaveError(dir.File("new.bwk"), TReplacingKind::TreeFile), "saved");
+    EXPECT_EQ(ModeOf(dir.File("new.bwk")), 0644u);
+    EXPECT_EQ(widening.Changes, 1); // the folder's, refused above
+  }
+  {
+    GivenModes fat(0700, true);
+    ASSERT_EQ(chmod(path.c_str(), 0700), 0);
+    EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), "saved");
+    EXPECT_EQ(SaveError(dir.File("fat.bwk"), TReplacingKind::TreeFile), "saved");
+    EXPECT_EQ(Read(dir.File("fat.bwk")), "new");
+    EXPECT_EQ(fat.Changes, 0);
+  }
+  // The group's bits reach only the old file's group, and no user that an
+  // ACL of the new file names (here one the folder's default gives it).
+  GivenModes widening(0640, true);
+  const std::string refused = "Cannot write '" + path + "': Function not implemented";
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  const std::string acl = GroupNarrowerThanMask(4329);
+  if (setxattr(dir.Path.c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0) != 0)
+    GTEST_SKIP() << "the file system keeps no ACLs";
+  EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), refused);
+  ASSERT_EQ(removexattr(dir.Path.c_str(), "system.posix_acl_default"), 0);
+  EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), "saved");
+  if (geteuid() != 0) GTEST_SKIP() << "giving the old file another group needs root";
+  ASSERT_EQ(chown(path.c_str(), 0, 4330), 0);
+  EXPECT_EQ(SaveError(path, TReplacingKind::TreeFile), refused);
 }
 
 // The same on a real FAT file system through FUSE, where the test can make
@@ -520,6 +648,40 @@ TEST(ReplacingFile, APictureIsNeverWrittenIntoAnotherUsersFileInAStickyFolder) {
   ASSERT_EQ(chown(theirs.c_str(), 0, 0), 0);
   EXPECT_EQ(SaveError(theirs, TReplacingKind::Picture), "saved");
   EXPECT_EQ(Read(second), "new");
+}
+
+// In a sticky folder (/tmp) a file that another user planted under the name
+// is neither replaced nor written, by root either, a tree or a picture: the
+// planter would keep it and read what is saved. The user's own files, those
+// of the folder's owner, and every file in a folder that is not sticky, are
+// saved as anywhere.
+TEST(ReplacingFile, AFilePlantedInAStickyFolderIsNeverReplaced) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's file needs root";
+  Folder shared;
+  const std::string planted = shared.File("tree.bwk");
+  constexpr uid_t Planter = 4327, FolderOwner = 4328;
+  auto saveOver = [&](uid_t owner, mode_t folderMode, TReplacingKind kind) {
+    Put(planted, "theirs");
+    struct stat st {};
+    if (chmod(shared.Path.c_str(), folderMode) != 0 || chown(planted.c_str(), owner, owner) != 0 ||
+        chmod(planted.c_str(), 0666) != 0 || stat(planted.c_str(), &st) != 0)
+      return std::string("(cannot plant)");
+    const std::string saved = SaveError(planted, kind);
+    const ino_t inode = st.st_ino;
+    if (stat(planted.c_str(), &st) != 0) return std::string("(gone)");
+    return saved + "|" + Read(planted) + "|" + std::to_string(st.st_uid) + "|" +
+           (st.st_ino == inode ? "same" : "replaced");
+  };
+  const std::string refused = "Cannot write '" + planted + "': Permission denied|theirs|";
+  for (TReplacingKind kind : {TReplacingKind::TreeFile, TReplacingKind::Picture}) {
+    EXPECT_EQ(saveOver(Planter, 01777, kind), refused + "4327|same");
+    EXPECT_EQ(saveOver(0, 01777, kind), "saved|new|0|replaced");
+    EXPECT_EQ(saveOver(Planter, 0777, kind), "saved|new|4327|replaced");
+  }
+  EXPECT_EQ(shared.Entries(), std::vector<std::string>{"tree.bwk"});
+  ASSERT_EQ(chown(shared.Path.c_str(), FolderOwner, FolderOwner), 0);
+  EXPECT_EQ(saveOver(FolderOwner, 01777, TReplacingKind::TreeFile), "saved|new|4328|replaced");
+  EXPECT_EQ(saveOver(Planter, 01777, TReplacingKind::TreeFile), refused + "4327|same");
 }
 
 // Without /proc (a chroot, a container) the old file's ACL is still read
