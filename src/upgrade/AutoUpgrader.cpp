@@ -14,8 +14,6 @@
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,39 +44,6 @@ std::string TimeLeftText(int64_t seconds) {
   return FormatUpgraderString(msgEstimatedTime, {static_cast<long long>(seconds / 3600),
                                                  static_cast<long long>((seconds / 60) % 60),
                                                  static_cast<long long>(seconds % 60)});
-}
-
-// Starts the helper as a child of this program in a session of its own,
-// with nothing to read, in its folder, with the program folder's lock (when
-// held) on the helper's lock descriptor. 0, or the system's error.
-int SpawnHelper(const std::vector<std::string>& args, const std::vector<std::string>& environment,
-                const std::string& folder, int lockFd, pid_t& pid) {
-  std::vector<char*> argv, envp;
-  for (const std::string& a : args)
-    argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (const std::string& e : environment)
-    envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-  if (lockFd >= 0) posix_spawn_file_actions_adddup2(&files, lockFd, helper::LockDescriptor);
-  posix_spawn_file_actions_addchdir_np(&files, folder.c_str());
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  const int rc = posix_spawn(&pid, argv[0], &files, &attr, argv.data(), envp.data());
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&files);
-  return rc;
 }
 
 } // namespace
@@ -557,6 +522,8 @@ void TauAutoUpgrader::DeleteTempFiles() {
   // that run downloads is never ours to delete.
   bool busy = false;
   const int held = FLockFd >= 0 ? -1 : LockProgramFolder(folder, busy);
+  // What a helper ended while it installed left goes too.
+  if (!busy) helper::RemoveInstallFolders(folder);
   DIR* dir = busy ? nullptr : opendir(folder.c_str());
   if (dir) {
     const std::string suffix = helper::TempSuffix;
@@ -686,8 +653,8 @@ bool TauAutoUpgrader::LaunchUpgradeHelper(const std::string& params, std::string
     if (std::strncmp(*e, waitFor.c_str(), waitFor.size()) != 0) environment.emplace_back(*e);
   environment.push_back(waitFor + std::to_string(WaitPid > 0 ? WaitPid : getpid()));
   pid_t pid = 0;
-  if (const int error =
-          SpawnHelper({helperFile, Program(), "+" + params}, environment, folder, FLockFd, pid))
+  if (const int error = helper::SpawnInSession({helperFile, Program(), "+" + params}, &environment,
+                                               folder, FLockFd, pid))
     return fail("The upgrade helper " + helperFile +
                 " could not be started: " + std::strerror(error) + ".");
   FHelperLaunched = true;
@@ -698,7 +665,7 @@ bool TauAutoUpgrader::LaunchUpgradeHelper(const std::string& params, std::string
 }
 
 void TauAutoUpgrader::ReportInstall() {
-  const std::optional<helper::InstallReport> report = TakeInstallReport();
+  const std::optional<helper::InstallReport> report = TakeInstallReport(Folder());
   if (!report || report->Refused.empty()) return;
   std::string text;
   for (const auto& [file, reason] : report->Refused)

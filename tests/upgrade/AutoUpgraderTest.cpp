@@ -177,10 +177,16 @@ TEST_F(Engine, AFileThatWasNotWrittenIsLostNeverDone) {
 
 TEST_F(Engine, PartialAndStaleDownloadsAreDeleted) {
   Write(Prog / "stale.uTMP", "old partial download");
+  // What a helper ended while it installed left.
+  const fs::path installing = Prog / (std::string(helper::InstallFolderPrefix) + "a1B2c3");
+  fs::create_directory(installing);
+  Write(installing / "data.bin.uTMP", "a download being installed");
+  fs::permissions(installing, fs::perms(0700));
   Info("#version=9\r\n#url=" + Serve("data.bin", std::string(200000, 'd'), "?break"));
   Run();
   EXPECT_EQ(Count("connection lost"), 1);
   EXPECT_FALSE(fs::exists(Prog / "stale.uTMP"));
+  EXPECT_FALSE(fs::exists(installing));
   EXPECT_FALSE(fs::exists(Prog / "data.bin.uTMP"));
 
   // A file skipped for its equal size leaves no download behind.
@@ -509,7 +515,10 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   EXPECT_EQ(report, (HandOver / helper::ReportFileName).string());
   AnsweredBoxes boxes;
   qputenv(helper::ReportVariable, QByteArray::fromStdString(report));
-  U->ReportInstall();
+  U.reset(); // the first program has ended
+  TauAutoUpgrader restarted;
+  restarted.ProgramFolder = Prog.string() + "/";
+  restarted.ReportInstall();
   EXPECT_EQ(boxes.Texts,
             Strings{"The update could not be installed completely: " +
                     (Prog / "docs" / "notes.txt").string() + ": a link stands in its place"});
