@@ -117,9 +117,12 @@ bool IsOwnFile(const std::string& path) {
 }
 
 bool ClearOwnFile(const std::string& path) {
-  if (IsOwnFile(path)) return unlink(path.c_str()) == 0 || errno == ENOENT;
   struct stat st;
-  return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  // Only the name goes: a second name keeps its file as it is, so the
+  // number of names does not count here.
+  if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return false;
+  return unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 namespace {

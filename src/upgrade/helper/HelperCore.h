@@ -52,9 +52,10 @@ void WaitForProcessEnd(pid_t pid);
 bool IsOwnSingleFile(const struct stat& st);
 // The same of what the path itself names (a link is not followed).
 bool IsOwnFile(const std::string& path);
-// Removes a file of this user left at the path. True when the name is free
-// now; false when something else stands there (a link, a folder, another
-// user's file) or it could not be removed.
+// Removes a regular file of this user left at the path, whatever other
+// names it has (they keep it). True when the name is free now; false when
+// something else stands there (a link, a folder, another user's file) or it
+// could not be removed.
 bool ClearOwnFile(const std::string& path);
 
 // Moves target + ".uTMP" over target in one rename, first giving the new
