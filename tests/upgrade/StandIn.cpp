@@ -26,17 +26,11 @@ int main(int argc, char** argv) {
     if (const char* folder = std::getenv("BW_STANDIN_LOCK")) {
       const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       const bool free = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+      if (fd >= 0) close(fd);
       if (FILE* f = std::fopen((std::string(record) + ".lock").c_str(), "w")) {
         std::fputs(free ? "free" : "held", f);
         std::fclose(f);
       }
-    }
-    if (FILE* f = std::fopen(record, "a")) {
-      std::fprintf(f, "%s:", BW_STANDIN_VARIANT);
-      for (int i = 1; i < argc; ++i)
-        std::fprintf(f, "%s|", argv[i]);
-      std::fputc('\n', f);
-      std::fclose(f);
     }
     // The upgrade helper's report, when it started this program.
     if (const char* report = std::getenv("AU_UPGRADE_REPORT"))
@@ -44,6 +38,14 @@ int main(int argc, char** argv) {
         std::fputs(report, f);
         std::fclose(f);
       }
+    // The record last: a test that finds it finds the rest written.
+    if (FILE* f = std::fopen(record, "a")) {
+      std::fprintf(f, "%s:", BW_STANDIN_VARIANT);
+      for (int i = 1; i < argc; ++i)
+        std::fprintf(f, "%s|", argv[i]);
+      std::fputc('\n', f);
+      std::fclose(f);
+    }
   }
   char c;
   while (read(0, &c, 1) > 0) {
