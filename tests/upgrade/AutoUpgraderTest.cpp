@@ -19,7 +19,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
@@ -37,136 +36,92 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+bool WriteTo(const char* path, const std::string& text) {
+  const int fd = open(path, O_WRONLY | O_CLOEXEC);
+  const bool done =
+      fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  if (fd >= 0) close(fd);
+  return done;
+}
+
 // Runs a part of a test as process 2 of a PID namespace of its own, where
-// only the test makes processes. Process 1 keeps the namespace and, asked
-// through Ask, gives a chosen number to a new process of its own that
-// sleeps, or tells whether that process still lives a moment later. The
-// part's result: 0 passed, Skipped when the namespace cannot do what the
-// test needs, anything else failed; why says more.
+// only the test makes processes; the part's result (0 passed) is the run's.
+// Process 1 keeps the namespace: asked for a number, it gives that number to
+// a new process of its own that sleeps and answers with the number it got;
+// asked for 0, whether that process still lives a moment later.
 class PidNamespace {
 public:
-  static constexpr int Skipped = 77;
+  // The namespace cannot be made here, or cannot hand a number on.
+  static constexpr int NoNamespace = 77, NoNumber = 78;
 
-  // Gives number to a new sleeping process; its number, or -1.
-  long Ask(long number) { return Exchange(number); }
-  // Whether the last sleeping process still lives.
-  bool SleeperLives() { return Exchange(0) == 1; }
+  long Ask(long number) {
+    long got = -1;
+    pollfd answer{FAnswer, POLLIN, 0};
+    if (write(FRequest, &number, sizeof number) != sizeof number || poll(&answer, 1, 10000) != 1 ||
+        read(FAnswer, &got, sizeof got) != sizeof got)
+      return -1;
+    return got;
+  }
 
-  int Run(const std::function<int(PidNamespace&, std::string& why)>& part, std::string& why) {
-    int report[2], request[2], answer[2];
-    if (pipe2(report, O_CLOEXEC) != 0 || pipe2(request, O_CLOEXEC) != 0 ||
-        pipe2(answer, O_CLOEXEC) != 0)
-      return 1;
+  int Run(const std::function<int(PidNamespace&)>& part) {
+    int request[2], answer[2];
+    if (pipe2(request, O_CLOEXEC) != 0 || pipe2(answer, O_CLOEXEC) != 0) return 1;
     const pid_t outer = fork();
     if (outer == 0) {
-      close(report[0]);
-      const int code = Outer(part, report[1], request, answer);
-      _exit(code);
+      // A user other than root makes a user namespace to hold it.
+      const std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
+      if (unshare(CLONE_NEWPID | (geteuid() == 0 ? 0 : CLONE_NEWUSER)) != 0 ||
+          (uid != "0" && !(WriteTo("/proc/self/setgroups", "deny") &&
+                           WriteTo("/proc/self/uid_map", uid + " " + uid + " 1") &&
+                           WriteTo("/proc/self/gid_map", gid + " " + gid + " 1"))))
+        _exit(NoNamespace);
+      const pid_t first = fork();
+      if (first == 0) _exit(First(part, request, answer));
+      for (int fd : {request[0], request[1], answer[0], answer[1]})
+        close(fd);
+      _exit(ExitCode(first));
     }
-    for (int fd : {report[1], request[0], request[1], answer[0], answer[1]})
+    for (int fd : {request[0], request[1], answer[0], answer[1]})
       close(fd);
-    char text[512];
-    ssize_t n;
-    while ((n = read(report[0], text, sizeof text)) > 0)
-      why.append(text, static_cast<size_t>(n));
-    close(report[0]);
-    int status = 0;
-    waitpid(outer, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    return ExitCode(outer);
   }
 
 private:
   int FRequest = -1, FAnswer = -1;
 
-  long Exchange(long value) {
-    if (write(FRequest, &value, sizeof value) != sizeof value) return -1;
-    pollfd ready{FAnswer, POLLIN, 0};
-    long got = -1;
-    if (poll(&ready, 1, 10000) != 1 || read(FAnswer, &got, sizeof got) != sizeof got) return -1;
-    return got;
-  }
-
-  static void Say(int fd, const std::string& text) {
-    if (write(fd, text.data(), text.size()) < 0) return;
-  }
-
-  static bool WriteFile(const char* path, const std::string& text) {
-    const int fd = open(path, O_WRONLY | O_CLOEXEC);
-    const bool done =
-        fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    if (fd >= 0) close(fd);
-    return done;
-  }
-
-  int Outer(const std::function<int(PidNamespace&, std::string&)>& part, int report, int request[2],
-            int answer[2]) {
-    // A user other than root makes a user namespace of its own to hold it.
-    const uid_t uid = geteuid();
-    const gid_t gid = getegid();
-    if (unshare(CLONE_NEWPID | (uid == 0 ? 0 : CLONE_NEWUSER)) != 0) {
-      Say(report, std::string("no PID namespace can be made here: ") + std::strerror(errno));
-      return Skipped;
-    }
-    if (uid != 0 &&
-        !(WriteFile("/proc/self/setgroups", "deny") &&
-          WriteFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") &&
-          WriteFile("/proc/self/gid_map",
-                    std::to_string(gid) + " " + std::to_string(gid) + " 1"))) {
-      Say(report, "the user namespace takes no user");
-      return Skipped;
-    }
-    const pid_t first = fork();
-    if (first == 0) _exit(First(part, report, request, answer));
-    for (int fd : {request[0], request[1], answer[0], answer[1]})
-      close(fd);
+  static int ExitCode(pid_t child) {
     int status = 0;
-    waitpid(first, &status, 0);
+    waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
   }
 
-  // Process 1 of the namespace.
-  int First(const std::function<int(PidNamespace&, std::string&)>& part, int report, int request[2],
-            int answer[2]) {
+  int First(const std::function<int(PidNamespace&)>& part, int request[2], int answer[2]) {
     signal(SIGCHLD, SIG_DFL);
     const pid_t second = fork();
     if (second == 0) {
-      close(request[0]);
-      close(answer[1]);
       FRequest = request[1];
       FAnswer = answer[0];
-      std::string why;
-      const int code = part(*this, why);
-      Say(report, why);
-      _exit(code);
+      _exit(part(*this));
     }
     close(request[1]);
-    close(answer[0]);
     pid_t sleeper = -1;
-    long asked;
-    while (read(request[0], &asked, sizeof asked) == sizeof asked) {
+    pollfd asking{request[0], POLLIN, 0};
+    for (long asked;
+         poll(&asking, 1, 20000) == 1 && read(request[0], &asked, sizeof asked) == sizeof asked;) {
       long told = -1;
-      if (asked > 0) {
-        if (WriteFile("/proc/sys/kernel/ns_last_pid", std::to_string(asked - 1))) {
-          sleeper = fork();
-          if (sleeper == 0) {
-            for (;;)
-              pause();
-          }
-          told = sleeper;
-        }
-      } else {
+      if (asked > 0 && WriteTo("/proc/sys/kernel/ns_last_pid", std::to_string(asked - 1))) {
+        if ((sleeper = fork()) == 0)
+          for (;;)
+            pause();
+        told = sleeper;
+      } else if (asked == 0) {
         // Killed, it would be gone within this while.
-        told = 1;
-        for (int i = 0; i < 30 && told == 1; ++i) {
-          if (sleeper <= 0 || waitpid(sleeper, nullptr, WNOHANG) != 0) told = 0;
-          usleep(10000);
-        }
+        for (int i = 0; told != 0 && i < 30; ++i, usleep(10000))
+          told = sleeper > 0 && waitpid(sleeper, nullptr, WNOHANG) == 0;
       }
       if (write(answer[1], &told, sizeof told) != sizeof told) break;
     }
-    int status = 0;
-    waitpid(second, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    return ExitCode(second);
   }
 };
 
@@ -775,34 +730,23 @@ TEST_F(Engine, AnAbandonedRunSignalsNoProcessThatTookTheHelpersNumber) {
         errno = ENOSYS;
         return -1;
       };
-    std::string why;
-    const int result = PidNamespace().Run(
-        [this](PidNamespace& space, std::string& why) {
-          signal(SIGCHLD, SIG_IGN);
-          U->RestartApplication("");
-          const pid_t helper = U->HelperPid();
-          if (!U->HelperLaunched() || helper <= 0) {
-            why = "the helper did not start";
-            return 1;
-          }
-          kill(helper, SIGKILL);
-          for (int i = 0; i < 500 && kill(helper, 0) == 0; ++i)
-            usleep(10000);
-          const long bystander = space.Ask(helper);
-          if (bystander != helper) {
-            why = "the helper's number " + std::to_string(helper) +
-                  " could not be given to another process (" + std::to_string(bystander) + ")";
-            return PidNamespace::Skipped;
-          }
-          U->AbortUpgrade(false);
-          if (!space.SleeperLives()) {
-            why = "the process that took the helper's number was killed";
-            return 1;
-          }
-          return 0;
-        },
-        why);
-    if (result == PidNamespace::Skipped) GTEST_SKIP() << why;
-    EXPECT_EQ(result, 0) << why;
+    const int result = PidNamespace().Run([this](PidNamespace& space) {
+      signal(SIGCHLD, SIG_IGN);
+      U->RestartApplication("");
+      const pid_t helper = U->HelperPid();
+      if (!U->HelperLaunched() || helper <= 0) return 1;
+      kill(helper, SIGKILL);
+      for (int i = 0; i < 500 && kill(helper, 0) == 0; ++i)
+        usleep(10000);
+      if (space.Ask(helper) != helper) return int(PidNamespace::NoNumber);
+      U->AbortUpgrade(false);
+      return space.Ask(0) == 1 ? 0 : 2;
+    });
+    if (result == PidNamespace::NoNamespace) GTEST_SKIP() << "no PID namespace can be made here";
+    if (result == PidNamespace::NoNumber)
+      GTEST_SKIP() << "a PID namespace here cannot hand a chosen number on (ns_last_pid)";
+    EXPECT_NE(result, 1) << "the helper did not start";
+    EXPECT_NE(result, 2) << "the process that took the helper's number was killed";
+    EXPECT_EQ(result, 0);
   }
 }
