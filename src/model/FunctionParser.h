@@ -38,14 +38,16 @@ std::string QuoteArgument(std::string_view text);
 
 // The value a call reads now, in currency units. Checks in this order: the
 // call must have a first argument (ListError otherwise); nothing of that
-// name gives the error text "File not found"; a file that is no workbook
-// "Microsoft Excel not installed"; a name other than "Excel" gives 0 and
-// no error text; then the second argument is read, a sheet's cell when it
-// holds "$" (Sheet$B12), a defined name otherwise. A value that is no
-// number gives 0 without error text. Failures of the opening (a name of a
-// folder, a damaged workbook, one beyond the limits) and of the reading (a
-// missing sheet or name, a bad cell reference, a missing second argument)
-// raise.
+// name gives the error text "File not found"; an opener that gives no
+// workbook gives the error text "Microsoft Excel not installed" (the
+// program's own opener gives none only by raising, with a message that
+// names the file, for a file that is no workbook); a name other than
+// "Excel" gives 0 and no error text; then the second argument is read, a
+// sheet's cell when it holds "$" (Sheet$B12), a defined name otherwise. A
+// value that is no number gives 0 without error text. Failures of the
+// opening (a file that is no workbook, a name of a folder, a damaged
+// workbook, one beyond the limits) and of the reading (a missing sheet or
+// name, a bad cell reference, a missing second argument) raise.
 double EvaluateFunction(const std::string& text, std::string& errorText, IWorkbookOpener& opener);
 
 // The message of a value that no payoff can hold.

@@ -11,13 +11,8 @@
 #include <QCoreApplication>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -48,43 +43,9 @@ std::string TimeLeftText(int64_t seconds) {
                                                  static_cast<long long>(seconds % 60)});
 }
 
-// Starts the helper as a child of this program in a session of its own,
-// with nothing to read, in its folder, with the program folder's lock (when
-// held) on the helper's lock descriptor. 0, or the system's error.
-int SpawnHelper(const std::vector<std::string>& args, const std::vector<std::string>& environment,
-                const std::string& folder, int lockFd, pid_t& pid) {
-  std::vector<char*> argv, envp;
-  for (const std::string& a : args)
-    argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (const std::string& e : environment)
-    envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-  if (lockFd >= 0) posix_spawn_file_actions_adddup2(&files, lockFd, helper::LockDescriptor);
-  posix_spawn_file_actions_addchdir_np(&files, folder.c_str());
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  const int rc = posix_spawn(&pid, argv[0], &files, &attr, argv.data(), envp.data());
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&files);
-  return rc;
-}
-
 } // namespace
 
 TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
-  OpenPidFd = [](pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); };
   TauFileAttributes incomplete{atrHidden, atrTemporary};
   OutputFileAttributes.SetIncomplete(incomplete);
   OutputFileAttributes.SetComplete(TauFileAttributes{atrArchive, atrHidden, atrTemporary});
@@ -125,9 +86,7 @@ TauAutoUpgrader::~TauAutoUpgrader() {
   FAutoCheck = false;
   FTimer.stop();
   if (TauAutoUpgraderWizardForm* w = UpgraderWizard(); w && &w->WizardHost() == this) delete w;
-  if (FHelperPidFd >= 0) close(FHelperPidFd);
   // A started helper keeps the folder's lock until it ends.
-  ReleaseFolderLock();
 }
 
 void TauAutoUpgrader::SetAutoCheck(bool on) {
@@ -272,7 +231,7 @@ void TauAutoUpgrader::DownloadNextFile(bool first) {
     SetInfoFileMode(false);
     // Nothing of another copy's run is touched: not its downloads, nor its
     // helper's.
-    if (!TakeFolderLock()) {
+    if (!FHelper.TakeFolderLock(Folder())) {
       RefuseBusyFolder();
       return;
     }
@@ -510,7 +469,7 @@ void TauAutoUpgrader::StopUpgrade(bool force) {
   SignalEvent(FWaitEvent);
   Abort(false, force);
   if (TauAutoUpgraderWizardForm* w = UpgraderWizard()) w->CloseSilently();
-  if (!FHelperLaunched) ReleaseFolderLock();
+  if (!FHelperLaunched) FHelper.ReleaseFolderLock();
 }
 
 void TauAutoUpgrader::AbortUpgrade(bool force) {
@@ -518,22 +477,8 @@ void TauAutoUpgrader::AbortUpgrade(bool force) {
   StopUpgrade(force);
   StopHelper();
   DeleteTempFiles();
-  ReleaseFolderLock();
+  FHelper.ReleaseFolderLock();
   if (OnAborted) OnAborted(this);
-}
-
-bool TauAutoUpgrader::TakeFolderLock() {
-  if (FLockFd >= 0) return true;
-  bool busy = false;
-  FLockFd = LockProgramFolder(Folder(), busy);
-  // A folder that takes no lock at all (on some network file systems) is
-  // upgraded without one.
-  return FLockFd >= 0 || !busy;
-}
-
-void TauAutoUpgrader::ReleaseFolderLock() {
-  if (FLockFd >= 0) close(FLockFd);
-  FLockFd = -1;
 }
 
 void TauAutoUpgrader::RefuseBusyFolder() {
@@ -556,7 +501,9 @@ void TauAutoUpgrader::DeleteTempFiles() {
   // The folder's downloads only while no other copy's run holds it: what
   // that run downloads is never ours to delete.
   bool busy = false;
-  const int held = FLockFd >= 0 ? -1 : LockProgramFolder(folder, busy);
+  const int held = FHelper.HoldsFolderLock() ? -1 : LockProgramFolder(folder, busy);
+  // What a helper ended while it installed left goes too.
+  if (!busy) helper::RemoveInstallFolders(folder);
   DIR* dir = busy ? nullptr : opendir(folder.c_str());
   if (dir) {
     const std::string suffix = helper::TempSuffix;
@@ -574,14 +521,14 @@ void TauAutoUpgrader::DeleteTempFiles() {
 }
 
 void TauAutoUpgrader::RestartApplication(const std::string& params) {
-  if (!FHelperLaunched && !TakeFolderLock()) {
+  if (!FHelperLaunched && !FHelper.TakeFolderLock(Folder())) {
     RefuseBusyFolder();
     return;
   }
   if (!FCompleted) DeleteTempFiles();
   // A helper that ended meanwhile would install nothing once the program
   // has closed.
-  if (FHelperLaunched && !HelperWaits()) {
+  if (FHelperLaunched && !FHelper.Waits()) {
     EndRunUninstalled("The upgrade helper has ended before the program did.");
     return;
   }
@@ -609,38 +556,16 @@ void TauAutoUpgrader::EndRunUninstalled(const std::string& why) {
   StopUpgrade(false);
   StopHelper();
   DeleteTempFiles();
-  ReleaseFolderLock();
+  FHelper.ReleaseFolderLock();
   ShowUpgraderMessage(FormatUpgraderText(HelperNotStartedText, {why}), mbOK, miError);
   if (OnAborted) OnAborted(this);
-}
-
-bool TauAutoUpgrader::HelperWaits() {
-  if (FHelperPid <= 0) return false;
-  pid_t ended;
-  while ((ended = waitpid(FHelperPid, nullptr, WNOHANG)) < 0 && errno == EINTR) {
-  }
-  if (ended == 0) return true;
-  FHelperPid = -1; // reaped now, or no child of ours to ask
-  return false;
 }
 
 void TauAutoUpgrader::StopHelper() {
   if (!FHelperLaunched) return;
   // The helper still waits for this program to end: once it is gone,
-  // nothing of the abandoned run is installed. It is ended through its
-  // process descriptor where the system gives one, else by its number,
-  // which stays its own while this program has not reaped it.
-  if (FHelperPid > 0) {
-    const bool sent = (FHelperPidFd >= 0 &&
-                       syscall(SYS_pidfd_send_signal, FHelperPidFd, SIGKILL, nullptr, 0) == 0) ||
-                      kill(FHelperPid, SIGKILL) == 0;
-    if (sent)
-      while (waitpid(FHelperPid, nullptr, 0) < 0 && errno == EINTR) {
-      }
-  }
-  if (FHelperPidFd >= 0) close(FHelperPidFd);
-  FHelperPidFd = -1;
-  FHelperPid = -1;
+  // nothing of the abandoned run is installed.
+  FHelper.Stop();
   FHelperLaunched = false;
   // The helper's own file goes with the hand-over: a helper that could not
   // be ended finds it gone and installs and starts nothing.
@@ -685,20 +610,17 @@ bool TauAutoUpgrader::LaunchUpgradeHelper(const std::string& params, std::string
   for (char** e = environ; *e; ++e)
     if (std::strncmp(*e, waitFor.c_str(), waitFor.size()) != 0) environment.emplace_back(*e);
   environment.push_back(waitFor + std::to_string(WaitPid > 0 ? WaitPid : getpid()));
-  pid_t pid = 0;
   if (const int error =
-          SpawnHelper({helperFile, Program(), "+" + params}, environment, folder, FLockFd, pid))
+          FHelper.Start({helperFile, Program(), "+" + params}, environment, folder, OpenPidFd))
     return fail("The upgrade helper " + helperFile +
                 " could not be started: " + std::strerror(error) + ".");
   FHelperLaunched = true;
-  FHelperPid = pid;
-  FHelperPidFd = OpenPidFd ? OpenPidFd(pid) : -1;
   FHelperFolder = folder;
   return true;
 }
 
 void TauAutoUpgrader::ReportInstall() {
-  const std::optional<helper::InstallReport> report = TakeInstallReport();
+  const std::optional<helper::InstallReport> report = TakeInstallReport(Folder());
   if (!report || report->Refused.empty()) return;
   std::string text;
   for (const auto& [file, reason] : report->Refused)

@@ -7,6 +7,7 @@
 // run on its worker and must not touch widgets.
 #pragma once
 
+#include "upgrade/HelperProcess.h"
 #include "upgrade/HttpClient.h"
 #include "upgrade/InfoFile.h"
 #include "upgrade/MessageLoopWait.h"
@@ -87,9 +88,10 @@ public:
   // The folder of the helper and its queue; the user's private folder in
   // the temporary folder unless set.
   std::string HandOverFolder;
-  // Opens a descriptor of a process (pidfd_open), or gives -1 where the
-  // system has none or refuses it; tests stand in for such a system.
-  std::function<int(pid_t)> OpenPidFd;
+  // Opens a descriptor of a process (OpenProcessDescriptor), or gives -1
+  // where the system has none or refuses it; tests stand in for such a
+  // system.
+  std::function<int(pid_t)> OpenPidFd = OpenProcessDescriptor;
 
   std::function<void(TauAutoUpgrader* Sender, const std::string& UpgradeMsg,
                      TacUpgradeMethod UpgradeMethod, const TauStringList& Files, bool& CanUpgrade)>
@@ -139,7 +141,7 @@ public:
   bool UpgradeBusy() const;
   bool HelperLaunched() const { return FHelperLaunched; }
   // The started helper's process, or -1.
-  pid_t HelperPid() const { return FHelperPid; }
+  pid_t HelperPid() const { return FHelper.Pid(); }
   const TauStringList& Files() const { return FFiles; }
 
   // The windows' view of the engine.
@@ -162,15 +164,9 @@ private:
   bool LaunchUpgradeHelper(const std::string& params, std::string& why);
   // Ends a started helper of a run abandoned after all, and its hand-over.
   void StopHelper();
-  // Whether the started helper still waits for the program to end.
-  bool HelperWaits();
   // Ends a run whose files cannot be installed: says why, and deletes what
   // was downloaded and handed over; the program stays as it is.
   void EndRunUninstalled(const std::string& why);
-  // One upgrade at a time per program folder, from the first download to
-  // the helper's end: false when another copy's run holds the folder.
-  bool TakeFolderLock();
-  void ReleaseFolderLock();
   // Another copy upgrades the folder: says so and changes nothing.
   void RefuseBusyFolder();
   void UpdateTimer();
@@ -215,14 +211,9 @@ private:
   // The listed files of this run that came down whole.
   int FDownloaded = 0;
   bool FHelperLaunched = false;
-  // The started helper, held by a descriptor of its process: a signal sent
-  // through it never reaches another process that took its number later.
-  int FHelperPidFd = -1;
-  // The helper is a child of this program: until the program reaps it, its
-  // number stays its own.
-  pid_t FHelperPid = -1;
-  // The program folder's upgrade lock, shared with the started helper.
-  int FLockFd = -1;
+  // The program folder's upgrade lock, shared with the started helper, and
+  // the helper's process.
+  TauHelperProcess FHelper;
   std::string FHelperFolder;
   TauWaitHandle FWaitEvent;
   // The ".uTMP" files this run may have written.

@@ -94,10 +94,6 @@ bool WritePrivateFile(const std::string& path, const void* data, size_t size, mo
 
 namespace {
 
-bool IsOwnRegularFile(const struct stat& st) {
-  return S_ISREG(st.st_mode) && st.st_uid == geteuid();
-}
-
 std::string& InstallReportName() {
   static std::string name;
   return name;
@@ -114,7 +110,7 @@ void CaptureInstallReportName() {
   }
 }
 
-std::optional<helper::InstallReport> TakeInstallReport() {
+std::optional<helper::InstallReport> TakeInstallReport(const std::string& programFolder) {
   CaptureInstallReportName();
   const std::string path = std::exchange(InstallReportName(), std::string());
   if (path.find('/') == std::string::npos) return std::nullopt;
@@ -122,7 +118,7 @@ std::optional<helper::InstallReport> TakeInstallReport() {
   std::string text;
   const TFileDescriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st;
-  if (!fd || fstat(fd.Get(), &st) != 0 || !IsOwnRegularFile(st) || st.st_size > (1 << 20))
+  if (!fd || fstat(fd.Get(), &st) != 0 || !helper::IsOwnSingleFile(st) || st.st_size > (1 << 20))
     return std::nullopt;
   char buffer[4096];
   for (ssize_t n; (n = read(fd.Get(), buffer, sizeof buffer)) != 0;) {
@@ -132,11 +128,16 @@ std::optional<helper::InstallReport> TakeInstallReport() {
   }
   helper::InstallReport report = helper::ParseInstallReport(text);
   // What the helper refused stays as a download beside its target: this
-  // user's own downloads go, anything else under that name stays.
+  // user's own downloads go, anything else under that name stays. Only
+  // while no other run holds the program folder: a download under that name
+  // now may be its own (its clean-up, or the next run's, takes ours).
+  bool busy = false;
+  const TFileDescriptor lock(LockProgramFolder(programFolder, busy));
   for (const auto& refused : report.Refused) {
     const std::string download = refused.first + helper::TempSuffix;
     struct stat d;
-    if (lstat(download.c_str(), &d) == 0 && IsOwnRegularFile(d)) unlink(download.c_str());
+    if (!busy && lstat(download.c_str(), &d) == 0 && helper::IsOwnSingleFile(d))
+      unlink(download.c_str());
   }
   RemovePrivateUpgradeFolder(folder);
   return report;

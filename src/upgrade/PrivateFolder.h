@@ -32,10 +32,11 @@ void RemovePrivateUpgradeFolder(const std::string& folder);
 void CaptureInstallReportName();
 // The report the helper named in the environment to the program it started
 // again, read once: the variable is removed, the downloads the helper
-// refused (when they are this user's files) are deleted, and so are the
-// report and its private folder. Nothing when there is no report or it is
-// not a file of this user's.
-std::optional<helper::InstallReport> TakeInstallReport();
+// refused (when they are this user's files) are deleted while no other run
+// holds the program folder's lock, and the report and its private folder
+// are deleted. Nothing when there is no report or it is not a file of this
+// user's.
+std::optional<helper::InstallReport> TakeInstallReport(const std::string& programFolder);
 
 // Takes the upgrade lock of a program folder without waiting: an advisory
 // lock on the folder itself, held by every process that shares the

@@ -69,8 +69,7 @@ TauFileStream::TauFileStream(const std::string& fileName, bool clearAttributes, 
       error = errno;
       if (restoreMode) chmod(fileName.c_str(), st.st_mode & 07777);
       // A file with a second name elsewhere would be written there too.
-      if (FHandle >= 0 && (fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode) ||
-                           st.st_uid != geteuid() || st.st_nlink != 1)) {
+      if (FHandle >= 0 && (fstat(FHandle, &st) != 0 || !helper::IsOwnSingleFile(st))) {
         close(FHandle);
         FHandle = -1;
         error = EEXIST;

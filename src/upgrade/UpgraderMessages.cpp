@@ -1,6 +1,6 @@
 #include "upgrade/UpgraderMessages.h"
 
-#include "upgrade/UpgraderWindows.h"
+#include "upgrade/UpgraderQuestionParent.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -4,12 +4,12 @@
 #include "ui_AutoUpgraderPasswordForm.h"
 #include "ui_AutoUpgraderUpgradeMessageForm.h"
 #include "ui_AutoUpgraderWizardForm.h"
+#include "upgrade/UpgraderQuestionParent.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLinearGradient>
-#include <QMainWindow>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -112,6 +112,7 @@ bool AskForUpgrade(const std::string& upgradeMsg) {
   // On the heap: a window it comes over that goes while it waits takes it
   // along, and the answer is Later.
   GAskDialog = new TauAutoUpgraderUpgradeMessageForm(UpgraderQuestionParent());
+  SetUpgraderQuestionWindow(uqAskDialog, GAskDialog);
   TauAutoUpgraderUpgradeMessageForm& form = *GAskDialog;
   Ui::TauAutoUpgraderUpgradeMessageForm& ui = form.Form();
   FitLabel(ui.Label1, form.width() - ui.Label1->x() - 11);
@@ -228,6 +229,7 @@ TauAutoUpgraderWizardForm* ShowWizard(TauUpgraderWindowsHost& host) {
   const TauAutoUpgraderWizard& options = host.WizardOptions();
   const bool created = !GWizard;
   if (created) GWizard = new TauAutoUpgraderWizardForm(host);
+  SetUpgraderQuestionWindow(uqWizard, GWizard);
   TauAutoUpgraderWizardForm& wizard = *GWizard;
   Ui::TauAutoUpgraderWizardForm& ui = wizard.Form();
   const QString about = " " + Q(LoadString(ComponentNameId)) + " ";
@@ -284,6 +286,7 @@ bool ShowPasswordDialog(TauUpgraderWindowsHost& host, const std::string& fileNam
   if (GPasswordDialog) return false; // already asking
   // Over the wizard, on the heap as the ask dialog is.
   GPasswordDialog = new TauAutoUpgraderPasswordForm(host, UpgraderQuestionParent());
+  SetUpgraderQuestionWindow(uqPasswordDialog, GPasswordDialog);
   TauAutoUpgraderPasswordForm& form = *GPasswordDialog;
   Ui::TauAutoUpgraderPasswordForm& ui = form.Form();
   ui.Label1->setText(Q(FormatUpgraderString(msgPasswordProtected, {fileName})));
@@ -301,19 +304,6 @@ bool ShowPasswordDialog(TauUpgraderWindowsHost& host, const std::string& fileNam
   const bool ok = form.exec() == QDialog::Accepted;
   delete GPasswordDialog.data();
   return ok;
-}
-
-// ---- The questions' window --------------------------------------------------
-
-QWidget* UpgraderQuestionParent() {
-  for (QWidget* w :
-       {static_cast<QWidget*>(GPasswordDialog.data()), static_cast<QWidget*>(GAskDialog.data()),
-        static_cast<QWidget*>(GWizard.data())})
-    if (w && w->isVisible()) return w;
-  QWidget* main = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (qobject_cast<QMainWindow*>(w) && w->isVisible()) main = w;
-  return main;
 }
 
 } // namespace bw

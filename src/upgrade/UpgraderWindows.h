@@ -118,11 +118,6 @@ std::string AskDialogTitle(const std::string& applicationTitle);
 // message, which gets a line break before and after when it is not empty.
 std::string AskDialogText(const std::string& applicationTitle, const std::string& upgradeMsg);
 
-// The window an upgrade question comes over: the upgrade's own window that
-// shows (a question of the download comes over the wizard, which stays on
-// top), else the program's main window; null while neither shows.
-QWidget* UpgraderQuestionParent();
-
 // The ask dialog over the main window, modal and on top; true for Yes (the
 // close box is Later).
 bool AskForUpgrade(const std::string& upgradeMsg);

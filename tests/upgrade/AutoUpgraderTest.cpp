@@ -17,8 +17,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <poll.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +35,95 @@ namespace fs = std::filesystem;
 namespace {
 
 using Strings = std::vector<std::string>;
+
+bool WriteTo(const char* path, const std::string& text) {
+  const int fd = open(path, O_WRONLY | O_CLOEXEC);
+  const bool done =
+      fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  if (fd >= 0) close(fd);
+  return done;
+}
+
+// Runs a part of a test as process 2 of a PID namespace of its own, where
+// only the test makes processes; the part's result (0 passed) is the run's.
+// Process 1 keeps the namespace: asked for a number, it gives that number to
+// a new process of its own that sleeps and answers with the number it got;
+// asked for 0, whether that process still lives a moment later.
+class PidNamespace {
+public:
+  // The namespace cannot be made here, or cannot hand a number on.
+  static constexpr int NoNamespace = 77, NoNumber = 78;
+
+  long Ask(long number) {
+    long got = -1;
+    pollfd answer{FAnswer, POLLIN, 0};
+    if (write(FRequest, &number, sizeof number) != sizeof number || poll(&answer, 1, 10000) != 1 ||
+        read(FAnswer, &got, sizeof got) != sizeof got)
+      return -1;
+    return got;
+  }
+
+  int Run(const std::function<int(PidNamespace&)>& part) {
+    int request[2], answer[2];
+    if (pipe2(request, O_CLOEXEC) != 0 || pipe2(answer, O_CLOEXEC) != 0) return 1;
+    const pid_t outer = fork();
+    if (outer == 0) {
+      // A user other than root makes a user namespace to hold it.
+      const std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
+      if (unshare(CLONE_NEWPID | (geteuid() == 0 ? 0 : CLONE_NEWUSER)) != 0 ||
+          (uid != "0" && !(WriteTo("/proc/self/setgroups", "deny") &&
+                           WriteTo("/proc/self/uid_map", uid + " " + uid + " 1") &&
+                           WriteTo("/proc/self/gid_map", gid + " " + gid + " 1"))))
+        _exit(NoNamespace);
+      const pid_t first = fork();
+      if (first == 0) _exit(First(part, request, answer));
+      for (int fd : {request[0], request[1], answer[0], answer[1]})
+        close(fd);
+      _exit(ExitCode(first));
+    }
+    for (int fd : {request[0], request[1], answer[0], answer[1]})
+      close(fd);
+    return ExitCode(outer);
+  }
+
+private:
+  int FRequest = -1, FAnswer = -1;
+
+  static int ExitCode(pid_t child) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+  }
+
+  int First(const std::function<int(PidNamespace&)>& part, int request[2], int answer[2]) {
+    signal(SIGCHLD, SIG_DFL);
+    const pid_t second = fork();
+    if (second == 0) {
+      FRequest = request[1];
+      FAnswer = answer[0];
+      _exit(part(*this));
+    }
+    close(request[1]);
+    pid_t sleeper = -1;
+    pollfd asking{request[0], POLLIN, 0};
+    for (long asked;
+         poll(&asking, 1, 20000) == 1 && read(request[0], &asked, sizeof asked) == sizeof asked;) {
+      long told = -1;
+      if (asked > 0 && WriteTo("/proc/sys/kernel/ns_last_pid", std::to_string(asked - 1))) {
+        if ((sleeper = fork()) == 0)
+          for (;;)
+            pause();
+        told = sleeper;
+      } else if (asked == 0) {
+        // Killed, it would be gone within this while.
+        for (int i = 0; told != 0 && i < 30; ++i, usleep(10000))
+          told = sleeper > 0 && waitpid(sleeper, nullptr, WNOHANG) == 0;
+      }
+      if (write(answer[1], &told, sizeof told) != sizeof told) break;
+    }
+    return ExitCode(second);
+  }
+};
 
 bool HasTemp(const fs::path& folder) {
   for (const auto& e : fs::recursive_directory_iterator(folder))
@@ -177,10 +271,16 @@ TEST_F(Engine, AFileThatWasNotWrittenIsLostNeverDone) {
 
 TEST_F(Engine, PartialAndStaleDownloadsAreDeleted) {
   Write(Prog / "stale.uTMP", "old partial download");
+  // What a helper ended while it installed left.
+  const fs::path installing = Prog / (std::string(helper::InstallFolderPrefix) + "a1B2c3");
+  fs::create_directory(installing);
+  Write(installing / "data.bin.uTMP", "a download being installed");
+  fs::permissions(installing, fs::perms(0700));
   Info("#version=9\r\n#url=" + Serve("data.bin", std::string(200000, 'd'), "?break"));
   Run();
   EXPECT_EQ(Count("connection lost"), 1);
   EXPECT_FALSE(fs::exists(Prog / "stale.uTMP"));
+  EXPECT_FALSE(fs::exists(installing));
   EXPECT_FALSE(fs::exists(Prog / "data.bin.uTMP"));
 
   // A file skipped for its equal size leaves no download behind.
@@ -507,7 +607,10 @@ TEST_F(Engine, EndToEndTheHelperReplacesTheFilesAndRestarts) {
   EXPECT_EQ(report, (HandOver / helper::ReportFileName).string());
   AnsweredBoxes boxes;
   qputenv(helper::ReportVariable, QByteArray::fromStdString(report));
-  U->ReportInstall();
+  U.reset(); // the first program has ended
+  TauAutoUpgrader restarted;
+  restarted.ProgramFolder = Prog.string() + "/";
+  restarted.ReportInstall();
   EXPECT_EQ(boxes.Texts,
             Strings{"The update could not be installed completely: " +
                     (Prog / "docs" / "notes.txt").string() + ": a link stands in its place"});
@@ -610,4 +713,38 @@ TEST_F(Engine, AnAbandonedRunWithoutProcessDescriptorsRestartsNothing) {
   program.End();
   EXPECT_FALSE(ProcessUntil([&] { return fs::exists(Prog / "restart.started"); }, 1000));
   EXPECT_EQ(ReadAll(Prog / "data.txt"), "old");
+}
+
+// Started with SIGCHLD ignored (as some launchers leave it), the program has
+// its dead children reaped by the system at once: a helper that died while
+// the run waited gives its number to whatever process comes next. The run
+// abandoned then signals nothing, with process descriptors and without.
+TEST_F(Engine, AnAbandonedRunSignalsNoProcessThatTookTheHelpersNumber) {
+  U->ProgramFile = "/bin/true";
+  for (const bool descriptors : {true, false}) {
+    SCOPED_TRACE(descriptors ? "with process descriptors" : "without process descriptors");
+    if (!descriptors)
+      U->OpenPidFd = [](pid_t) {
+        errno = ENOSYS;
+        return -1;
+      };
+    const int result = PidNamespace().Run([this](PidNamespace& space) {
+      signal(SIGCHLD, SIG_IGN);
+      U->RestartApplication("");
+      const pid_t helper = U->HelperPid();
+      if (!U->HelperLaunched() || helper <= 0) return 1;
+      kill(helper, SIGKILL);
+      for (int i = 0; i < 500 && kill(helper, 0) == 0; ++i)
+        usleep(10000);
+      if (space.Ask(helper) != helper) return int(PidNamespace::NoNumber);
+      U->AbortUpgrade(false);
+      return space.Ask(0) == 1 ? 0 : 2;
+    });
+    if (result == PidNamespace::NoNamespace) GTEST_SKIP() << "no PID namespace can be made here";
+    if (result == PidNamespace::NoNumber)
+      GTEST_SKIP() << "a PID namespace here cannot hand a chosen number on (ns_last_pid)";
+    EXPECT_NE(result, 1) << "the helper did not start";
+    EXPECT_NE(result, 2) << "the process that took the helper's number was killed";
+    EXPECT_EQ(result, 0);
+  }
 }

@@ -8,10 +8,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <set>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -22,6 +25,8 @@ using namespace bw::test;
 namespace fs = std::filesystem;
 
 namespace {
+
+using Strings = std::vector<std::string>;
 
 // Waits a bounded time for a file a started program writes.
 bool AppearsWithin(const fs::path& p, int seconds) {
@@ -91,6 +96,90 @@ TEST_F(Folder, AFailedRenameKeepsTheOldFile) {
   EXPECT_FALSE(ReplaceWithDownload((Root / "target").string()));
   EXPECT_TRUE(fs::exists(Root / "target" / "content"));
   EXPECT_EQ(ReadAll(Root / "target.uTMP"), "new");
+}
+
+// A helper ended between its two renames (a shutdown, the memory running
+// out) leaves the download in its install folder, and one whose install
+// folder failed it right after making it leaves nothing: the old file stays
+// whole either way, and the next run clears the folder away and installs.
+// What no ended helper of this user's left stays.
+TEST_F(Folder, AHelperEndedWhileItInstallsLeavesNothingForGood) {
+  fs::create_directories(Root / "app");
+  const std::string prefix = InstallFolderPrefix;
+  const fs::path program = Root / "app" / "prog";
+  Write(program, "old", fs::perms(0755));
+  Write(Root / "app" / "prog.uTMP", "new", fs::perms(0600));
+  auto installFolders = [&] {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Root / "app"))
+      if (entry.path().filename().string().rfind(prefix, 0) == 0)
+        names.insert(entry.path().filename().string());
+    return names;
+  };
+  // Started again with few descriptors, the helper cannot open the folder
+  // it made.
+  auto inChild = [&](auto helper) {
+    const pid_t child = fork();
+    if (child == 0) {
+      helper();
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+  };
+  const int lowest = dup(0);
+  close(lowest);
+  EXPECT_EQ(inChild([&] {
+              const rlimit few{static_cast<rlim_t>(lowest + 1), static_cast<rlim_t>(lowest + 1)};
+              setrlimit(RLIMIT_NOFILE, &few);
+              if (ReplaceWithDownload(program.string())) _exit(1);
+            }),
+            0);
+  EXPECT_TRUE(installFolders().empty());
+  EXPECT_EQ(ReadAll(Root / "app" / "prog.uTMP"), "new");
+
+  const int ended = inChild([&] {
+    BetweenInstallRenames = [] { raise(SIGKILL); };
+    ReplaceWithDownload(program.string());
+  });
+  ASSERT_TRUE(WIFSIGNALED(ended) && WTERMSIG(ended) == SIGKILL);
+  EXPECT_EQ(ReadAll(program), "old");
+  const std::set<std::string> left = installFolders();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(ReadAll(Root / "app" / *left.begin() / "prog.uTMP"), "new");
+
+  auto folder = [&](const std::string& name, fs::perms perms, const Strings& files) {
+    fs::create_directory(Root / "app" / (prefix + name));
+    for (const std::string& file : files)
+      Write(Root / "app" / (prefix + name) / file, "x");
+    fs::permissions(Root / "app" / (prefix + name), perms);
+  };
+  folder("empty1", fs::perms(0700), {});
+  folder("notes1", fs::perms(0700), {"a.uTMP", "notes.txt"});
+  folder("open01", fs::perms(0755), {"a.uTMP"});
+  folder("long001", fs::perms(0700), {"a.uTMP"});
+  fs::create_directories(Root / "elsewhere");
+  Write(Root / "elsewhere" / "a.uTMP", "the user's");
+  fs::create_directory_symlink(Root / "elsewhere", Root / "app" / (prefix + "link01"));
+  if (geteuid() == 0) {
+    folder("them01", fs::perms(0700), {"a.uTMP"});
+    ASSERT_EQ(chown((Root / "app" / (prefix + "them01")).c_str(), 65534, 65534), 0);
+  }
+
+  // The next run downloads again.
+  Write(Root / "app" / "prog.uTMP", "newer", fs::perms(0600));
+  HelperCommand c;
+  c.ProgramPath = program.string();
+  InstallDownloads(c, {});
+  EXPECT_EQ(ReadAll(program), "newer");
+  std::set<std::string> kept;
+  for (const char* name : {"notes1", "open01", "long001", "link01"})
+    kept.insert(prefix + name);
+  if (geteuid() == 0) kept.insert(prefix + "them01");
+  EXPECT_EQ(installFolders(), kept);
+  EXPECT_EQ(ReadAll(Root / "app" / (prefix + "notes1") / "a.uTMP"), "x");
+  EXPECT_EQ(ReadAll(Root / "elsewhere" / "a.uTMP"), "the user's");
 }
 
 // In a folder that others share, a link or a file of theirs may stand under
@@ -279,7 +368,7 @@ TEST_F(Folder, TheRestartedProgramLearnsWhatWasRefused) {
   EXPECT_FALSE(fs::exists(hand / UpgraderFileName));
   ASSERT_STREQ(std::getenv(ReportVariable), (hand / ReportFileName).c_str());
 
-  const std::optional<InstallReport> report = TakeInstallReport();
+  const std::optional<InstallReport> report = TakeInstallReport(Root.string());
   ASSERT_TRUE(report.has_value());
   EXPECT_EQ(report->Installed, std::vector<std::string>{(Root / "good").string()});
   using Refusal = std::pair<std::string, std::string>;
@@ -289,7 +378,23 @@ TEST_F(Folder, TheRestartedProgramLearnsWhatWasRefused) {
   EXPECT_FALSE(fs::exists(Root / "planted.uTMP"));
   EXPECT_FALSE(fs::exists(hand));
   EXPECT_EQ(ReadAll(Root / "victim"), "the user's");
-  EXPECT_FALSE(TakeInstallReport().has_value());
+  EXPECT_FALSE(TakeInstallReport(Root.string()).has_value());
+
+  // Another copy's run holds the folder: a download under a refused name
+  // may be its own now, and stays; the report goes all the same.
+  const fs::path again = PrivateUpgradeFolder(Root.string());
+  ASSERT_TRUE(
+      WriteInstallReport((again / ReportFileName).string(),
+                         {{}, {{(Root / "planted").string(), "a link stands in its place"}}}));
+  setenv(ReportVariable, (again / ReportFileName).c_str(), 1);
+  Write(Root / "planted.uTMP", "another run's download");
+  bool busy = false;
+  const int otherRun = LockProgramFolder(Root.string(), busy);
+  ASSERT_GE(otherRun, 0);
+  EXPECT_EQ(TakeInstallReport(Root.string())->Refused, refused);
+  close(otherRun);
+  EXPECT_EQ(ReadAll(Root / "planted.uTMP"), "another run's download");
+  EXPECT_FALSE(fs::exists(again));
 }
 
 TEST_F(Folder, PrivateFilesAreWrittenAnewWithoutFollowingLinks) {
@@ -302,6 +407,43 @@ TEST_F(Folder, PrivateFilesAreWrittenAnewWithoutFollowingLinks) {
   EXPECT_EQ(Mode(Root / "helper"), 0700u);
   EXPECT_EQ(ReadAll(Root / "target"), "keep");
   EXPECT_FALSE(WritePrivateFile((Root / "missing" / "x").string(), "a", 1, 0600));
+}
+
+// The program holds descriptors that are no business of the helper's (the
+// transfer's sockets among them): the helper gets the program folder's lock
+// on 3 and nothing else, and the program it starts again nothing beyond 2.
+// The helper lets the lock go before it starts the program, which clears
+// away under it what the helper refused.
+TEST_F(Folder, StartedProgramsGetNoDescriptorOfOurs) {
+  int strays[2];
+  ASSERT_EQ(pipe(strays), 0);
+  const int high = fcntl(strays[0], F_DUPFD, 40);
+  bool busy = false;
+  const int lock = LockProgramFolder(Root.string(), busy);
+  ASSERT_GE(lock, 0);
+  const fs::path record = Root / "record";
+  setenv("BW_STANDIN_RECORD", record.c_str(), 1);
+  pid_t pid = 0;
+  ASSERT_EQ(SpawnInSession({BW_STANDIN_OLD}, nullptr, {}, lock, pid), 0);
+  waitpid(pid, nullptr, 0);
+  EXPECT_EQ(ReadAll(record.string() + ".fds"), "3 ");
+
+  // The helper starts the program again, having let the lock go.
+  fs::create_directories(Root / "app");
+  const fs::path program = Root / "app" / "standin";
+  fs::copy_file(BW_STANDIN_OLD, program);
+  const fs::path hand = PrivateUpgradeFolder(Root.string());
+  fs::remove(record);
+  setenv("BW_STANDIN_LOCK", Root.c_str(), 1);
+  HelperCommand c = Parse({program.c_str(), "+ 0"});
+  EXPECT_EQ(RunHelper(c, (hand / QueueFileName).string(), 0, {}, lock), 0);
+  EXPECT_TRUE(AppearsWithin(record, 5));
+  EXPECT_EQ(ReadAll(record.string() + ".fds"), "");
+  EXPECT_EQ(ReadAll(record.string() + ".lock"), "free");
+  for (const char* name : {"BW_STANDIN_RECORD", "BW_STANDIN_LOCK", ReportVariable})
+    unsetenv(name);
+  for (int fd : {strays[0], strays[1], high})
+    close(fd);
 }
 
 TEST(HelperProgram, IsCarriedWholeAndRuns) {

@@ -7,14 +7,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace bw::helper {
 
@@ -33,9 +30,23 @@ bool EndsWith(const std::string& s, const std::string& tail, bool ignoreCase) {
   return true;
 }
 
+// The folder part of a path, without the slash that ends it: "." for a bare
+// name, "/" for a name in the root folder; the program's folders are
+// written so too.
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// A name in a folder as FolderOf gives it.
+std::string InFolder(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+std::string NameOf(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
 }
 
 void SleepMs(long ms) {
@@ -96,15 +107,22 @@ void WaitForProcessEnd(pid_t pid) {
     SleepMs(20);
 }
 
+bool IsOwnSingleFile(const struct stat& st) {
+  return S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1;
+}
+
 bool IsOwnFile(const std::string& path) {
   struct stat st;
-  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid();
+  return lstat(path.c_str(), &st) == 0 && IsOwnSingleFile(st);
 }
 
 bool ClearOwnFile(const std::string& path) {
-  if (IsOwnFile(path)) return unlink(path.c_str()) == 0 || errno == ENOENT;
   struct stat st;
-  return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  // Only the name goes: a second name keeps its file as it is, so the
+  // number of names does not count here.
+  if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return false;
+  return unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 namespace {
@@ -116,15 +134,17 @@ struct FdCloser {
   }
 };
 
-// Why a name of the target's folder does not give a download of ours: a
-// regular file of this user with no second name (a hard link could be
-// another file of this user's, made to look like our download). Empty when
-// it does.
+// Why a name of the target's folder does not give a download of ours.
+// Empty when it does.
 std::string DownloadRefusal(const struct stat& st) {
   if (S_ISLNK(st.st_mode)) return "the download is a link";
-  if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1)
-    return "the download is not a file of this user's own";
+  if (!IsOwnSingleFile(st)) return "the download is not a file of this user's own";
   return {};
+}
+
+// A folder of this user's alone, as mkdtemp makes it.
+bool IsPrivateFolder(const struct stat& st) {
+  return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 07777) == 0700;
 }
 
 // Moves the download, in a room of ours beside the target, over the target.
@@ -159,6 +179,7 @@ bool InstallFromRoom(int folder, int room, const std::string& name, const std::s
                                : "what stands in its place is not a file of this user's own";
     return false;
   }
+  if (BetweenInstallRenames) BetweenInstallRenames();
   // The replaced file's permissions, the program's execute bit among
   // them; a new file gets the usual ones for a program's data.
   if (fchmod(fd, replaces ? old.st_mode & 07777 : 0644) != 0 ||
@@ -175,7 +196,7 @@ bool ReplaceWithDownload(const std::string& target, std::string* reason) {
   std::string why;
   const bool done = [&] {
     const std::string folderPath = FolderOf(target);
-    const std::string name = target.substr(target.rfind('/') + 1);
+    const std::string name = NameOf(target);
     const std::string download = name + TempSuffix;
     const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
@@ -194,20 +215,20 @@ bool ReplaceWithDownload(const std::string& target, std::string* reason) {
     // A room of this run's own beside the target (on its file system, so
     // the renames stay renames): whatever the download's name gives is moved
     // there first and checked where nobody else can change it.
-    std::string roomPath = folderPath + ".brantwick-install-XXXXXX";
+    std::string roomPath = InFolder(folderPath, std::string(InstallFolderPrefix) + "XXXXXX");
     if (!mkdtemp(roomPath.data())) {
       why = std::strerror(errno);
       return false;
     }
-    const std::string roomName = roomPath.substr(folderPath.size());
+    const std::string roomName = NameOf(roomPath);
     const int room =
         openat(folder, roomName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     FdCloser roomCloser{room};
     struct stat rs;
-    if (room < 0 || fstat(room, &rs) != 0 || !S_ISDIR(rs.st_mode) || rs.st_uid != geteuid() ||
-        (rs.st_mode & 077) != 0) {
+    if (room < 0 || fstat(room, &rs) != 0 || !IsPrivateFolder(rs)) {
       why = "the folder could not be used safely";
-      if (room >= 0) unlinkat(folder, roomName.c_str(), AT_REMOVEDIR);
+      // Made empty a moment ago: gone at once, and only while empty.
+      unlinkat(folder, roomName.c_str(), AT_REMOVEDIR);
       return false;
     }
     bool installed = false;
@@ -227,6 +248,68 @@ bool ReplaceWithDownload(const std::string& target, std::string* reason) {
   }();
   if (reason) *reason = done ? std::string() : why;
   return done;
+}
+
+namespace {
+
+bool IsInstallFolderName(const std::string& name) {
+  const std::string prefix = InstallFolderPrefix;
+  if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
+  for (size_t i = prefix.size(); i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+// One install folder, looked at through its descriptor: what it holds is
+// read and removed there, so that nothing but the folder checked is
+// emptied.
+void RemoveInstallFolder(int folder, const std::string& name) {
+  struct stat seen;
+  if (fstatat(folder, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0 || !IsPrivateFolder(seen))
+    return;
+  const int fd = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    close(fd);
+    return;
+  }
+  struct stat got;
+  bool onlyDownloads = fstat(fd, &got) == 0 && got.st_dev == seen.st_dev &&
+                       got.st_ino == seen.st_ino && IsPrivateFolder(got);
+  std::vector<std::string> downloads;
+  while (onlyDownloads) {
+    const dirent* entry = readdir(dir);
+    if (!entry) break;
+    const std::string held = entry->d_name;
+    if (held == "." || held == "..") continue;
+    if (held.size() > std::strlen(TempSuffix) && EndsWith(held, TempSuffix, false))
+      downloads.push_back(held);
+    else
+      onlyDownloads = false;
+  }
+  if (onlyDownloads) {
+    for (const std::string& download : downloads)
+      unlinkat(fd, download.c_str(), 0);
+    // Only while empty: whatever came in meanwhile keeps the folder.
+    unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+  }
+  closedir(dir);
+}
+
+} // namespace
+
+void RemoveInstallFolders(const std::string& folderPath) {
+  DIR* dir = opendir(folderPath.c_str());
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir))
+    if (IsInstallFolderName(entry->d_name)) names.emplace_back(entry->d_name);
+  for (const std::string& name : names)
+    RemoveInstallFolder(dirfd(dir), name);
+  closedir(dir);
 }
 
 std::vector<std::string> ReadQueue(const std::string& queueFile) {
@@ -261,10 +344,11 @@ std::string InstallDownloads(const HelperCommand& command, const std::vector<std
     }
     return done;
   };
+  const std::string folder = FolderOf(command.ProgramPath);
+  RemoveInstallFolders(folder);
   for (const std::string& target : queue)
     replace(target);
 
-  const std::string folder = FolderOf(command.ProgramPath);
   const bool programDownloaded = IsOwnFile(command.ProgramPath + TempSuffix);
   std::vector<std::string> names;
   if (DIR* dir = opendir(folder.c_str())) {
@@ -277,7 +361,7 @@ std::string InstallDownloads(const HelperCommand& command, const std::vector<std
   }
   std::string setup;
   for (const std::string& name : names) {
-    const std::string target = folder + name;
+    const std::string target = InFolder(folder, name);
     if (!replace(target)) continue;
     if (command.Method == '1' && setup.empty() && !programDownloaded &&
         EndsWith(name, ".exe", true))
@@ -328,26 +412,10 @@ InstallReport ParseInstallReport(const std::string& text) {
 }
 
 bool StartProgram(const std::string& path, const std::vector<std::string>& args, bool wait) {
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(path.c_str()));
-  for (const std::string& a : args)
-    argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  // Its own session: the started program outlives the helper and any
-  // terminal it was started from.
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
-  // Nothing to read: the program is no longer attached to whatever
-  // started the upgrade.
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  std::vector<std::string> argv{path};
+  argv.insert(argv.end(), args.begin(), args.end());
   pid_t pid = 0;
-  const int rc = posix_spawn(&pid, path.c_str(), &files, &attr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&files);
-  posix_spawnattr_destroy(&attr);
-  if (rc != 0) return false;
+  if (SpawnInSession(argv, nullptr, {}, -1, pid) != 0) return false;
   if (wait) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -357,7 +425,7 @@ bool StartProgram(const std::string& path, const std::vector<std::string>& args,
 }
 
 int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t waitPid,
-              const std::string& helperFile) {
+              const std::string& helperFile, int lockFd) {
   WaitForProcessEnd(waitPid);
   // The program takes its hand-over back, when it abandons the run, by
   // deleting the helper's file: then nothing is installed or started.
@@ -370,7 +438,7 @@ int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t 
   if (!helperFile.empty()) unlink(helperFile.c_str());
   // The restarted program learns from the report what was not installed,
   // and clears it away with the folder.
-  const std::string reportFile = FolderOf(queueFile) + ReportFileName;
+  const std::string reportFile = InFolder(FolderOf(queueFile), ReportFileName);
   if (WriteInstallReport(reportFile, report))
     setenv(ReportVariable, reportFile.c_str(), 1);
   else
@@ -380,6 +448,7 @@ int RunHelper(const HelperCommand& command, const std::string& queueFile, pid_t 
     StartProgram(setup, command.RestartArgs, true);
     unlink(setup.c_str());
   }
+  if (lockFd >= 0) close(lockFd);
   return StartProgram(command.ProgramPath, command.RestartArgs, false) ? 0 : 1;
 }
 

@@ -26,14 +26,14 @@ int main(int argc, char** argv) {
   const std::string helper(self, static_cast<size_t>(n));
   const std::string queue = helper.substr(0, helper.rfind('/') + 1) + QueueFileName;
 
-  // The program folder's lock stays ours until the helper ends; the
-  // programs started from here never hold it.
-  fcntl(LockDescriptor, F_SETFD, FD_CLOEXEC);
+  // The program folder's lock, when the program handed it over, stays ours
+  // while the helper installs; the programs started from here never hold it.
+  const int lock = fcntl(LockDescriptor, F_SETFD, FD_CLOEXEC) == 0 ? LockDescriptor : -1;
   pid_t pid = 0;
   if (const char* text = std::getenv(WaitPidVariable)) pid = static_cast<pid_t>(std::atol(text));
   // The wait blocks on the process (or sleeps between looks), so it takes
   // no processor time; the priority stays as it is, since the restarted
   // program inherits it.
   unsetenv(WaitPidVariable);
-  return RunHelper(command, queue, pid, helper);
+  return RunHelper(command, queue, pid, helper, lock);
 }
