@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <cstdlib>
+#include <memory>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,12 +16,22 @@ std::string NamedTempFolder() {
 }
 } // namespace
 
+std::string RunningProgramPath() {
+  std::string buffer(PATH_MAX, '\0');
+  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n > 0 && n < PATH_MAX) return buffer.substr(0, static_cast<size_t>(n));
+  // Without /proc (a chroot, a container): the name the program was started
+  // by, which the system keeps for it, made absolute and without links.
+  const auto* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+  if (started == nullptr || *started == '\0') return {};
+  std::unique_ptr<char, decltype(&std::free)> real(realpath(started, nullptr), &std::free);
+  struct stat st {};
+  if (!real || stat(real.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return real.get();
+}
+
 const std::string& ExeName() {
-  static const std::string name = [] {
-    std::string buffer(PATH_MAX, '\0');
-    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    return n > 0 ? buffer.substr(0, static_cast<size_t>(n)) : std::string();
-  }();
+  static const std::string name = RunningProgramPath();
   return name;
 }
 

@@ -6,8 +6,11 @@
 
 namespace bw {
 
-// The full path of the running program and its folder, read once from the
-// process's own executable link.
+// The full path of the running program, read anew: the process's own
+// executable link, or where /proc is not mounted the name the program was
+// started by, made absolute; empty when neither tells.
+std::string RunningProgramPath();
+// The full path of the running program and its folder, read once.
 const std::string& ExeName();
 const std::string& CurrentFolder();
 

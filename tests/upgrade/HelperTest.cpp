@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "support/ChildProcess.h"
 
 #include "upgrade/PrivateFolder.h"
 #include "upgrade/helper/HelperBlob.h"
@@ -13,11 +14,16 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <sched.h>
 #include <set>
+#include <spawn.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+extern char** environ;
 
 using namespace bw;
 using namespace bw::helper;
@@ -460,4 +466,66 @@ TEST(HelperProgram, IsCarriedWholeAndRuns) {
   ASSERT_NE(fgets(line, sizeof line, out), nullptr);
   EXPECT_EQ(pclose(out), 0);
   EXPECT_EQ(std::string(line), "Upgrader v4.0\n");
+}
+
+// Where /proc is not mounted (a chroot, a container), the helper finds its
+// queue by the path it was started by, installs and starts the program.
+TEST_F(Folder, TheHelperInstallsWithoutProc) {
+  const fs::path hand = PrivateUpgradeFolder(Root.string());
+  const fs::path helperFile = hand / "helper";
+  fs::copy_file(BW_UPGRADE_HELPER, helperFile);
+  Write(Root / "data", "old");
+  Write(Root / "data.uTMP", "new", fs::perms(0600));
+  Write(hand / QueueFileName, (Root / "data").string() + "\r\n");
+  const fs::path program = Root / "prog";
+  Write(program, "#!/bin/sh\necho started > \"$0.started\"\n", fs::perms(0755));
+  const std::string ended = InChildProcess([&] {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        umount2("/proc", MNT_DETACH) != 0 || access("/proc/self/exe", F_OK) == 0)
+      return std::string("(no namespace without /proc)");
+    std::string self = helperFile.string(), target = program.string(), params = "+ 0";
+    char* argv[] = {self.data(), target.data(), params.data(), nullptr};
+    pid_t pid = 0;
+    int status = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0 ||
+        waitpid(pid, &status, 0) != pid)
+      return std::string("(not started)");
+    return "ended " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  });
+  if (ended == "(no namespace without /proc)") GTEST_SKIP() << "cannot hide /proc here";
+  EXPECT_EQ(ended, "ended 0");
+  EXPECT_EQ(ReadAll(Root / "data"), "new");
+  EXPECT_TRUE(AppearsWithin(Root / "prog.started", 5));
+}
+
+// A program kept on FAT through FUSE, where the test can make one: the file
+// system sets no modes and gives every file 0700, and downloads are
+// installed over the old files and as new ones.
+TEST_F(Folder, InstallsOnAFileSystemThatSetsNoModes) {
+  if (geteuid() != 0 || access("/dev/fuse", R_OK | W_OK) != 0 ||
+      std::system("command -v fusefat >/dev/null && command -v mkfs.fat >/dev/null") != 0)
+    GTEST_SKIP() << "needs root, /dev/fuse, fusefat and mkfs.fat";
+  const fs::path image = Root / "fat.img", fat = Root / "fat";
+  fs::create_directory(fat);
+  const std::string mount = "truncate -s 16M '" + image.string() + "' && mkfs.fat '" +
+                            image.string() + "' >/dev/null 2>&1 && fusefat -o rw+ '" +
+                            image.string() + "' '" + fat.string() + "' 2>/dev/null";
+  if (std::system(mount.c_str()) != 0) GTEST_SKIP() << "fusefat could not mount";
+  struct Unmount {
+    std::string Path;
+    ~Unmount() { (void)!std::system(("fusermount -u '" + Path + "' 2>/dev/null").c_str()); }
+  } unmount{fat.string()};
+  // Written as they come: the file system takes no permissions.
+  auto put = [&](const char* name, const char* text) { std::ofstream(fat / name) << text; };
+  put("prog", "old");
+  put("prog.uTMP", "new");
+  put("fresh.uTMP", "new");
+  std::string why;
+  EXPECT_TRUE(ReplaceWithDownload((fat / "prog").string(), &why)) << why;
+  EXPECT_EQ(ReadAll(fat / "prog"), "new");
+  EXPECT_TRUE(ReplaceWithDownload((fat / "fresh").string(), &why)) << why;
+  EXPECT_EQ(ReadAll(fat / "fresh"), "new");
+  for (const auto& entry : fs::directory_iterator(fat))
+    EXPECT_TRUE(entry.path().filename() == "prog" || entry.path().filename() == "fresh")
+        << entry.path();
 }

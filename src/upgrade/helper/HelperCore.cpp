@@ -147,6 +147,19 @@ bool IsPrivateFolder(const struct stat& st) {
   return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 07777) == 0700;
 }
 
+// Gives the download the mode, where it has not that mode already. A file
+// system that sets no modes (FAT through FUSE gives every file the same
+// one) leaves the file as it is, provided that shows other users nothing
+// the mode does not.
+bool GiveMode(int fd, const struct stat& st, mode_t mode) {
+  if ((st.st_mode & 07777) == mode || fchmod(fd, mode) == 0) return true;
+  const int error = errno;
+  const bool refused = error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+  if (refused && (st.st_mode & 077 & ~mode) == 0) return true;
+  errno = error;
+  return false;
+}
+
 // Moves the download, in a room of ours beside the target, over the target.
 // Nothing but this user can change a name in the room: the file checked
 // there is the file renamed.
@@ -182,7 +195,7 @@ bool InstallFromRoom(int folder, int room, const std::string& name, const std::s
   if (BetweenInstallRenames) BetweenInstallRenames();
   // The replaced file's permissions, the program's execute bit among
   // them; a new file gets the usual ones for a program's data.
-  if (fchmod(fd, replaces ? old.st_mode & 07777 : 0644) != 0 ||
+  if (!GiveMode(fd, got, replaces ? old.st_mode & 07777 : 0644) ||
       renameat(room, download.c_str(), folder, name.c_str()) != 0) {
     why = std::strerror(errno);
     return false;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
@@ -19,11 +20,19 @@ int main(int argc, char** argv) {
                stderr);
     return 0;
   }
-  // The queue lies beside the helper, in the user's private folder.
+  // The queue lies beside the helper, in the user's private folder. The
+  // program starts the helper by its full path, which the system keeps for
+  // it where /proc is not mounted (a chroot, a container).
   char self[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return 1;
-  const std::string helper(self, static_cast<size_t>(n));
+  const auto* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+  std::string helper;
+  if (n > 0)
+    helper.assign(self, static_cast<size_t>(n));
+  else if (started != nullptr && started[0] == '/')
+    helper = started;
+  else
+    return 1;
   const std::string queue = helper.substr(0, helper.rfind('/') + 1) + QueueFileName;
 
   // The program folder's lock, when the program handed it over, stays ours
